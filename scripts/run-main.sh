@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the main job: converts the bundled sample with the default settings.
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${BUILD_DIR:-$ROOT/build}"
+"$ROOT/scripts/setup-deps.sh"
+"$ROOT/scripts/build.sh" "$BUILD"
+OUT="$BUILD/main-job"; mkdir -p "$OUT"
+if [ -x "$BUILD/bin/tonvela-convert" ]; then
+  cp "$ROOT/data/samples/sample.wav" "$OUT/sample.wav"
+  # A settings store of its own, so the user's settings are neither read nor changed.
+  "$BUILD/bin/tonvela-convert" --config-dir "$OUT/config" "$OUT/sample.wav"
+else
+  "$BUILD/bin/swfdemo" "$OUT"
+fi

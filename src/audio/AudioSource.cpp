@@ -1,0 +1,57 @@
+#include "audio/AudioSource.h"
+
+#include <cmath>
+#include <limits>
+
+namespace tonvela {
+
+namespace {
+bool EqualsNoCase(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return i == a.size() && b[i] == '\0';
+}
+}  // namespace
+
+AudioKind AudioKindFromPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::size_t dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return AudioKindOther;
+    const std::string ext = path.substr(dot);
+    if (EqualsNoCase(ext, ".wav") || EqualsNoCase(ext, ".wave")) return AudioKindWav;
+    if (EqualsNoCase(ext, ".aiff") || EqualsNoCase(ext, ".aif") || EqualsNoCase(ext, ".aifc") ||
+        EqualsNoCase(ext, ".afc"))
+        return AudioKindAiff;
+    if (EqualsNoCase(ext, ".au") || EqualsNoCase(ext, ".snd")) return AudioKindSnd;
+    return AudioKindOther;
+}
+
+void CAudioSource::SetDurationAndBitRate(std::uint64_t frames, std::uint64_t audioBytes, int bits,
+                                         int bitChannels) {
+    const std::uint64_t seconds = sampleRate_ > 0 ? frames / static_cast<std::uint64_t>(sampleRate_) : 0;
+    durationSeconds_ = seconds > static_cast<std::uint64_t>(std::numeric_limits<int>::max())
+                           ? std::numeric_limits<int>::max()
+                           : static_cast<int>(seconds);
+    if (durationSeconds_ > 0)
+        bitRate_ = static_cast<int>(audioBytes / (static_cast<std::uint64_t>(durationSeconds_) * 125u));
+    else
+        bitRate_ = static_cast<int>(static_cast<std::int64_t>(bits) * bitChannels * sampleRate_ / 1000);
+}
+
+void ApplyGain(std::int16_t* left, std::int16_t* right, int count, int channels, float gain) {
+    auto scale = [gain](std::int16_t s) {
+        float v = std::trunc(static_cast<float>(s) * gain);
+        if (!(v <= 32767.0f)) v = 32767.0f;  // NaN goes to the top, as a huge gain would
+        if (v < -32767.0f) v = -32767.0f;
+        return static_cast<std::int16_t>(v);
+    };
+    for (int i = 0; i < count; ++i) left[i] = scale(left[i]);
+    if (channels == 2 && right != nullptr)
+        for (int i = 0; i < count; ++i) right[i] = scale(right[i]);
+}
+
+}  // namespace tonvela
