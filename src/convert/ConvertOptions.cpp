@@ -1,0 +1,1 @@
+#include "convert/ConvertOptions.h"
