@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -27,15 +28,31 @@ inline constexpr int kSoundEvent = 20;
 inline constexpr int kButtonSingleSwf = 11;
 inline constexpr int kButtonShellPlayer = 22;
 
+// Longest string value taken from the store; a longer one is not a path we wrote and is
+// ignored like a missing value.
+inline constexpr std::size_t kMaxStoredString = 4096;
+
 class CConvertOptions {
 public:
-    // Defaults, with the path defaults built from the data folder.
+    // Defaults, with the path defaults built from DataFolder().
+    CConvertOptions();
+    // Defaults, with the path defaults built from the given data folder.
     explicit CConvertOptions(const std::filesystem::path& dataFolder);
 
-    // Reads the store's "Software\Tonvela\Options" key; missing values keep their field.
+    // Reads the store's "Software\Tonvela\Options" key (the caller has loaded the store);
+    // missing values keep their field, and the loading corrections are applied. A value stored
+    // with another type than its field's (string for a number, binary of another size than
+    // GC's 16 or TBC's 4 bytes), a string longer than kMaxStoredString or holding a zero byte
+    // counts as missing: the field keeps its value.
     void Load(const CSettingsStore& store);
-    // mask kSaveFolder writes Folder, kSaveOptions every other value. 0 for mask 0, else 1.
-    int Save(CSettingsStore& store, int mask) const;
+    // mask kSaveFolder writes Folder, kSaveOptions every other value; the store is saved at once.
+    // Returns 0 for mask 0, else 1 whether or not the store could be written; saved (when
+    // given) tells whether it was.
+    int Save(CSettingsStore& store, int mask, bool* saved = nullptr) const;
+
+    // The path defaults, from dataFolder.
+    std::string DefaultControlSWF() const;
+    std::string DefaultShellPlayerSWF() const;
 
     // Sound encoding and trimming
     int AutoDestMP3EncodingParam = 1;

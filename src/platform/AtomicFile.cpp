@@ -1,0 +1,77 @@
+#include "platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "platform/UniqueFd.h"
+
+namespace tonvela {
+
+bool WriteAll(int fd, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+namespace {
+
+// Makes the rename itself durable; a failure here does not undo a completed rename.
+void SyncFolder(const std::filesystem::path& folder) {
+    CUniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.IsOpen()) ::fsync(dir.Get());
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+    CUniqueFd fd(::mkstemp(tmpl.data()));
+    if (!fd.IsOpen()) return false;
+    bool ok = WriteAll(fd.Get(), bytes.data(), bytes.size()) && ::fsync(fd.Get()) == 0;
+    ok = fd.Close() && ok;
+    if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tmpl.c_str());
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out) {
+    out.clear();
+    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.IsOpen()) return false;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.Get(), buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) break;
+        if (out.size() + static_cast<std::size_t>(n) > maxBytes) return false;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace tonvela

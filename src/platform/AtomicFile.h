@@ -1,0 +1,18 @@
+// Replacing a file so that readers see either the old or the complete new content.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace tonvela {
+
+// Writes bytes to a unique temporary file in path's folder, flushes it to disk and renames it
+// over path. On any failure the temporary file is removed, path is left as it was, and the
+// result is false. The folder must exist.
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
+
+// Reads a whole regular file of at most maxBytes. False when it cannot be read, is not a
+// regular file, or is larger than maxBytes.
+bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out);
+
+}  // namespace tonvela

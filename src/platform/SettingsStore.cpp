@@ -1,0 +1,284 @@
+#include "platform/SettingsStore.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+
+#include "platform/AtomicFile.h"
+
+namespace tonvela {
+
+namespace {
+
+bool HasLineBreak(const std::string& s) {
+    return s.find('\n') != std::string::npos || s.find('\r') != std::string::npos;
+}
+
+bool ValidKey(const std::string& key) {
+    return !key.empty() && !HasLineBreak(key) && key.find(']') == std::string::npos;
+}
+
+bool ValidName(const std::string& name) {
+    return !name.empty() && !HasLineBreak(name) && name.find('=') == std::string::npos &&
+           name[0] != '[' && name[0] != ';' && name[0] != '#';
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+const char kHex[] = "0123456789abcdef";
+
+void AppendQuoted(std::string& out, const std::string& s) {
+    out += '"';
+    for (char ch : s) {
+        auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '"': out += "\\\""; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    out += "\\x";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 15];
+                } else {
+                    out += ch;
+                }
+        }
+    }
+    out += '"';
+}
+
+// Parses a quoted string occupying all of text.
+bool ParseQuoted(std::string_view text, std::string& out) {
+    if (text.size() < 2 || text.front() != '"' || text.back() != '"') return false;
+    text = text.substr(1, text.size() - 2);
+    out.clear();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '"') return false;  // an unescaped quote inside
+        if (c != '\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= text.size()) return false;
+        switch (text[i]) {
+            case '\\': out += '\\'; break;
+            case '"': out += '"'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'x': {
+                if (i + 2 >= text.size()) return false;
+                int hi = HexDigit(text[i + 1]);
+                int lo = HexDigit(text[i + 2]);
+                if (hi < 0 || lo < 0) return false;
+                out += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                break;
+            }
+            default: return false;
+        }
+    }
+    return true;
+}
+
+bool ParseDword(std::string_view text, std::uint32_t& out) {
+    if (text.empty() || text.size() > 8) return false;
+    std::uint32_t v = 0;
+    for (char c : text) {
+        int d = HexDigit(c);
+        if (d < 0) return false;
+        v = v * 16 + static_cast<std::uint32_t>(d);
+    }
+    out = v;
+    return true;
+}
+
+bool ParseBinary(std::string_view text, CSettingsStore::Binary& out) {
+    out.clear();
+    if (text.empty()) return true;
+    std::size_t i = 0;
+    for (;;) {
+        if (i + 2 > text.size()) return false;
+        int hi = HexDigit(text[i]);
+        int lo = HexDigit(text[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
+        i += 2;
+        if (i == text.size()) return true;
+        if (text[i] != ',') return false;
+        ++i;
+    }
+}
+
+std::string_view TrimRight(std::string_view s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    return s;
+}
+
+}  // namespace
+
+CSettingsStore::CSettingsStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+
+std::filesystem::path CSettingsStore::DefaultFolder() {
+    const char* dir = std::getenv("TONVELA_CONFIG_DIR");
+    if (dir && *dir) return dir;
+    const char* xdg = std::getenv("XDG_CONFIG_HOME");
+    // The base directory specification says relative values are to be ignored.
+    if (xdg && *xdg == '/') return std::filesystem::path(xdg) / "tonvela";
+    const char* home = std::getenv("HOME");
+    if (home && *home) return std::filesystem::path(home) / ".config" / "tonvela";
+    return {};
+}
+
+bool CSettingsStore::Load() {
+    keys_.clear();
+    changed_.clear();
+    std::error_code ec;
+    if (!std::filesystem::exists(FilePath(), ec)) return !ec;
+    std::string text;
+    if (!ReadWholeFile(FilePath(), kMaxFileBytes, text)) return false;
+    return Parse(text, keys_);
+}
+
+bool CSettingsStore::KeyExists(const std::string& key) const {
+    return keys_.count(key) != 0;
+}
+
+std::optional<CSettingsStore::Value> CSettingsStore::Get(const std::string& key,
+                                                         const std::string& name) const {
+    auto k = keys_.find(key);
+    if (k == keys_.end()) return std::nullopt;
+    auto v = k->second.find(name);
+    if (v == k->second.end()) return std::nullopt;
+    return v->second;
+}
+
+std::optional<std::uint32_t> CSettingsStore::GetDword(const std::string& key,
+                                                      const std::string& name) const {
+    auto v = Get(key, name);
+    if (!v || !std::holds_alternative<std::uint32_t>(*v)) return std::nullopt;
+    return std::get<std::uint32_t>(*v);
+}
+
+std::optional<std::string> CSettingsStore::GetString(const std::string& key,
+                                                     const std::string& name) const {
+    auto v = Get(key, name);
+    if (!v || !std::holds_alternative<std::string>(*v)) return std::nullopt;
+    return std::get<std::string>(std::move(*v));
+}
+
+std::optional<CSettingsStore::Binary> CSettingsStore::GetBinary(const std::string& key,
+                                                                const std::string& name) const {
+    auto v = Get(key, name);
+    if (!v || !std::holds_alternative<Binary>(*v)) return std::nullopt;
+    return std::get<Binary>(std::move(*v));
+}
+
+bool CSettingsStore::Set(const std::string& key, const std::string& name, Value value) {
+    if (!ValidKey(key) || !ValidName(name)) return false;
+    keys_[key][name] = std::move(value);
+    changed_.emplace(key, name);
+    return true;
+}
+
+bool CSettingsStore::Save() {
+    if (folder_.empty()) return false;
+    std::error_code ec;
+    std::filesystem::create_directories(folder_, ec);
+    if (ec) return false;
+
+    // Start from what is on disk now, so values written by others survive; a damaged file
+    // is replaced by our values alone.
+    Keys merged;
+    std::string text;
+    if (std::filesystem::exists(FilePath(), ec) && ReadWholeFile(FilePath(), kMaxFileBytes, text)) {
+        if (!Parse(text, merged)) merged.clear();
+    }
+    for (const auto& [key, name] : changed_) merged[key][name] = keys_[key][name];
+    if (!WriteFileAtomically(FilePath(), Format(merged))) return false;
+    keys_ = std::move(merged);
+    changed_.clear();
+    return true;
+}
+
+std::string CSettingsStore::Format(const Keys& keys) {
+    std::string out = "; Tonvela settings\n";
+    for (const auto& [key, values] : keys) {
+        out += "\n[";
+        out += key;
+        out += "]\n";
+        for (const auto& [name, value] : values) {
+            out += name;
+            out += '=';
+            if (const auto* d = std::get_if<std::uint32_t>(&value)) {
+                char buf[16];
+                std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(*d));
+                out += buf;
+            } else if (const auto* s = std::get_if<std::string>(&value)) {
+                AppendQuoted(out, *s);
+            } else {
+                const auto& b = std::get<Binary>(value);
+                out += "hex:";
+                for (std::size_t i = 0; i < b.size(); ++i) {
+                    if (i) out += ',';
+                    out += kHex[b[i] >> 4];
+                    out += kHex[b[i] & 15];
+                }
+            }
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+bool CSettingsStore::Parse(std::string_view text, Keys& out) {
+    out.clear();
+    Keys keys;
+    std::map<std::string, Value>* current = nullptr;
+    while (!text.empty()) {
+        std::size_t eol = text.find('\n');
+        std::string_view line = TrimRight(text.substr(0, eol));
+        text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
+        if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+        if (line[0] == '[') {
+            if (line.back() != ']' || line.size() < 3) return false;
+            std::string key(line.substr(1, line.size() - 2));
+            if (!ValidKey(key)) return false;
+            current = &keys[key];
+            continue;
+        }
+        if (!current) return false;  // a value outside any key
+        std::size_t eq = line.find('=');
+        if (eq == std::string_view::npos) return false;
+        std::string name(line.substr(0, eq));
+        if (!ValidName(name)) return false;
+        std::string_view rest = line.substr(eq + 1);
+        Value value;
+        if (rest.substr(0, 6) == "dword:") {
+            std::uint32_t d = 0;
+            if (!ParseDword(rest.substr(6), d)) return false;
+            value = d;
+        } else if (rest.substr(0, 4) == "hex:") {
+            Binary b;
+            if (!ParseBinary(rest.substr(4), b)) return false;
+            value = std::move(b);
+        } else {
+            std::string s;
+            if (!ParseQuoted(rest, s)) return false;
+            value = std::move(s);
+        }
+        (*current)[name] = std::move(value);
+    }
+    out = std::move(keys);
+    return true;
+}
+
+}  // namespace tonvela

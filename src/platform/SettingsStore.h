@@ -1,0 +1,94 @@
+// The per-user settings store: typed values (DWORD, string, binary) grouped under keys such as
+// "Software\Tonvela\Options", kept in one human-readable text file.
+//
+// File format (one value per line, in the manner of a registry export):
+//   ; comment
+//   [Software\Tonvela\Options]
+//   SWFFrameRate=dword:0000000c
+//   ControlSWF="/usr/share/tonvela/ControlSWF/square_gradient_3.swf"
+//   GC=hex:cd,cc,cc,3e,00,00,80,3f
+// Strings escape \\ \" and control bytes (\n \r \t \xHH); other bytes are kept as they are.
+// A file that does not parse as a whole counts as an empty store, so a damaged store reads as
+// absent keys and the program falls back to its defaults.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+namespace tonvela {
+
+// The key that holds the program's options and the main window's "FirstRun".
+inline constexpr const char* kOptionsKey = "Software\\Tonvela\\Options";
+
+class CSettingsStore {
+public:
+    using Binary = std::vector<std::uint8_t>;
+    using Value = std::variant<std::uint32_t, std::string, Binary>;
+
+    // Name of the store file inside the settings folder.
+    static constexpr const char* kFileName = "settings.conf";
+    // Larger files are not settings written by us: treated as damaged.
+    static constexpr std::size_t kMaxFileBytes = 1u << 20;
+
+    // A store kept in folder/kFileName. Nothing is read until Load.
+    explicit CSettingsStore(std::filesystem::path folder);
+
+    // The user's settings folder: $TONVELA_CONFIG_DIR, else $XDG_CONFIG_HOME/tonvela,
+    // else ~/.config/tonvela. Empty when none of them can be determined.
+    static std::filesystem::path DefaultFolder();
+
+    const std::filesystem::path& Folder() const { return folder_; }
+    std::filesystem::path FilePath() const { return folder_ / kFileName; }
+
+    // Reads the file into memory, dropping unsaved changes. A missing file gives an empty store
+    // (true); a file that cannot be read or parsed gives an empty store too (false).
+    bool Load();
+
+    bool KeyExists(const std::string& key) const;
+    std::optional<Value> Get(const std::string& key, const std::string& name) const;
+    // Typed reads: empty when the value is missing or stored with another type.
+    std::optional<std::uint32_t> GetDword(const std::string& key, const std::string& name) const;
+    std::optional<std::string> GetString(const std::string& key, const std::string& name) const;
+    std::optional<Binary> GetBinary(const std::string& key, const std::string& name) const;
+
+    // Changes in memory; Save writes them. False (and nothing changed) for a key or name that
+    // the file format cannot hold: empty, or with a line break, "=" in a name, "]" in a key,
+    // or a name starting with "[", ";" or "#".
+    bool Set(const std::string& key, const std::string& name, Value value);
+    bool SetDword(const std::string& key, const std::string& name, std::uint32_t value) {
+        return Set(key, name, Value(value));
+    }
+    bool SetString(const std::string& key, const std::string& name, std::string value) {
+        return Set(key, name, Value(std::move(value)));
+    }
+    bool SetBinary(const std::string& key, const std::string& name, Binary value) {
+        return Set(key, name, Value(std::move(value)));
+    }
+
+    // Writes the values changed since the last Load or Save, like single registry writes: the
+    // file is read again, the changed values are put in, and the result replaces the file
+    // atomically (a crash leaves the old or the new store, never half of one). Values that
+    // another program wrote meanwhile are kept. Creates the folder when missing. False when
+    // anything fails; the file on disk is then unchanged.
+    bool Save();
+
+    // Text of a whole store, and its parser (exposed for tests). Parse returns false for any
+    // malformed line and leaves out empty.
+    using Keys = std::map<std::string, std::map<std::string, Value>>;
+    static std::string Format(const Keys& keys);
+    static bool Parse(std::string_view text, Keys& out);
+
+private:
+    std::filesystem::path folder_;
+    Keys keys_;
+    std::set<std::pair<std::string, std::string>> changed_;
+};
+
+}  // namespace tonvela
