@@ -1,0 +1,24 @@
+// One input file of the file list, with its probed format and the outputs of its last conversion.
+#pragma once
+
+#include <string>
+
+#include "audio/AudioSource.h"
+
+namespace tonvela {
+
+struct CFileListEntry {
+    std::string path;         // full path of the source file, as added
+    int channels = 0;         // as stored in the file
+    int sampleRate = 0;       // Hz
+    int durationSeconds = 0;  // whole seconds
+    int bitRate = 0;          // kbit/s
+    AudioKind kind = AudioKindOther;  // fixed when added; the conversion opens the file by it
+
+    // Set by the last conversion of this entry; all three emptied when it fails.
+    std::string swfPath;
+    std::string htmlPath;
+    std::string playerSwfPath;
+};
+
+}  // namespace tonvela
