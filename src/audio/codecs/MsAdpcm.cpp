@@ -1,0 +1,81 @@
+#include "audio/codecs/MsAdpcm.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tonvela {
+
+namespace {
+
+constexpr std::array<int, 16> kAdaptationTable = {230, 230, 230, 230, 307, 409, 512, 614,
+                                                  768, 614, 512, 409, 307, 230, 230, 230};
+
+struct MsChannel {
+    int coef1 = 0;
+    int coef2 = 0;
+    std::uint16_t delta = 0;  // 16 bits wide, as the block header stores it
+    int sample1 = 0;
+    int sample2 = 0;
+
+    std::int16_t Step(unsigned code) {
+        // Integer division truncates toward zero, as the format's reference decoder does.
+        const int predictor = (sample1 * coef1 + sample2 * coef2) / 256;
+        const int signedCode = code >= 8 ? static_cast<int>(code) - 16 : static_cast<int>(code);
+        const int value = std::clamp(predictor + delta * signedCode, -32768, 32767);
+        const int adapted = delta * kAdaptationTable[code] / 256;
+        delta = static_cast<std::uint16_t>(std::max(adapted, 16));
+        sample2 = sample1;
+        sample1 = value;
+        return static_cast<std::int16_t>(value);
+    }
+};
+
+int ReadLe16Signed(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | (p[1] << 8)); }
+
+}  // namespace
+
+std::size_t CMsAdpcmDecoder::BlockBytesNeeded(int channels, int samplesPerBlock) {
+    if (channels < 1 || samplesPerBlock < 2) return 0;
+    const auto c = static_cast<std::size_t>(channels);
+    return 7 * c + (c * static_cast<std::size_t>(samplesPerBlock - 2) + 1) / 2;
+}
+
+bool CMsAdpcmDecoder::SetFormat(const MsAdpcmFormat& format) {
+    if (format.channels < 1 || format.channels > 2) return false;
+    if (format.coefficients.empty() || format.samplesPerBlock < 2) return false;
+    if (format.blockAlign < BlockBytesNeeded(format.channels, format.samplesPerBlock)) return false;
+    format_ = format;
+    return true;
+}
+
+bool CMsAdpcmDecoder::DecodeBlock(const std::uint8_t* block, std::int16_t* out) const {
+    const int channels = format_.channels;
+    const int samples = format_.samplesPerBlock;
+    if (channels < 1 || channels > 2 || samples < 2) return false;
+    std::array<MsChannel, 2> state{};
+    const std::uint8_t* p = block;
+    for (int c = 0; c < channels; ++c) {
+        const std::size_t predictor = *p++;
+        if (predictor >= format_.coefficients.size()) return false;
+        state[c].coef1 = format_.coefficients[predictor].coef1;
+        state[c].coef2 = format_.coefficients[predictor].coef2;
+    }
+    for (int c = 0; c < channels; ++c, p += 2) state[c].delta = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    for (int c = 0; c < channels; ++c, p += 2) state[c].sample1 = ReadLe16Signed(p);
+    for (int c = 0; c < channels; ++c, p += 2) state[c].sample2 = ReadLe16Signed(p);
+    std::int16_t* dst = out;
+    for (int c = 0; c < channels; ++c) *dst++ = static_cast<std::int16_t>(state[c].sample2);
+    for (int c = 0; c < channels; ++c) *dst++ = static_cast<std::int16_t>(state[c].sample1);
+
+    // Codes alternate between the channels, high nibble first; a mono block uses both nibbles
+    // for channel 0.
+    const std::size_t codes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(samples - 2);
+    MsChannel& low = state[channels == 2 ? 1 : 0];
+    for (std::size_t n = 0; n < codes; n += 2, ++p) {
+        *dst++ = state[0].Step(static_cast<unsigned>(*p >> 4));
+        if (n + 1 < codes) *dst++ = low.Step(*p & 0x0Fu);
+    }
+    return true;
+}
+
+}  // namespace tonvela
