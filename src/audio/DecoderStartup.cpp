@@ -1,0 +1,16 @@
+#include "audio/DecoderStartup.h"
+
+#include "audio/DecoderLibrary.h"
+
+namespace tonvela {
+
+DecoderStartResult StartDecoder() {
+    // A library of another major version may lay out its structures differently: refuse to run.
+    if (!(DecoderRuntimeVersions() == DecoderBuiltVersions())) return DecoderStartResult::WrongVersion;
+    if (!DecoderLibraryInit()) return DecoderStartResult::InitFailed;
+    return DecoderStartResult::Ok;
+}
+
+void StopDecoder() { DecoderLibraryFree(); }
+
+}  // namespace tonvela

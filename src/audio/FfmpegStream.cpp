@@ -1,0 +1,250 @@
+#include "audio/FfmpegStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+#include <libswresample/swresample.h>
+}
+
+namespace tonvela {
+
+namespace {
+
+// A damaged stretch is skipped like the ffmpeg tool does; this many failures in a row end it.
+constexpr int kMaxErrorsInARow = 200;
+
+// Demuxers that render module music themselves: such files go to the music loader instead,
+// which renders them at the rate the caller asks for.
+bool IsMusicDemuxer(const char* name) {
+    return std::strcmp(name, "libopenmpt") == 0 || std::strcmp(name, "libmodplug") == 0;
+}
+
+void QuietLibraryLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+}
+
+std::uint64_t ChannelMask(const AVChannelLayout& layout) {
+    return layout.order == AV_CHANNEL_ORDER_NATIVE ? layout.u.mask : 0;
+}
+
+}  // namespace
+
+std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path) {
+    return CFfmpegStream::Open(path);
+}
+
+std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path) {
+    QuietLibraryLog();
+    std::unique_ptr<CFfmpegStream> stream(new CFfmpegStream());
+    if (!stream->Start(path)) return nullptr;
+    return stream;
+}
+
+CFfmpegStream::~CFfmpegStream() {
+    swr_free(&swr_);
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    avcodec_free_context(&codec_);
+    avformat_close_input(&format_);
+}
+
+bool CFfmpegStream::Start(const std::string& path) {
+    if (avformat_open_input(&format_, path.c_str(), nullptr, nullptr) < 0) return false;
+    // A format guessed only from weak evidence (the extension, a stray sync word) is most
+    // likely not that format at all: refuse instead of decoding noise.
+    if (format_->probe_score <= AVPROBE_SCORE_RETRY) return false;
+    if (IsMusicDemuxer(format_->iformat->name)) return false;
+    if (avformat_find_stream_info(format_, nullptr) < 0) return false;
+
+    const AVCodec* decoder = nullptr;
+    streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (streamIndex_ < 0 || decoder == nullptr) return false;
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        if (static_cast<int>(i) != streamIndex_) format_->streams[i]->discard = AVDISCARD_ALL;
+    AVStream* st = format_->streams[streamIndex_];
+
+    codec_ = avcodec_alloc_context3(decoder);
+    if (codec_ == nullptr || avcodec_parameters_to_context(codec_, st->codecpar) < 0) return false;
+    codec_->pkt_timebase = st->time_base;
+    if (avcodec_open2(codec_, decoder, nullptr) < 0) return false;
+
+    packet_ = av_packet_alloc();
+    frame_ = av_frame_alloc();
+    if (packet_ == nullptr || frame_ == nullptr) return false;
+
+    // The first frame settles the output format (decoders such as HE-AAC only know it then)
+    // and proves the stream decodes at all, so files that merely look like audio are refused.
+    if (!ReceiveFrame()) return false;
+    frameHeld_ = true;
+    rate_ = frame_->sample_rate > 0 ? frame_->sample_rate : st->codecpar->sample_rate;
+    channels_ = frame_->ch_layout.nb_channels;
+    if (rate_ <= 0 || channels_ <= 0) return false;
+
+    // Lengths come from the container or FFmpeg's estimate; nothing is decoded ahead for them.
+    std::int64_t frames = 0;
+    if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+        frames = av_rescale_q(st->duration, st->time_base, AVRational{1, rate_});
+    else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+        frames = av_rescale(format_->duration, rate_, AV_TIME_BASE);
+    if (frames > 0) length_ = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(channels_) * 2u;
+
+    const std::int64_t size = format_->pb != nullptr ? avio_size(format_->pb) : -1;
+    fileSize_ = size >= 0 ? static_cast<std::uint64_t>(size) : kDecoderNoFileSize;
+    return true;
+}
+
+double CFfmpegStream::BytesToSeconds(std::uint64_t bytes) const {
+    if (rate_ <= 0 || channels_ <= 0) return 0.0;
+    return static_cast<double>(bytes) / (2.0 * channels_ * rate_);
+}
+
+bool CFfmpegStream::ReceiveFrame() {
+    int errors = 0;
+    for (;;) {
+        int r = avcodec_receive_frame(codec_, frame_);
+        if (r == 0) {
+            if (frame_->nb_samples > 0 && frame_->ch_layout.nb_channels > 0) return true;
+            av_frame_unref(frame_);
+            continue;
+        }
+        if (r == AVERROR_EOF) return false;
+        if (r != AVERROR(EAGAIN)) {
+            if (++errors >= kMaxErrorsInARow) return false;
+            continue;
+        }
+        if (inputEnded_) return false;
+        r = av_read_frame(format_, packet_);
+        if (r < 0) {
+            // End of file, or a read error: either way the decoder gives out what it holds.
+            inputEnded_ = true;
+            avcodec_send_packet(codec_, nullptr);
+            continue;
+        }
+        if (packet_->stream_index == streamIndex_) {
+            r = avcodec_send_packet(codec_, packet_);
+            if (r < 0 && r != AVERROR(EAGAIN) && ++errors >= kMaxErrorsInARow) {
+                av_packet_unref(packet_);
+                return false;
+            }
+        }
+        av_packet_unref(packet_);
+    }
+}
+
+bool CFfmpegStream::SetUpConverter() {
+    AVChannelLayout& in = frame_->ch_layout;
+    AVChannelLayout out{};
+    // Same channel count: keep the layout as it is, so nothing is remixed.
+    if (in.nb_channels == channels_) {
+        if (av_channel_layout_copy(&out, &in) < 0) return false;
+    } else {
+        av_channel_layout_default(&out, channels_);
+    }
+    swr_free(&swr_);
+    const int r = swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, rate_, &in,
+                                      static_cast<AVSampleFormat>(frame_->format), frame_->sample_rate, 0, nullptr);
+    av_channel_layout_uninit(&out);
+    if (r < 0 || swr_ == nullptr || swr_init(swr_) < 0) {
+        swr_free(&swr_);
+        return false;
+    }
+    swrFormat_ = frame_->format;
+    swrRate_ = frame_->sample_rate;
+    swrChannels_ = in.nb_channels;
+    swrMask_ = ChannelMask(in);
+    return true;
+}
+
+int CFfmpegStream::ConvertedUpperBound(bool flush) const {
+    return swr_get_out_samples(swr_, flush ? 0 : frame_->nb_samples);
+}
+
+int CFfmpegStream::Convert(std::int16_t* out, int room, bool flush) {
+    auto* dst = reinterpret_cast<std::uint8_t*>(out);
+    if (flush) return swr_convert(swr_, &dst, room, nullptr, 0);
+    return swr_convert(swr_, &dst, room, const_cast<const std::uint8_t**>(frame_->extended_data),
+                       frame_->nb_samples);
+}
+
+std::uint32_t CFfmpegStream::GetData(void* buffer, std::uint32_t bytes) {
+    const std::size_t frameBytes = static_cast<std::size_t>(channels_) * 2u;
+    const std::size_t want = frameBytes > 0 ? bytes / frameBytes : 0;
+    if (want == 0) return kDecoderDataEnd;
+    auto* out = static_cast<std::int16_t*>(buffer);
+    std::size_t got = 0;
+    while (got < want) {
+        if (pendingFrames_ > 0) {
+            const std::size_t n = std::min(pendingFrames_, want - got);
+            std::memcpy(out + got * static_cast<std::size_t>(channels_),
+                        pending_.data() + pendingStart_ * static_cast<std::size_t>(channels_), n * frameBytes);
+            got += n;
+            pendingStart_ += n;
+            pendingFrames_ -= n;
+            continue;
+        }
+        if (ended_) break;
+        bool flush = false;
+        if (!frameHeld_) {
+            if (ReceiveFrame()) {
+                frameHeld_ = true;
+            } else {
+                ended_ = true;
+                if (swr_ == nullptr) break;
+                flush = true;  // a resampler may still hold a few frames
+            }
+        }
+        if (frameHeld_ &&
+            (swr_ == nullptr || frame_->format != swrFormat_ || frame_->sample_rate != swrRate_ ||
+             frame_->ch_layout.nb_channels != swrChannels_ || ChannelMask(frame_->ch_layout) != swrMask_)) {
+            if (swr_ != nullptr) {
+                // Drain the old converter before the format changes.
+                const int bound = ConvertedUpperBound(true);
+                if (bound > 0) {
+                    pending_.resize(static_cast<std::size_t>(bound) * static_cast<std::size_t>(channels_));
+                    const int n = Convert(pending_.data(), bound, true);
+                    pendingStart_ = 0;
+                    pendingFrames_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+                }
+            }
+            if (!SetUpConverter()) {
+                ended_ = true;
+                break;
+            }
+            if (pendingFrames_ > 0) continue;
+        }
+        const int bound = ConvertedUpperBound(flush);
+        if (bound <= 0) {
+            frameHeld_ = false;
+            av_frame_unref(frame_);
+            continue;
+        }
+        int n;
+        if (static_cast<std::size_t>(bound) <= want - got) {
+            // The common case: convert straight into the caller's buffer.
+            n = Convert(out + got * static_cast<std::size_t>(channels_), bound, flush);
+            if (n > 0) got += static_cast<std::size_t>(n);
+        } else {
+            pending_.resize(static_cast<std::size_t>(bound) * static_cast<std::size_t>(channels_));
+            n = Convert(pending_.data(), bound, flush);
+            pendingStart_ = 0;
+            pendingFrames_ = n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        frameHeld_ = false;
+        av_frame_unref(frame_);
+        if (n < 0) ended_ = true;
+    }
+    if (got == 0) return kDecoderDataEnd;
+    const std::uint64_t delivered = got * frameBytes;
+    position_ += delivered;
+    return static_cast<std::uint32_t>(delivered);
+}
+
+}  // namespace tonvela

@@ -1,0 +1,70 @@
+// A decode-only FFmpeg stream: the first audio stream of a file as interleaved signed 16-bit PCM
+// at the file's own rate and channel count.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/DecoderLibrary.h"
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+struct SwrContext;
+
+namespace tonvela {
+
+class CFfmpegStream final : public CDecoderChannel {
+public:
+    // nullptr when the file has no audio stream FFmpeg can decode.
+    static std::unique_ptr<CFfmpegStream> Open(const std::string& path);
+    ~CFfmpegStream() override;
+
+    DecoderChannelInfo GetInfo() const override { return {rate_, channels_, 0}; }
+    std::uint64_t GetLength() const override { return length_; }
+    double BytesToSeconds(std::uint64_t bytes) const override;
+    std::uint64_t GetFileSize() const override { return fileSize_; }
+    std::uint32_t GetData(void* buffer, std::uint32_t bytes) override;
+    std::uint64_t GetPosition() const override { return position_; }
+
+private:
+    CFfmpegStream() = default;
+    bool Start(const std::string& path);
+    // Next decoded frame into frame_; false at the end of the stream or after too many errors.
+    bool ReceiveFrame();
+    // Converts frame_ (or, with flush, what the converter still holds) into out, which has
+    // room for `room` frames; returns frames written or -1.
+    int Convert(std::int16_t* out, int room, bool flush);
+    int ConvertedUpperBound(bool flush) const;
+    bool SetUpConverter();
+
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* codec_ = nullptr;
+    SwrContext* swr_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* frame_ = nullptr;
+    int streamIndex_ = -1;
+    int rate_ = 0;
+    int channels_ = 0;
+    std::uint64_t length_ = 0;
+    std::uint64_t fileSize_ = kDecoderNoFileSize;
+    std::uint64_t position_ = 0;
+
+    // Input parameters the converter was set up for; a change mid-stream rebuilds it.
+    int swrFormat_ = -1;
+    int swrRate_ = 0;
+    int swrChannels_ = 0;
+    std::uint64_t swrMask_ = 0;
+
+    bool frameHeld_ = false;    // frame_ holds a decoded frame not yet converted
+    bool inputEnded_ = false;   // the demuxer is done and the decoder was told so
+    bool ended_ = false;        // nothing more will come
+    std::vector<std::int16_t> pending_;  // converted frames that did not fit the caller's buffer
+    std::size_t pendingStart_ = 0;       // in frames
+    std::size_t pendingFrames_ = 0;
+};
+
+}  // namespace tonvela
