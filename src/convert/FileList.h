@@ -1,0 +1,81 @@
+// The entries of the file list, how files are probed and added, and the failure message of an
+// add operation. The main window and the command line share it; it shows nothing itself.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/FileListEntry.h"
+
+namespace tonvela {
+
+// What an add operation sees of its progress window: one line, a bar and a Cancel button.
+class CAddProgress {
+public:
+    virtual ~CAddProgress() = default;
+    virtual void SetText(const std::string& text) = 0;
+    virtual void SetRange(int max) = 0;  // bar range 0 .. max, position 0, step 1
+    virtual void Step() = 0;
+    virtual void ProcessEvents() = 0;
+    virtual bool IsCancelled() const = 0;
+};
+
+// At most this many failed paths are listed in the failure message.
+inline constexpr int kMaxListedFailures = 30;
+// The address named at the end of the failure message.
+inline constexpr const char* kSupportAddress = "support@tonvela.example";
+
+// Collects the failed paths of one add operation.
+class CAddFailures {
+public:
+    void Add(const std::string& path);
+    int Count() const { return count_; }
+    const std::string& Text() const { return text_; }
+    // The whole message box text, or "" when nothing failed.
+    std::string Message() const;
+
+private:
+    std::string text_;
+    int count_ = 0;
+};
+
+class CFileList {
+public:
+    // Probes path and appends an entry. Result: the new entry's index; 0 when the same file is
+    // already in the list (nothing is added); -1 when no reader accepts the file.
+    int AddFileEntry(const std::string& path);
+
+    // Adds paths in order, reporting through progress (may be null). Stops early on Cancel
+    // (the path in hand is finished first). Returns the failure message, "" when none failed.
+    std::string AddPathList(const std::vector<std::string>& paths, CAddProgress* progress);
+
+    std::size_t Size() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
+    CFileListEntry& At(std::size_t i) { return *entries_[i].entry; }
+    const CFileListEntry& At(std::size_t i) const { return *entries_[i].entry; }
+    void Remove(std::size_t i);
+    void Clear() { entries_.clear(); }
+
+    // True when path names the same file as an entry already listed.
+    bool Contains(const std::string& path) const;
+
+private:
+    struct FileIdentity {
+        bool statOk = false;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::string canonical;
+    };
+    static FileIdentity IdentityOf(const std::string& path);
+    static bool SameFile(const FileIdentity& a, const FileIdentity& b);
+
+    struct Row {
+        std::unique_ptr<CFileListEntry> entry;
+        FileIdentity identity;
+    };
+    std::vector<Row> entries_;
+};
+
+}  // namespace tonvela

@@ -1,0 +1,32 @@
+// The recursive folder search of Add Folder and of dropped folders. Symbolic links play the
+// role of shortcuts: a link to a supported file adds the file; a link to a folder is not searched.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tonvela {
+
+// Longest chain of links followed before giving up (a loop of links ends here).
+inline constexpr int kMaxShortcutChain = 32;
+
+// The folder itself, then all its sub-folders in pre-order, in the order the file system lists
+// them. Links to folders are not entered; unreadable folders are listed but yield nothing.
+std::vector<std::string> CollectFolders(const std::string& folder);
+
+// Appends every supported file of these folders (not their sub-folders) to paths.
+void CollectFiles(const std::vector<std::string>& folders, std::vector<std::string>& paths);
+
+// One found or dropped non-folder path: appended when its extension is supported; a link is
+// followed (bounded) and its target appended when the target is a supported file.
+void AddFoundFile(const std::string& path, std::vector<std::string>& paths);
+
+// A dropped item or a command-line folder: a folder is searched recursively, anything else
+// goes through AddFoundFile.
+void AddDroppedPath(const std::string& path, std::vector<std::string>& paths);
+
+// One step of a link: its target, made absolute against the link's folder. False when path
+// is not a link or cannot be read.
+bool ResolveShortcut(const std::string& path, std::string& target);
+
+}  // namespace tonvela

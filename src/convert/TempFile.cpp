@@ -1,0 +1,77 @@
+#include "convert/TempFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace tonvela {
+
+namespace {
+
+int CreateUnnamed(const std::filesystem::path& folder) {
+#ifdef O_TMPFILE
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+#endif
+    // File systems without O_TMPFILE: a unique name, unlinked at once.
+    std::string templ = (folder / "tnvXXXXXX").string();
+    std::vector<char> name(templ.begin(), templ.end());
+    name.push_back('\0');
+    int fd2 = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd2 < 0) return -1;
+    ::unlink(name.data());
+    return fd2;
+}
+
+}  // namespace
+
+bool CTempFile::Create() {
+    Close();
+    std::error_code ec;
+    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+    if (ec) return false;
+    int fd = CreateUnnamed(folder);
+    if (fd < 0) return false;
+    fd_.Reset(fd);
+    path_ = "/proc/self/fd/" + std::to_string(fd);
+    return true;
+}
+
+void CTempFile::Close() {
+    fd_.Reset();
+    path_.clear();
+}
+
+std::int64_t CTempFile::Size() const {
+    struct stat st {};
+    if (!fd_.IsOpen() || ::fstat(fd_.Get(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool CTempFile::Write(const void* data, std::size_t bytes) {
+    return fd_.IsOpen() && WriteAll(fd_.Get(), data, bytes);
+}
+
+bool CTempFile::ReadExact(void* data, std::size_t bytes) {
+    if (!fd_.IsOpen()) return false;
+    auto* p = static_cast<unsigned char*>(data);
+    while (bytes > 0) {
+        ssize_t n = ::read(fd_.Get(), p, bytes);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        bytes -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CTempFile::Seek(std::uint64_t offset) {
+    return fd_.IsOpen() && ::lseek(fd_.Get(), static_cast<off_t>(offset), SEEK_SET) == static_cast<off_t>(offset);
+}
+
+}  // namespace tonvela
