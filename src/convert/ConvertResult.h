@@ -1,0 +1,21 @@
+// What the per-file conversion measured, read by the SWF writers, the HTML page and the preview.
+#pragma once
+
+#include <cstdint>
+
+namespace tonvela {
+
+struct ConvertResult {
+    // Samples per channel of the encoded sound at the MP3 rate (the DefineSound sample count).
+    std::uint32_t outputSamples = 0;
+    // Converted source samples / source rate, whole seconds.
+    std::uint32_t convertedSeconds = 0;
+    // Samples of silence the encoder put before the sound (lame_get_encoder_delay). With the
+    // decoder's own delay of 529 samples this is what an event sound skips at every loop.
+    std::uint32_t encoderDelay = 0;
+};
+
+// The MP3 decoder's delay in samples, added to the encoder's delay for SeekSamples.
+inline constexpr std::uint32_t kMp3DecoderDelay = 529;
+
+}  // namespace tonvela
