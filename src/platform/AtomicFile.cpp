@@ -65,10 +65,14 @@ bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std:
         ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
+            out.clear();
             return false;
         }
         if (n == 0) break;
-        if (out.size() + static_cast<std::size_t>(n) > maxBytes) return false;
+        if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+            out.clear();
+            return false;
+        }
         out.append(buf, static_cast<std::size_t>(n));
     }
     return true;

@@ -1,0 +1,291 @@
+#include "convert/ConvertOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "platform/SettingsStore.h"
+#include "platform/TestTempDir.h"
+
+namespace tonvela {
+namespace {
+
+using test::CTestTempDir;
+using test::ReadText;
+using test::WriteText;
+
+const std::string kKey = kOptionsKey;
+
+CSettingsStore::Binary Floats(std::initializer_list<float> values) {
+    CSettingsStore::Binary out;
+    for (float f : values) {
+        std::uint32_t u;
+        std::memcpy(&u, &f, 4);
+        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(u >> (8 * i)));
+    }
+    return out;
+}
+
+// Writes the given store text, then loads a fresh record from it.
+CConvertOptions LoadFrom(const CTestTempDir& dir, const std::string& text) {
+    WriteText(dir / CSettingsStore::kFileName, text);
+    CSettingsStore store(dir.Path());
+    store.Load();
+    CConvertOptions o("/data");
+    o.Load(store);
+    return o;
+}
+
+void ExpectDefaults(const CConvertOptions& o, const std::string& data) {
+    EXPECT_EQ(o.AutoDestMP3EncodingParam, 1);
+    EXPECT_EQ(o.MP3BitRate, 24);
+    EXPECT_EQ(o.MP3SampleRate, 22050);
+    EXPECT_EQ(o.MP3ChannelNum, 1);
+    EXPECT_EQ(o.ChangeVolume, 0);
+    EXPECT_EQ(o.VolumeCoef, 100);
+    EXPECT_EQ(o.SkipFirstMs, 0);
+    EXPECT_EQ(o.SkipLastMs, 0);
+    EXPECT_EQ(o.ConvertDuration, 0);
+    EXPECT_EQ(o.TrimLastType, 0);
+    EXPECT_EQ(o.CreateCtrlSWF, 1);
+    EXPECT_EQ(o.ButtonSWFType, 11);
+    EXPECT_EQ(o.SWFSoundType, 10);
+    EXPECT_EQ(o.ControlSWF, data + "ControlSWF/square_gradient_3.swf");
+    EXPECT_EQ(o.ShellPlayerSWF, data + "ControlSWF/ShellPlayer/square_gradient_3.swf");
+    EXPECT_EQ(o.SWFFrameRate, 12);
+    EXPECT_EQ(o.SWFInitPlay, 1);
+    EXPECT_EQ(o.SWFLoopPlay, 0);
+    EXPECT_EQ(o.BlankFrames, 0);
+    EXPECT_EQ(o.SWFBkgColor, 0xFFFFFF);
+    EXPECT_EQ(o.SWFBtnColor, 0x00AA00);
+    EXPECT_EQ(o.TrackSWFBkgTopColor, 0xE8FFE8);
+    EXPECT_EQ(o.TrackSWFBkgBottomColor, 0x9DFF9D);
+    EXPECT_EQ(o.TrackSWFBorderColor, 0x008000);
+    EXPECT_EQ(o.JPEGFile, data + "sample.jpg");
+    EXPECT_EQ(o.JPEGWidth, 100);
+    EXPECT_EQ(o.JPEGHeight, 75);
+    EXPECT_EQ(o.GC, (std::array<float, 4>{0.4f, 1.0f, 0.3f, 0.8f}));
+    EXPECT_EQ(o.TBC, 1.0f);
+    EXPECT_EQ(o.SWFOutputFolderOpt, 199);
+    EXPECT_EQ(o.SWFSpecifiedFolder, "");
+    EXPECT_EQ(o.CreateDirs, 0);
+    EXPECT_EQ(o.TargetExistsOpt, 11);
+    EXPECT_EQ(o.OutputFiles2MyDocuments, 1);
+    EXPECT_EQ(o.BrowseOutFolder, 1);
+    EXPECT_EQ(o.CreateHtmlFile, 1);
+    EXPECT_EQ(o.AddFileNameOnHtml, 1);
+    EXPECT_EQ(o.Folder, "");
+    EXPECT_EQ(o.EmptySWF, data + "empty.swf");
+    EXPECT_EQ(o.HtmlTemplateFile, data + "Template.htm");
+}
+
+TEST(ConvertOptions, FirstRunGivesEveryDefault) {
+    CTestTempDir dir;
+    CSettingsStore store(dir / "none");
+    ASSERT_TRUE(store.Load());
+    CConvertOptions o("/opt/tonvela/share");  // a folder without trailing slash gets one
+    o.Load(store);
+    ExpectDefaults(o, "/opt/tonvela/share/");
+}
+
+TEST(ConvertOptions, DamagedStoreGivesDefaults) {
+    CTestTempDir dir;
+    CConvertOptions o = LoadFrom(dir, "[Software\\Tonvela\\Options]\nSWFFrameRate=dword:00000018\nbroken line\n");
+    ExpectDefaults(o, "/data/");
+}
+
+TEST(ConvertOptions, SaveThenLoadKeepsEveryValue) {
+    CTestTempDir dir;
+    // Existing files, so the path corrections keep them.
+    WriteText(dir / "c.swf", "x");
+    WriteText(dir / "s.swf", "x");
+    WriteText(dir / "p.jpg", "x");
+    CConvertOptions o("/data");
+    int n = 1;
+    for (int* f : {&o.AutoDestMP3EncodingParam, &o.MP3BitRate, &o.MP3SampleRate, &o.ChangeVolume,
+                   &o.VolumeCoef, &o.SkipFirstMs, &o.SkipLastMs, &o.ConvertDuration, &o.TrimLastType,
+                   &o.CreateCtrlSWF, &o.ButtonSWFType, &o.SWFSoundType, &o.SWFFrameRate, &o.SWFInitPlay,
+                   &o.SWFLoopPlay, &o.BlankFrames, &o.SWFBkgColor, &o.SWFBtnColor, &o.TrackSWFBkgTopColor,
+                   &o.TrackSWFBkgBottomColor, &o.TrackSWFBorderColor, &o.JPEGWidth, &o.JPEGHeight,
+                   &o.SWFOutputFolderOpt, &o.CreateDirs, &o.TargetExistsOpt, &o.OutputFiles2MyDocuments,
+                   &o.BrowseOutFolder, &o.CreateHtmlFile, &o.AddFileNameOnHtml})
+        *f = 1000 + n++;
+    o.SkipFirstMs = -5;  // negative numbers survive the unsigned store
+    o.MP3ChannelNum = 2;
+    o.ControlSWF = (dir / "c.swf").string();
+    o.ShellPlayerSWF = (dir / "s.swf").string();
+    o.JPEGFile = (dir / "p.jpg").string();
+    o.SWFSpecifiedFolder = "/out put";
+    o.Folder = "/music";
+    o.GC = {0.0f, 0.25f, 0.5f, 1.0f};
+    o.TBC = 4.5f;
+    CSettingsStore store(dir / "cfg");
+    bool saved = false;
+    EXPECT_EQ(o.Save(store, kSaveFolder | kSaveOptions, &saved), 1);
+    EXPECT_TRUE(saved);
+
+    CSettingsStore again(dir / "cfg");
+    ASSERT_TRUE(again.Load());
+    CConvertOptions l("/elsewhere");
+    l.Load(again);
+    EXPECT_EQ(l.AutoDestMP3EncodingParam, o.AutoDestMP3EncodingParam);
+    EXPECT_EQ(l.AddFileNameOnHtml, o.AddFileNameOnHtml);
+    EXPECT_EQ(l.TrackSWFBorderColor, o.TrackSWFBorderColor);
+    EXPECT_EQ(l.SWFOutputFolderOpt, o.SWFOutputFolderOpt);
+    EXPECT_EQ(l.JPEGHeight, o.JPEGHeight);
+    EXPECT_EQ(l.SkipFirstMs, -5);
+    EXPECT_EQ(l.MP3ChannelNum, 2);
+    EXPECT_EQ(l.ControlSWF, o.ControlSWF);
+    EXPECT_EQ(l.ShellPlayerSWF, o.ShellPlayerSWF);
+    EXPECT_EQ(l.JPEGFile, o.JPEGFile);
+    EXPECT_EQ(l.SWFSpecifiedFolder, "/out put");
+    EXPECT_EQ(l.Folder, "/music");
+    EXPECT_EQ(l.GC, o.GC);
+    EXPECT_EQ(l.TBC, 4.5f);
+    // Every integer field: compare the whole record field by field through a second save.
+    CSettingsStore s1(dir / "a"), s2(dir / "b");
+    o.Save(s1, kSaveOptions);
+    l.Save(s2, kSaveOptions);
+    EXPECT_EQ(ReadText(s1.FilePath()), ReadText(s2.FilePath()));
+}
+
+TEST(ConvertOptions, CorrectionsOnLoad) {
+    CTestTempDir dir;
+    CSettingsStore store(dir.Path());
+    store.SetString(kKey, "ControlSWF", "/gone/c.swf");
+    store.SetString(kKey, "ShellPlayerSWF", "/gone/s.swf");
+    store.SetString(kKey, "JPEGFile", "/gone/p.jpg");
+    store.SetDword(kKey, "MP3ChannelNum", 3);
+    store.SetBinary(kKey, "GC", Floats({-0.5f, 0.5f, 1.5f, 1.0f}));
+    store.SetBinary(kKey, "TBC", Floats({7.0f}));
+    ASSERT_TRUE(store.Save());
+    CConvertOptions o("/data");
+    o.ControlSWF = o.ShellPlayerSWF = "changed";
+    o.Load(store);
+    EXPECT_EQ(o.ControlSWF, "/data/ControlSWF/square_gradient_3.swf");
+    EXPECT_EQ(o.ShellPlayerSWF, "/data/ControlSWF/ShellPlayer/square_gradient_3.swf");
+    EXPECT_EQ(o.JPEGFile, "");
+    EXPECT_EQ(o.MP3ChannelNum, 2);
+    EXPECT_EQ(o.GC, (std::array<float, 4>{0.0f, 0.5f, 1.0f, 1.0f}));
+    EXPECT_EQ(o.TBC, 5.0f);
+
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    store.SetDword(kKey, "MP3ChannelNum", 0);
+    store.SetBinary(kKey, "GC", Floats({nan, -0.0f, 1.0f, 0.0f}));
+    store.SetBinary(kKey, "TBC", Floats({nan}));
+    store.SetString(kKey, "JPEGFile", dir.Path().string());  // a folder counts as existing
+    o.Load(store);
+    EXPECT_EQ(o.MP3ChannelNum, 2);
+    EXPECT_EQ(o.GC[0], 0.0f);
+    EXPECT_EQ(o.GC[1], 0.0f);
+    EXPECT_EQ(o.TBC, 0.0f);
+    EXPECT_EQ(o.JPEGFile, dir.Path().string());
+    store.SetDword(kKey, "MP3ChannelNum", 1);
+    o.Load(store);
+    EXPECT_EQ(o.MP3ChannelNum, 1);
+}
+
+TEST(ConvertOptions, MissingAndMistypedValuesKeepTheirField) {
+    CTestTempDir dir;
+    CSettingsStore store(dir.Path());
+    store.SetDword(kKey, "SWFFrameRate", 30);
+    store.SetString(kKey, "MP3BitRate", "64");          // a string for a number
+    store.SetDword(kKey, "Folder", 5);                  // a number for a string
+    store.SetBinary(kKey, "GC", Floats({0.1f, 0.2f}));  // binary of the wrong size
+    store.SetString(kKey, "TBC", "2");
+    store.SetString(kKey, "SWFSpecifiedFolder", std::string(kMaxStoredString + 1, 'a'));
+    store.SetString(kKey, "ControlSWF", std::string("/a\0b", 4));
+    CConvertOptions o("/data");
+    o.Folder = "/kept";
+    o.SWFSpecifiedFolder = "/kept too";
+    o.Load(store);
+    EXPECT_EQ(o.SWFFrameRate, 30);
+    EXPECT_EQ(o.MP3BitRate, 24);
+    EXPECT_EQ(o.Folder, "/kept");
+    EXPECT_EQ(o.GC, (std::array<float, 4>{0.4f, 1.0f, 0.3f, 0.8f}));
+    EXPECT_EQ(o.TBC, 1.0f);
+    EXPECT_EQ(o.SWFSpecifiedFolder, "/kept too");
+    EXPECT_EQ(o.ControlSWF, "/data/ControlSWF/square_gradient_3.swf");
+    EXPECT_EQ(o.VolumeCoef, 100);  // missing
+}
+
+TEST(ConvertOptions, SaveMasks) {
+    CTestTempDir dir;
+    CConvertOptions o("/data");
+    o.Folder = "/picked";
+    {
+        CSettingsStore store(dir / "zero");
+        EXPECT_EQ(o.Save(store, 0), 0);
+        EXPECT_FALSE(std::filesystem::exists(store.FilePath()));
+    }
+    {
+        CSettingsStore store(dir / "four");
+        EXPECT_EQ(o.Save(store, kSaveFolder), 1);
+        EXPECT_EQ(ReadText(store.FilePath()),
+                  "; Tonvela settings\n\n[Software\\Tonvela\\Options]\nFolder=\"/picked\"\n");
+    }
+    {
+        CSettingsStore store(dir / "eight");
+        EXPECT_EQ(o.Save(store, kSaveOptions), 1);
+        CSettingsStore again(dir / "eight");
+        ASSERT_TRUE(again.Load());
+        EXPECT_FALSE(again.Get(kKey, "Folder"));
+        EXPECT_EQ(again.GetDword(kKey, "SWFFrameRate"), 12u);
+        EXPECT_EQ(again.GetDword(kKey, "SWFBkgColor"), 0xFFFFFFu);
+        EXPECT_EQ(again.GetString(kKey, "ControlSWF"), "/data/ControlSWF/square_gradient_3.swf");
+        // GC as 16 bytes of little-endian floats: 0.4f is 0x3ecccccd, 1.0f 0x3f800000.
+        EXPECT_EQ(again.GetBinary(kKey, "GC"),
+                  (CSettingsStore::Binary{0xcd, 0xcc, 0xcc, 0x3e, 0x00, 0x00, 0x80, 0x3f, 0x9a, 0x99, 0x99,
+                                          0x3e, 0xcd, 0xcc, 0x4c, 0x3f}));
+        EXPECT_EQ(again.GetBinary(kKey, "TBC"), (CSettingsStore::Binary{0x00, 0x00, 0x80, 0x3f}));
+        // Every persisted value but Folder: 37 names.
+        int count = 0;
+        for (const char* name : {"AutoDestMP3EncodingParam", "MP3BitRate", "MP3SampleRate", "MP3ChannelNum",
+                                 "ChangeVolume", "VolumeCoef", "SkipFirstMs", "SkipLastMs", "ConvertDuration",
+                                 "TrimLastType", "CreateCtrlSWF", "ButtonSWFType", "SWFSoundType", "ControlSWF",
+                                 "ShellPlayerSWF", "SWFFrameRate", "SWFInitPlay", "SWFLoopPlay", "BlankFrames",
+                                 "SWFBkgColor", "SWFBtnColor", "TrackSWFBkgTopColor", "TrackSWFBkgBottomColor",
+                                 "TrackSWFBorderColor", "JPEGFile", "JPEGWidth", "JPEGHeight", "GC", "TBC",
+                                 "SWFOutputFolderOpt", "SWFSpecifiedFolder", "CreateDirs", "TargetExistsOpt",
+                                 "OutputFiles2MyDocuments", "BrowseOutFolder", "CreateHtmlFile", "AddFileNameOnHtml"})
+            count += again.Get(kKey, name).has_value();
+        EXPECT_EQ(count, 37);
+    }
+}
+
+TEST(ConvertOptions, SaveToUnwritableStoreReturnsOneAndWritesNothing) {
+    CTestTempDir dir;
+    WriteText(dir / "file", "x");
+    CSettingsStore store(dir / "file" / "cfg");
+    CConvertOptions o("/data");
+    bool saved = true;
+    EXPECT_EQ(o.Save(store, kSaveOptions, &saved), 1);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadText(dir / "file"), "x");
+    EXPECT_EQ(test::CountEntries(dir.Path()), 1);
+}
+
+TEST(ConvertOptions, MaskFourKeepsOtherStoredValues) {
+    CTestTempDir dir;
+    CSettingsStore store(dir.Path());
+    store.SetDword(kKey, "FirstRun", 0);
+    store.SetDword(kKey, "SWFFrameRate", 25);
+    ASSERT_TRUE(store.Save());
+    CSettingsStore loaded(dir.Path());
+    ASSERT_TRUE(loaded.Load());
+    CConvertOptions o("/data");
+    o.Load(loaded);
+    o.SWFFrameRate = 50;  // changed but not saved by mask 4
+    o.Folder = "/f";
+    o.Save(loaded, kSaveFolder);
+    CSettingsStore again(dir.Path());
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(again.GetDword(kKey, "SWFFrameRate"), 25u);
+    EXPECT_EQ(again.GetDword(kKey, "FirstRun"), 0u);
+    EXPECT_EQ(again.GetString(kKey, "Folder"), "/f");
+}
+
+}  // namespace
+}  // namespace tonvela

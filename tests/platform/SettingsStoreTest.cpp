@@ -1,0 +1,264 @@
+#include "platform/SettingsStore.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdlib>
+
+#include "platform/ProfileFile.h"
+#include "platform/TestTempDir.h"
+
+namespace tonvela {
+namespace {
+
+using test::CountEntries;
+using test::CTestTempDir;
+using test::ReadText;
+using test::WriteText;
+
+const std::string kKey = kOptionsKey;
+
+TEST(SettingsStore, MissingFileIsAnEmptyStore) {
+    CTestTempDir dir;
+    CSettingsStore store(dir / "cfg");
+    EXPECT_TRUE(store.Load());
+    EXPECT_FALSE(store.KeyExists(kKey));
+    EXPECT_FALSE(store.GetDword(kKey, "FirstRun"));
+}
+
+TEST(SettingsStore, ValuesRoundTripThroughTheFile) {
+    CTestTempDir dir;
+    CSettingsStore store(dir / "cfg");  // the folder is created by Save
+    ASSERT_TRUE(store.SetDword(kKey, "FirstRun", 0xFFFFFFFFu));
+    // Every byte a path may hold, the escaped ones included.
+    std::string odd = "/a b/\"q\"\\x\n\r\t\x01\x7f\xc3\xa9=;[]";
+    ASSERT_TRUE(store.SetString(kKey, "Path", odd));
+    ASSERT_TRUE(store.SetString(kKey, "Empty", ""));
+    ASSERT_TRUE(store.SetBinary(kKey, "Bin", {0x00, 0xff, 0x10}));
+    ASSERT_TRUE(store.SetBinary(kKey, "NoBytes", {}));
+    ASSERT_TRUE(store.Save());
+
+    CSettingsStore again(dir / "cfg");
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(again.GetDword(kKey, "FirstRun"), 0xFFFFFFFFu);
+    EXPECT_EQ(again.GetString(kKey, "Path"), odd);
+    EXPECT_EQ(again.GetString(kKey, "Empty"), "");
+    EXPECT_EQ(again.GetBinary(kKey, "Bin"), (CSettingsStore::Binary{0x00, 0xff, 0x10}));
+    EXPECT_EQ(again.GetBinary(kKey, "NoBytes"), CSettingsStore::Binary{});
+    // Typed reads refuse another type.
+    EXPECT_FALSE(again.GetString(kKey, "FirstRun"));
+    EXPECT_FALSE(again.GetDword(kKey, "Path"));
+
+    // The file is plain text that a person can read.
+    std::string text = ReadText(again.FilePath());
+    EXPECT_NE(text.find("[Software\\Tonvela\\Options]\n"), std::string::npos);
+    EXPECT_NE(text.find("FirstRun=dword:ffffffff\n"), std::string::npos);
+    EXPECT_NE(text.find("Bin=hex:00,ff,10\n"), std::string::npos);
+}
+
+TEST(SettingsStore, RefusesNamesTheFileCannotHold) {
+    CSettingsStore store("/nonexistent");
+    EXPECT_FALSE(store.SetDword(kKey, "", 1));
+    EXPECT_FALSE(store.SetDword(kKey, "a=b", 1));
+    EXPECT_FALSE(store.SetDword(kKey, "a\nb", 1));
+    EXPECT_FALSE(store.SetDword(kKey, "[x", 1));
+    EXPECT_FALSE(store.SetDword(kKey, "#x", 1));
+    EXPECT_FALSE(store.SetDword("a]b", "x", 1));
+    EXPECT_FALSE(store.KeyExists("a]b"));
+}
+
+TEST(SettingsStore, SaveWritesOnlyChangedValuesAndKeepsOthers) {
+    CTestTempDir dir;
+    CSettingsStore a(dir.Path());
+    CSettingsStore b(dir.Path());
+    ASSERT_TRUE(a.Load());
+    ASSERT_TRUE(b.Load());
+    a.SetDword(kKey, "FirstRun", 0);
+    ASSERT_TRUE(a.Save());
+    // b loaded before a saved; its save must not drop a's value.
+    b.SetString(kKey, "Folder", "/music");
+    ASSERT_TRUE(b.Save());
+    CSettingsStore c(dir.Path());
+    ASSERT_TRUE(c.Load());
+    EXPECT_EQ(c.GetDword(kKey, "FirstRun"), 0u);
+    EXPECT_EQ(c.GetString(kKey, "Folder"), "/music");
+}
+
+// Each of these files is damaged somewhere; the whole store then reads as empty.
+TEST(SettingsStore, DamagedFileReadsAsAbsentKey) {
+    const char* damaged[] = {
+        "X=dword:00000001\n",                                // a value outside any key
+        "[Software\\Tonvela\\Options]\nX=dword:1234567890\n",  // too many digits
+        "[Software\\Tonvela\\Options]\nX=dword:\n",
+        "[Software\\Tonvela\\Options]\nX=dword:12g4\n",
+        "[Software\\Tonvela\\Options]\nX=\"unterminated\n",
+        "[Software\\Tonvela\\Options]\nX=\"bad \\q escape\"\n",
+        "[Software\\Tonvela\\Options]\nX=\"cut \\x4\"\n",
+        "[Software\\Tonvela\\Options]\nX=\"ends in \\\"\n",
+        "[Software\\Tonvela\\Options]\nX=\"a\"b\"\n",
+        "[Software\\Tonvela\\Options]\nX=hex:0\n",
+        "[Software\\Tonvela\\Options]\nX=hex:00,\n",
+        "[Software\\Tonvela\\Options]\nX=hex:00;11\n",
+        "[Software\\Tonvela\\Options]\nno equals sign\n",
+        "[Software\\Tonvela\\Options\nX=dword:1\n",
+        "[]\n",
+        "[Software\\Tonvela\\Options]\nX=plain\n",
+        "[Software\\Tonvela\\Options]\nX=\"\n",
+    };
+    for (const char* text : damaged) {
+        CTestTempDir dir;
+        WriteText(dir / CSettingsStore::kFileName, text);
+        CSettingsStore store(dir.Path());
+        EXPECT_FALSE(store.Load()) << text;
+        EXPECT_FALSE(store.KeyExists(kKey)) << text;
+    }
+}
+
+TEST(SettingsStore, RandomBytesNeverCrashTheParser) {
+    std::srand(7);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text = "[K]\nA=";
+        int n = std::rand() % 40;
+        for (int i = 0; i < n; ++i) text += "\"\\x0af,:=\n[]h d"[std::rand() % 16];
+        CSettingsStore::Keys keys;
+        CSettingsStore::Parse(text, keys);  // any result, but within bounds (ASan checks)
+    }
+}
+
+TEST(SettingsStore, CommentsBlankLinesAndCrLfAreAccepted) {
+    CTestTempDir dir;
+    WriteText(dir / CSettingsStore::kFileName,
+              "; made by hand\r\n\r\n# another comment\n[Software\\Tonvela\\Options]\r\nA=dword:0000000C\r\n");
+    CSettingsStore store(dir.Path());
+    ASSERT_TRUE(store.Load());
+    EXPECT_EQ(store.GetDword(kKey, "A"), 12u);
+}
+
+TEST(SettingsStore, OversizedFileIsDamaged) {
+    CTestTempDir dir;
+    WriteText(dir / CSettingsStore::kFileName,
+              "[K]\n" + std::string(CSettingsStore::kMaxFileBytes, ';'));
+    CSettingsStore store(dir.Path());
+    EXPECT_FALSE(store.Load());
+    EXPECT_FALSE(store.KeyExists("K"));
+}
+
+TEST(SettingsStore, SaveOverDamagedFileReplacesIt) {
+    CTestTempDir dir;
+    WriteText(dir / CSettingsStore::kFileName, "garbage\n");
+    CSettingsStore store(dir.Path());
+    EXPECT_FALSE(store.Load());
+    store.SetDword(kKey, "FirstRun", 0);
+    ASSERT_TRUE(store.Save());
+    CSettingsStore again(dir.Path());
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(again.GetDword(kKey, "FirstRun"), 0u);
+}
+
+TEST(SettingsStore, SaveLeavesNoTemporaryFiles) {
+    CTestTempDir dir;
+    CSettingsStore store(dir.Path());
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        store.SetDword(kKey, "N", i);
+        ASSERT_TRUE(store.Save());
+    }
+    EXPECT_EQ(CountEntries(dir.Path()), 1);
+}
+
+// A write that fails half-way (here: the file size limit) leaves the old store as it was and
+// no temporary file. Works for root too, unlike a read-only folder.
+TEST(SettingsStore, FailedWriteKeepsOldStore) {
+    CTestTempDir dir;
+    CSettingsStore store(dir.Path());
+    store.SetDword(kKey, "Old", 1);
+    ASSERT_TRUE(store.Save());
+    const std::string before = ReadText(store.FilePath());
+
+    store.SetString(kKey, "Big", std::string(4096, 'x'));
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oldLimit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    rlimit small = oldLimit;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool saved = store.Save();
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadText(store.FilePath()), before);
+    EXPECT_EQ(CountEntries(dir.Path()), 1);
+}
+
+TEST(SettingsStore, UnwritableFolderFailsCleanly) {
+    CTestTempDir dir;
+    // A folder path that runs through a regular file can never be created.
+    WriteText(dir / "file", "x");
+    CSettingsStore blocked(dir / "file" / "cfg");
+    blocked.SetDword(kKey, "A", 1);
+    EXPECT_FALSE(blocked.Save());
+    EXPECT_EQ(ReadText(dir / "file"), "x");
+
+    // A read-only folder holding a store: the store stays, nothing is added.
+    CSettingsStore store(dir / "ro");
+    store.SetDword(kKey, "A", 1);
+    ASSERT_TRUE(store.Save());
+    const std::string before = ReadText(store.FilePath());
+    ASSERT_EQ(::chmod((dir / "ro").c_str(), 0500), 0);
+    if (!test::FolderRefusesWrites(dir / "ro")) GTEST_SKIP() << "running with write access to every folder";
+    store.SetDword(kKey, "A", 2);
+    EXPECT_FALSE(store.Save());
+    EXPECT_EQ(ReadText(store.FilePath()), before);
+    EXPECT_EQ(CountEntries(dir / "ro"), 1);
+}
+
+TEST(SettingsStore, DefaultFolderFollowsTheEnvironment) {
+    const char* names[] = {"TONVELA_CONFIG_DIR", "XDG_CONFIG_HOME", "HOME"};
+    std::string saved[3];
+    bool had[3];
+    for (int i = 0; i < 3; ++i) {
+        const char* v = std::getenv(names[i]);
+        had[i] = v != nullptr;
+        if (v) saved[i] = v;
+    }
+    setenv("HOME", "/home/u", 1);
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("TONVELA_CONFIG_DIR");
+    EXPECT_EQ(CSettingsStore::DefaultFolder(), "/home/u/.config/tonvela");
+    setenv("XDG_CONFIG_HOME", "relative", 1);  // ignored: not absolute
+    EXPECT_EQ(CSettingsStore::DefaultFolder(), "/home/u/.config/tonvela");
+    setenv("XDG_CONFIG_HOME", "/xdg", 1);
+    EXPECT_EQ(CSettingsStore::DefaultFolder(), "/xdg/tonvela");
+    setenv("TONVELA_CONFIG_DIR", "/mine", 1);
+    EXPECT_EQ(CSettingsStore::DefaultFolder(), "/mine");
+    for (int i = 0; i < 3; ++i) {
+        if (had[i]) setenv(names[i], saved[i].c_str(), 1);
+        else unsetenv(names[i]);
+    }
+}
+
+TEST(ProfileFile, ReadsAndWritesRecQuality) {
+    CTestTempDir dir;
+    CProfileFile profile(dir / "cfg");
+    EXPECT_EQ(profile.GetInt("Options", "RecQuality", 3), 3);
+    ASSERT_TRUE(profile.WriteInt("Options", "RecQuality", 2));
+    EXPECT_EQ(profile.GetInt("Options", "RecQuality", 3), 2);
+    EXPECT_EQ(ReadText(profile.FilePath()), "[Options]\nRecQuality=2\n");
+
+    // Other sections and lines survive a write; names match without regard to case.
+    WriteText(profile.FilePath(), "; note\n[Other]\nRecQuality=9\n\n[options]\nrecquality = 1\nX=y\n");
+    EXPECT_EQ(profile.GetInt("Options", "RecQuality", 3), 1);
+    ASSERT_TRUE(profile.WriteInt("Options", "RecQuality", 4));
+    EXPECT_EQ(ReadText(profile.FilePath()), "; note\n[Other]\nRecQuality=9\n\n[options]\nRecQuality=4\nX=y\n");
+    ASSERT_TRUE(profile.WriteString("Options", "New", "v"));
+    EXPECT_EQ(profile.GetString("Options", "New"), "v");
+    EXPECT_EQ(profile.GetString("Other", "New"), std::nullopt);
+
+    WriteText(profile.FilePath(), "[Options]\nRecQuality=abc\n");
+    EXPECT_EQ(profile.GetInt("Options", "RecQuality", 3), 3);
+    EXPECT_FALSE(profile.WriteString("Options", "A\nB", "1"));
+}
+
+}  // namespace
+}  // namespace tonvela
