@@ -1,5 +1,6 @@
 #include "audio/AudioSource.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -32,14 +33,17 @@ AudioKind AudioKindFromPath(const std::string& path) {
 
 void CAudioSource::SetDurationAndBitRate(std::uint64_t frames, std::uint64_t audioBytes, int bits,
                                          int bitChannels) {
+    constexpr auto kIntMax = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
     const std::uint64_t seconds = sampleRate_ > 0 ? frames / static_cast<std::uint64_t>(sampleRate_) : 0;
-    durationSeconds_ = seconds > static_cast<std::uint64_t>(std::numeric_limits<int>::max())
-                           ? std::numeric_limits<int>::max()
-                           : static_cast<int>(seconds);
+    durationSeconds_ = static_cast<int>(std::min(seconds, kIntMax));
+    // Header values are untrusted: keep the bit rate inside an int whatever they say.
+    std::uint64_t rate = 0;
     if (durationSeconds_ > 0)
-        bitRate_ = static_cast<int>(audioBytes / (static_cast<std::uint64_t>(durationSeconds_) * 125u));
-    else
-        bitRate_ = static_cast<int>(static_cast<std::int64_t>(bits) * bitChannels * sampleRate_ / 1000);
+        rate = audioBytes / (static_cast<std::uint64_t>(durationSeconds_) * 125u);
+    else if (bits > 0 && bitChannels > 0 && sampleRate_ > 0)
+        rate = static_cast<std::uint64_t>(bits) * static_cast<std::uint64_t>(bitChannels) *
+               static_cast<std::uint64_t>(sampleRate_) / 1000u;
+    bitRate_ = static_cast<int>(std::min(rate, kIntMax));
 }
 
 void ApplyGain(std::int16_t* left, std::int16_t* right, int count, int channels, float gain) {

@@ -1,0 +1,40 @@
+// The single way in: picks the reader for a file from its kind and opens it.
+#include <memory>
+
+#include "audio/AudioSource.h"
+#include "audio/SndAudioSource.h"
+#include "audio/WavAudioSource.h"
+
+namespace tonvela {
+
+namespace {
+
+std::unique_ptr<CAudioSource> OpenWith(std::unique_ptr<CAudioSource> source, const std::string& path,
+                                       int musicRate) {
+    if (!source || !source->Open(path, musicRate)) return nullptr;  // the failed source closes itself
+    return source;
+}
+
+}  // namespace
+
+std::unique_ptr<CAudioSource> OpenAudioSource(const std::string& path, AudioKind kind,
+                                              [[maybe_unused]] int musicRate) {
+    // NeXT/Sun files only ever use the built-in reader.
+    if (kind == AudioKindSnd) return OpenWith(std::make_unique<CSndAudioSource>(), path, 0);
+
+    // ---- Decoding-library step -------------------------------------------------------------
+    // Every other kind goes to the decoding library first, opened with musicRate; when it
+    // accepts the file, that source is the result. Not built yet: fall through to the readers.
+    // -----------------------------------------------------------------------------------------
+
+    // The built-in readers serve the WAV and AIFF files the library refuses; for any other kind
+    // there is nothing left to try.
+    switch (kind) {
+        case AudioKindWav:
+            return OpenWith(std::make_unique<CWavAudioSource>(), path, 0);
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace tonvela
