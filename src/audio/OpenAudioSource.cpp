@@ -2,6 +2,7 @@
 #include <memory>
 
 #include "audio/AudioSource.h"
+#include "audio/BassAudioSource.h"
 #include "audio/SndAudioSource.h"
 #include "audio/WavAudioSource.h"
 
@@ -18,14 +19,13 @@ std::unique_ptr<CAudioSource> OpenWith(std::unique_ptr<CAudioSource> source, con
 }  // namespace
 
 std::unique_ptr<CAudioSource> OpenAudioSource(const std::string& path, AudioKind kind,
-                                              [[maybe_unused]] int musicRate) {
+                                              int musicRate) {
     // NeXT/Sun files only ever use the built-in reader.
     if (kind == AudioKindSnd) return OpenWith(std::make_unique<CSndAudioSource>(), path, 0);
 
-    // ---- Decoding-library step -------------------------------------------------------------
     // Every other kind goes to the decoding library first, opened with musicRate; when it
-    // accepts the file, that source is the result. Not built yet: fall through to the readers.
-    // -----------------------------------------------------------------------------------------
+    // accepts the file, that source is the result.
+    if (auto source = OpenWith(std::make_unique<CBassAudioSource>(), path, musicRate)) return source;
 
     // The built-in readers serve the WAV and AIFF files the library refuses; for any other kind
     // there is nothing left to try.
