@@ -9,12 +9,14 @@
 
 #include "audio/AudioSource.h"
 
-struct gsm_state;
-
 namespace tonvela {
 
 class CDwvwDecoder;
+class CGsm610Decoder;
 class CImaAdpcmDecoder;
+
+// The 80-bit IEEE extended value of an AIFF sample rate (10 big-endian bytes) as a double.
+double ExtendedToDouble(const std::uint8_t* bytes);
 
 class CAiffAudioSource : public CAudioSource {
 public:
@@ -30,9 +32,6 @@ private:
     struct FileCloser {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
-    struct GsmCloser {
-        void operator()(gsm_state* g) const;
-    };
 
     bool WalkChunks(bool aifc);
     bool ParseComm(std::uint64_t size, bool aifc);
@@ -44,6 +43,8 @@ private:
     int ReadIma4(void* left, void* right);
     int ReadGsm(void* left, void* right);
     int ReadDwvw(void* left, void* right);
+    template <typename Sample, typename Convert>
+    int SplitFrames(Sample* left, Sample* right, int frames, int sampleBytes, Convert convert);
 
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::unique_ptr<std::uint8_t[]> buffer_;
@@ -59,10 +60,11 @@ private:
     std::uint64_t dataBytes_ = 0;
     std::uint64_t remaining_ = 0;
     std::uint64_t framesDelivered_ = 0;
+    int secondChannel_ = 0;                // file channel delivered as right
     std::int16_t (*expand_)(std::uint8_t) = nullptr;
     Routine decodeRoutine_ = nullptr;
     std::unique_ptr<CImaAdpcmDecoder> ima_;
-    std::unique_ptr<gsm_state, GsmCloser> gsm_;
+    std::unique_ptr<CGsm610Decoder> gsm_;
     std::vector<std::int16_t> gsmSamples_;
     std::unique_ptr<CDwvwDecoder> dwvw_;
     std::vector<std::int32_t> dwvwSamples_;
