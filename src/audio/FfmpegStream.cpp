@@ -58,9 +58,6 @@ CFfmpegStream::~CFfmpegStream() {
 
 bool CFfmpegStream::Start(const std::string& path) {
     if (avformat_open_input(&format_, path.c_str(), nullptr, nullptr) < 0) return false;
-    // A format guessed only from weak evidence (the extension, a stray sync word) is most
-    // likely not that format at all: refuse instead of decoding noise.
-    if (format_->probe_score <= AVPROBE_SCORE_RETRY) return false;
     if (IsMusicDemuxer(format_->iformat->name)) return false;
     if (avformat_find_stream_info(format_, nullptr) < 0) return false;
 

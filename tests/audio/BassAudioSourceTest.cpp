@@ -179,7 +179,7 @@ TEST(BassRefusal, NonAudioFilesAreRefusedCleanly) {
     test::WriteFileBytes(dir.File("empty.mp3"), {});
     std::mt19937 rng(1234);
     for (int f = 0; f < 20; ++f) {
-        std::vector<std::uint8_t> junk(static_cast<std::size_t>(100 + f * 997));
+        std::vector<std::uint8_t> junk(static_cast<std::size_t>(f < 16 ? 100 + f * 997 : 1 << (f + 2)));
         for (auto& b : junk) b = static_cast<std::uint8_t>(rng());
         test::WriteFileBytes(dir.File("junk" + std::to_string(f) + (f % 2 ? ".mp3" : ".ogg")), junk);
     }
