@@ -1,0 +1,230 @@
+#include "convert/ConvertFile.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "convert/ConvertOptions.h"
+#include "convert/FileListColumns.h"
+#include "convert/Mp3Encoder.h"
+#include "convert/TempFile.h"
+
+namespace tonvela {
+
+namespace {
+
+// Source samples in x milliseconds, truncated; clamped to what 32 bits hold.
+std::uint32_t SamplesIn(int rate, int ms) {
+    const double v = static_cast<double>(rate) * (static_cast<double>(ms) * 0.001);
+    if (v <= 0) return 0;
+    if (v >= 4294967295.0) return 0xFFFFFFFFu;
+    return static_cast<std::uint32_t>(v);
+}
+
+// Removes what was written to the MP3 file. A temporary file opened through /proc/self/fd
+// cannot be unlinked by that name; emptying it is enough, its owner drops it.
+void DiscardMp3(const std::string& mp3Path) {
+    if (std::string_view(mp3Path).rfind("/proc/self/fd/", 0) == 0) {
+        if (::truncate(mp3Path.c_str(), 0) != 0) { /* the owner still drops it */ }
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::remove(mp3Path, ec);
+}
+
+// The per-file line and bar of the progress display, moved only when they change.
+class CFileProgress {
+public:
+    CFileProgress(CConvertProgress& progress, std::string name) : progress_(progress), name_(std::move(name)) {
+        width_ = std::max(progress.FileBarWidth(), 1);
+        progress_.SetFileBarRange(width_);
+        progress_.SetFileBarPos(0);
+    }
+    void Show(std::uint32_t percent, std::uint32_t pos) {
+        if (percent > shownPercent_) {
+            shownPercent_ = percent;
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "...%u%%", percent);
+            progress_.SetFileText("Converting " + name_ + buf);
+        }
+        if (pos > bar_) {
+            bar_ = pos;
+            progress_.SetFileBarPos(static_cast<int>(pos));
+        }
+    }
+    // Lets the display breathe; true when the user asked to cancel.
+    bool Cancelled() {
+        progress_.ProcessEvents();
+        return progress_.IsCancelled();
+    }
+    std::uint32_t Width() const { return static_cast<std::uint32_t>(width_); }
+    std::uint32_t Bar() const { return bar_; }
+    std::uint32_t Percent() const { return shownPercent_; }
+
+private:
+    CConvertProgress& progress_;
+    std::string name_;
+    int width_ = 1;
+    std::uint32_t shownPercent_ = 0;
+    std::uint32_t bar_ = 0;
+};
+
+struct Conversion {
+    const CConvertOptions& settings;
+    CAudioSource& source;
+    CMp3Encoder& encoder;
+    CFileProgress& progress;
+    ConvertResult& result;
+    int rate = 0;
+    int channels = 0;
+    double ratio = 1.0;
+
+    bool Run();
+};
+
+bool Conversion::Run() {
+    const bool durationMode = settings.TrimLastType == 1 && settings.ConvertDuration >= 1;
+    const bool eightBit = source.GetBitsPerSample() == 8;
+    const bool stereo = channels == 2;
+
+    // Work buffers: 16-bit blocks per channel, plus raw 8-bit blocks when the source delivers those.
+    std::vector<std::int16_t> left(kReadFrames), right(stereo ? kReadFrames : 0);
+    std::vector<std::uint8_t> rawLeft(eightBit ? kReadFrames : 0), rawRight(eightBit && stereo ? kReadFrames : 0);
+
+    const std::uint64_t estimate64 = static_cast<std::uint64_t>(rate) * (static_cast<std::uint64_t>(std::max(source.GetDuration(), 0)) + 1);
+    const std::uint32_t estimate = static_cast<std::uint32_t>(std::min<std::uint64_t>(estimate64, 0xFFFFFFFFu));
+    std::uint32_t limit = estimate;
+    if (durationMode) {
+        std::uint64_t g = SamplesIn(rate, settings.ConvertDuration);
+        if (settings.SkipFirstMs > 0) g += SamplesIn(rate, settings.SkipFirstMs);
+        limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(g, estimate));
+    }
+    if (limit == 0) limit = 1;
+
+    const bool withGain = settings.ChangeVolume != 0 && settings.VolumeCoef != 100;
+    const float gain = static_cast<float>(settings.VolumeCoef * 0.01);
+
+    CTempFile pcmLeft, pcmRight;
+    if (!pcmLeft.Create() || (stereo && !pcmRight.Create())) return false;
+
+    // Phase 1: decode everything (up to the duration limit) into the channel files: 0 .. 20 %.
+    const std::uint32_t w = progress.Width();
+    const std::uint32_t d1 = std::max(limit / 100, 1u) * 5;
+    const std::uint32_t e1 = std::max(limit / w, 1u) * 5;
+    std::uint64_t decoded = 0;
+    for (;;) {
+        void* outLeft = eightBit ? static_cast<void*>(rawLeft.data()) : static_cast<void*>(left.data());
+        void* outRight = nullptr;
+        if (stereo) outRight = eightBit ? static_cast<void*>(rawRight.data()) : static_cast<void*>(right.data());
+        const int n = source.Read(outLeft, outRight);
+        if (n < 1) break;
+        const int frames = std::min(n, kReadFrames);  // a source must never deliver more
+        decoded += static_cast<std::uint64_t>(frames);
+
+        progress.Show(static_cast<std::uint32_t>(std::min<std::uint64_t>(decoded / d1, 20)),
+                      static_cast<std::uint32_t>(std::min<std::uint64_t>(decoded / e1, w)));
+        if (progress.Cancelled()) return false;
+
+        if (eightBit) {
+            for (int i = 0; i < frames; ++i)
+                left[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((rawLeft[static_cast<std::size_t>(i)] - 128) * 256);
+            if (stereo)
+                for (int i = 0; i < frames; ++i)
+                    right[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((rawRight[static_cast<std::size_t>(i)] - 128) * 256);
+        }
+        if (withGain) ApplyGain(left.data(), stereo ? right.data() : nullptr, frames, channels, gain);
+
+        const std::size_t bytes = static_cast<std::size_t>(frames) * 2;
+        if (!pcmLeft.Write(left.data(), bytes)) return false;
+        if (stereo && !pcmRight.Write(right.data(), bytes)) return false;
+
+        if (durationMode && decoded >= limit) break;
+    }
+
+    // Trimming: the skipped start and end are cut from what was decoded.
+    std::uint64_t remaining = decoded;
+    std::uint64_t start = 0;
+    if (settings.SkipFirstMs >= 1) {
+        const std::uint64_t k = SamplesIn(rate, settings.SkipFirstMs);
+        if (k >= remaining) return false;
+        start = k;
+        remaining -= k;
+    }
+    if (!pcmLeft.Seek(start * 2) || (stereo && !pcmRight.Seek(start * 2))) return false;
+    if (settings.TrimLastType == 0 && settings.SkipLastMs >= 1) {
+        const std::uint64_t k = SamplesIn(rate, settings.SkipLastMs);
+        if (k >= remaining) return false;
+        remaining -= k;
+    }
+    result.outputSamples = static_cast<std::uint32_t>(std::min(static_cast<double>(remaining) * ratio, 4294967295.0));
+    result.convertedSeconds = static_cast<std::uint32_t>(remaining / static_cast<std::uint64_t>(rate));
+
+    // Phase 2: encode what is left: 20 .. 100 %.
+    const std::uint64_t total = remaining;
+    const std::uint64_t d2 = std::max<std::uint64_t>(total / 100, 1);
+    const std::uint64_t e2 = std::max<std::uint64_t>(total / w, 1);
+    const std::uint64_t base = progress.Bar();
+    std::uint64_t encoded = 0;
+    while (remaining > 0) {
+        const std::size_t c = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadFrames));
+        if (!pcmLeft.ReadExact(left.data(), c * 2)) return false;
+        if (stereo && !pcmRight.ReadExact(right.data(), c * 2)) return false;
+        encoded += c;
+        progress.Show(static_cast<std::uint32_t>(std::min<std::uint64_t>(20 + 4 * (encoded / d2) / 5, 100)),
+                      static_cast<std::uint32_t>(std::min<std::uint64_t>(base + 4 * (encoded / e2) / 5, w)));
+        if (progress.Cancelled()) return false;
+        if (!encoder.Encode(left.data(), stereo ? right.data() : nullptr, static_cast<int>(c))) return false;
+        remaining -= c;
+    }
+    if (progress.Percent() != 100) progress.Show(100, w);
+    return true;
+}
+
+}  // namespace
+
+bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3Path,
+                 CConvertProgress& progress, const CConvertOptions& settings, ConvertResult& result) {
+    int musicRate = 44100;
+    if (settings.AutoDestMP3EncodingParam != 1) musicRate = settings.MP3SampleRate < 1 ? 44100 : settings.MP3SampleRate;
+    std::unique_ptr<CAudioSource> source = OpenAudioSource(path, kind, musicRate);
+    if (!source) return false;
+
+    const int rate = source->GetSampleRate();
+    const int channels = source->GetOutputChannels();
+    const int bits = source->GetBitsPerSample();
+    // A format record the rest cannot work with would divide by zero or overrun the buffers.
+    if (rate < 1 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16)) return false;
+
+    CMp3Encoder encoder;
+    bool ok = false;
+    if (encoder.Open(mp3Path)) {
+        const EncodingChoice choice = ChooseEncoding(settings, rate, channels);
+        encoder.SetInputChannels(channels);
+        encoder.SetInputSampleRate(rate);
+        if (choice.forceMono) encoder.SetMode(3);
+        encoder.SetOutputSampleRate(choice.sampleRate);
+        encoder.SetBitRate(choice.bitRate);
+        if (encoder.InitParams()) {
+            result.encoderDelay = static_cast<std::uint32_t>(std::max(encoder.EncoderDelay(), 0));
+            CFileProgress fileProgress(progress, FileNameOf(path));
+            Conversion conversion{settings, *source, encoder, fileProgress, result, rate, channels,
+                                  static_cast<double>(choice.sampleRate) / rate};
+            ok = conversion.Run();
+        }
+    }
+    // Flushing the encoder can fail too (a full disk): a short MP3 is no success.
+    if (!encoder.Close()) ok = false;
+    source.reset();
+    if (!ok) DiscardMp3(mp3Path);
+    return ok;
+}
+
+}  // namespace tonvela
