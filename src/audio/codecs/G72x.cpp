@@ -188,15 +188,17 @@ std::int16_t Decode(const RateTables& t, int code, CG72xState& s) {
     const int i = code & mask;
     const bool negative = (i & (1 << (t.codeBits - 1))) != 0;
 
+    // The signal path works in 16-bit words, as the recommendation's block diagram does.
     int sezi = 0;
     for (int k = 0; k < 6; ++k) sezi += FloatMultiply(s.b[k] >> 2, s.dq[k]);
+    sezi = Short(sezi);
     const int sez = sezi >> 1;
-    const int se = (sezi + FloatMultiply(s.a[1] >> 2, s.sr[1]) + FloatMultiply(s.a[0] >> 2, s.sr[0])) >> 1;
+    const int se = Short(Short(sezi + FloatMultiply(s.a[1] >> 2, s.sr[1]) + FloatMultiply(s.a[0] >> 2, s.sr[0])) >> 1);
 
-    const int y = ScaleFactor(s);
-    const int dq = Reconstruct(negative, t.dqln[i], y);
-    const int sr = dq < 0 ? se - (dq & 0x3FFF) : se + dq;
-    const int dqsez = sr - se + sez;
+    const int y = Short(ScaleFactor(s));
+    const int dq = Short(Reconstruct(negative, t.dqln[i], y));
+    const int sr = Short(dq < 0 ? se - (dq & 0x7FFF) : se + dq);
+    const int dqsez = Short(sr - se + sez);
     Update(t, y, t.w[i] << t.wShift, t.f[i], dq, sr, dqsez, s);
     // Out-of-range predictions are clipped rather than wrapped into a loud click.
     return Short(std::clamp(sr * 4, -32768, 32767));
