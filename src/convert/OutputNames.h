@@ -1,0 +1,68 @@
+// Where an entry's SWF, HTML page and player SWF go, and what they are called.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <string>
+
+namespace tonvela {
+
+class CConvertOptions;
+struct CFileListEntry;
+
+// Error texts of MakeOutputNames (the entry's row shows them).
+inline constexpr const char* kFolderCreateError = "Failed to create folder \"%s\"";
+inline constexpr const char* kFileCreateError = "Failed to create file \"%s\"";
+inline constexpr const char* kTargetSkipped = "Target exists and skipped";
+inline constexpr const char* kTargetIsSource =
+    "Target file name is same as original file that can't be overwritten. Please output files to a custom folder.";
+
+// SWF names chosen by entries that are converting right now, for a batch that runs several
+// entries at once (--jobs). MakeOutputNames treats a reserved name like an existing file and
+// reserves the name it picks, all under one lock, so two entries never pick the same name;
+// with "Overwrite" an entry whose target another entry holds waits until that one is done.
+// The batch driver owns one for the batch and calls Release when an entry has finished.
+class COutputReservations {
+public:
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+    // These three with the lock held.
+    bool IsReserved(const std::string& swfPath) const { return names_.count(swfPath) != 0; }
+    void Reserve(const std::string& swfPath) { names_.insert(swfPath); }
+    void WaitUntilFree(std::unique_lock<std::mutex>& lock, const std::string& swfPath) {
+        released_.wait(lock, [&] { return !IsReserved(swfPath); });
+    }
+    // Without the lock: the entry that reserved swfPath has finished (converted or not).
+    void Release(const std::string& swfPath) {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            names_.erase(swfPath);
+        }
+        released_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable released_;
+    std::set<std::string> names_;
+};
+
+struct OutputNameContext {
+    // The user's documents folder, created if needed; empty on failure. Replaceable for tests.
+    std::function<std::string()> documentsFolder;
+    // Null for a batch that converts one entry at a time.
+    COutputReservations* reservations = nullptr;
+};
+
+// Picks the entry's swfPath (a name whose file can be created; an existing file there is left
+// untouched: the new SWF is to be written beside it and moved over it when complete, see
+// CPendingOutput), htmlPath and playerSwfPath as the settings ask. False with the reason in
+// error; the three paths are then empty.
+bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std::string& error,
+                     const OutputNameContext& context = {});
+
+// True when path is a folder or could be created with all missing parent folders.
+bool EnsureFolder(const std::string& path);
+
+}  // namespace tonvela

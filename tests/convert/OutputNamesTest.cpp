@@ -1,0 +1,252 @@
+#include "convert/OutputNames.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "convert/ConvertOptions.h"
+#include "convert/FileListEntry.h"
+#include "platform/TestTempDir.h"
+
+namespace tonvela {
+namespace {
+
+using test::CountEntries;
+using test::CTestTempDir;
+using test::ReadText;
+using test::WriteText;
+
+class OutputNamesTest : public ::testing::Test {
+protected:
+    OutputNamesTest() : settings("/data") {
+        context.documentsFolder = [this] {
+            ++documentsAsked;
+            return documents;
+        };
+        std::filesystem::create_directories(dir / "a");
+        documents = (dir / "docs").string();
+        std::filesystem::create_directories(documents);
+    }
+
+    // Names for the source; the error text lands in error.
+    bool Make(const std::string& source) {
+        entry = CFileListEntry{};
+        entry.path = source;
+        return MakeOutputNames(entry, settings, error, context);
+    }
+    std::string P(const std::string& rel) const { return (dir / rel).string(); }
+
+    CTestTempDir dir;
+    CConvertOptions settings;
+    OutputNameContext context;
+    CFileListEntry entry;
+    std::string error;
+    std::string documents;
+    int documentsAsked = 0;
+};
+
+TEST_F(OutputNamesTest, SameFolderAsSource) {
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    EXPECT_EQ(entry.swfPath, P("a/b.swf"));
+    EXPECT_EQ(entry.htmlPath, P("a/b.htm"));
+    EXPECT_EQ(entry.playerSwfPath, "");
+    EXPECT_EQ(CountEntries(dir / "a"), 0);  // the probe leaves nothing behind
+
+    settings.ButtonSWFType = kButtonShellPlayer;
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    EXPECT_EQ(entry.playerSwfPath, P("a/b.player.swf"));
+    settings.CreateCtrlSWF = 0;
+    settings.CreateHtmlFile = 0;
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    EXPECT_EQ(entry.htmlPath, "");
+    EXPECT_EQ(entry.playerSwfPath, "");
+
+    // Only the file name's last extension goes; a dot in a folder name is no extension.
+    ASSERT_TRUE(Make(P("a/song.live.mp3")));
+    EXPECT_EQ(entry.swfPath, P("a/song.live.swf"));
+    std::filesystem::create_directories(dir / "a.b");
+    ASSERT_TRUE(Make(P("a.b/noext")));
+    EXPECT_EQ(entry.swfPath, P("a.b/noext.swf"));
+}
+
+TEST_F(OutputNamesTest, ExistingTargetRenamedOnlyBySwfName) {
+    settings.ButtonSWFType = kButtonShellPlayer;
+    WriteText(dir / "a/b.swf", "old");
+    WriteText(dir / "a/b_2.htm", "unrelated");  // HTML names are not tested for clashes
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    EXPECT_EQ(entry.swfPath, P("a/b_1.swf"));
+    std::filesystem::create_directories(dir / "a/b_1.swf");  // a folder of that name counts too
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    EXPECT_EQ(entry.swfPath, P("a/b_2.swf"));
+    EXPECT_EQ(entry.htmlPath, P("a/b_2.htm"));
+    EXPECT_EQ(entry.playerSwfPath, P("a/b_2.player.swf"));
+    EXPECT_EQ(ReadText(dir / "a/b.swf"), "old");
+}
+
+TEST_F(OutputNamesTest, OverwriteKeepsTheOldFileUntilReplaced) {
+    settings.TargetExistsOpt = kTargetOverwrite;
+    WriteText(dir / "a/b.swf", "old movie");
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    EXPECT_EQ(entry.swfPath, P("a/b.swf"));
+    EXPECT_EQ(ReadText(dir / "a/b.swf"), "old movie");
+    EXPECT_EQ(CountEntries(dir / "a"), 1);
+
+    // A folder in the target's place cannot be replaced by a file.
+    std::filesystem::create_directories(dir / "a/c.swf");
+    settings.OutputFiles2MyDocuments = 0;
+    EXPECT_FALSE(Make(P("a/c.wav")));
+    EXPECT_EQ(error, "Failed to create file \"" + P("a/c.swf") + "\"");
+}
+
+TEST_F(OutputNamesTest, OverwriteRefusesTheSourceItselfWithoutFallback) {
+    settings.TargetExistsOpt = kTargetOverwrite;
+    WriteText(dir / "a/x.swf", "source");
+    EXPECT_FALSE(Make(P("a/x.swf")));
+    EXPECT_EQ(error, kTargetIsSource);
+    EXPECT_EQ(entry.swfPath, "");
+    EXPECT_EQ(documentsAsked, 0);
+    // The same file reached by another spelling of its path.
+    EXPECT_FALSE(Make(P("a/../a/./x.swf")));
+    EXPECT_EQ(error, kTargetIsSource);
+    EXPECT_EQ(ReadText(dir / "a/x.swf"), "source");
+}
+
+TEST_F(OutputNamesTest, SkipWithoutFallback) {
+    settings.TargetExistsOpt = kTargetSkip;
+    WriteText(dir / "a/b.swf", "old");
+    EXPECT_FALSE(Make(P("a/b.wav")));
+    EXPECT_EQ(error, "Target exists and skipped");
+    EXPECT_EQ(documentsAsked, 0);
+    EXPECT_TRUE(Make(P("a/c.wav")));
+}
+
+TEST_F(OutputNamesTest, FolderPerSwf) {
+    settings.SWFOutputFolderOpt = kOutputFolderPerSwf;
+    ASSERT_TRUE(Make(P("a/song.mp3")));
+    EXPECT_EQ(entry.swfPath, P("a/song/song.swf"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "a/song"));
+
+    // Without an extension the folder would take the file's own name: fails, then falls back
+    // to the documents folder (without the source's folders: the user's mode was not 399).
+    WriteText(dir / "a/noext", "x");
+    ASSERT_TRUE(Make(P("a/noext")));
+    EXPECT_EQ(entry.swfPath, documents + "/noext.swf");
+    settings.OutputFiles2MyDocuments = 0;
+    EXPECT_FALSE(Make(P("a/noext")));
+    EXPECT_EQ(error, "Failed to create folder \"" + P("a/noext") + "\"");
+}
+
+TEST_F(OutputNamesTest, CustomFolder) {
+    settings.SWFOutputFolderOpt = kOutputCustomFolder;
+    settings.SWFSpecifiedFolder = P("out/");
+    std::filesystem::create_directories(dir / "a/pop");
+    ASSERT_TRUE(Make(P("a/pop/1.mp3")));
+    EXPECT_EQ(entry.swfPath, P("out/1.swf"));
+
+    settings.SWFSpecifiedFolder = P("out");
+    settings.CreateDirs = 1;
+    const std::string below = P("a/pop").substr(1);  // the source folder without its leading "/"
+    ASSERT_TRUE(Make(P("a/pop/1.mp3")));
+    EXPECT_EQ(entry.swfPath, P("out/") + below + "/1.swf");
+    EXPECT_TRUE(std::filesystem::is_directory(P("out/") + below));
+    // Doubled slashes and ".." in the source are resolved: nothing lands outside the folder.
+    ASSERT_TRUE(Make(P("a//x/../pop/1.mp3")));
+    EXPECT_EQ(entry.swfPath, P("out/") + below + "/1.swf");
+
+    // Empty custom folder: documents folder with the source's folders, or the folder message.
+    settings.SWFSpecifiedFolder = "";
+    ASSERT_TRUE(Make(P("a/pop/1.mp3")));
+    EXPECT_EQ(entry.swfPath, documents + "/" + below + "/1.swf");
+    settings.OutputFiles2MyDocuments = 0;
+    EXPECT_FALSE(Make(P("a/pop/1.mp3")));
+    EXPECT_EQ(error, "Failed to create folder \"\"");
+}
+
+// /proc refuses new files even to root, so this runs under any user.
+TEST_F(OutputNamesTest, UnwritableFolderFallsBackOnce) {
+    ASSERT_TRUE(Make("/proc/self/x.wav"));
+    EXPECT_EQ(entry.swfPath, documents + "/x.swf");
+    EXPECT_EQ(documentsAsked, 1);
+
+    documents = "/proc/self";  // the documents folder fails too: its error is returned
+    EXPECT_FALSE(Make("/proc/self/x.wav"));
+    EXPECT_EQ(error, "Failed to create file \"/proc/self/x.swf\"");
+    documents = "";  // no documents folder at all: the first error stays
+    EXPECT_FALSE(Make("/proc/self/x.wav"));
+    EXPECT_EQ(error, "Failed to create file \"/proc/self/x.swf\"");
+    EXPECT_EQ(entry.swfPath, "");
+}
+
+TEST(EnsureFolder, CreatesParentsAndRefusesFiles) {
+    CTestTempDir dir;
+    EXPECT_TRUE(EnsureFolder((dir / "x/y/z").string()));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "x/y/z"));
+    EXPECT_TRUE(EnsureFolder((dir / "x/y/").string()));
+    WriteText(dir / "f", "x");
+    EXPECT_FALSE(EnsureFolder((dir / "f").string()));
+    EXPECT_FALSE(EnsureFolder((dir / "f/sub").string()));
+    EXPECT_FALSE(EnsureFolder(""));
+}
+
+// Entries converting at once never pick the same name.
+TEST_F(OutputNamesTest, ParallelEntriesPickDistinctNames) {
+    COutputReservations reservations;
+    context.reservations = &reservations;
+    settings.SWFOutputFolderOpt = kOutputCustomFolder;
+    settings.SWFSpecifiedFolder = P("out");
+    WriteText(dir / "a/song.mp3", "");
+    const int n = 8;
+    std::vector<std::string> names(n);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < n; ++i)
+        threads.emplace_back([&, i] {
+            CFileListEntry e;
+            e.path = P("a/song.mp3");
+            std::string err;
+            if (MakeOutputNames(e, settings, err, context)) names[static_cast<std::size_t>(i)] = e.swfPath;
+        });
+    for (auto& t : threads) t.join();
+    std::set<std::string> distinct(names.begin(), names.end());
+    EXPECT_EQ(distinct.size(), static_cast<std::size_t>(n));
+    EXPECT_EQ(distinct.count(""), 0u);
+    EXPECT_EQ(distinct.count(P("out/song.swf")), 1u);
+    EXPECT_EQ(distinct.count(P("out/song_7.swf")), 1u);
+
+    // Released names are free again; skip treats a reserved name as taken.
+    for (const auto& name : names) reservations.Release(name);
+    ASSERT_TRUE(Make(P("a/song.mp3")));
+    EXPECT_EQ(entry.swfPath, P("out/song.swf"));
+    settings.TargetExistsOpt = kTargetSkip;
+    EXPECT_FALSE(Make(P("a/song.mp3")));
+    EXPECT_EQ(error, kTargetSkipped);
+    reservations.Release(P("out/song.swf"));
+}
+
+TEST_F(OutputNamesTest, OverwriteWaitsForTheEntryWritingTheSameName) {
+    COutputReservations reservations;
+    context.reservations = &reservations;
+    settings.TargetExistsOpt = kTargetOverwrite;
+    ASSERT_TRUE(Make(P("a/b.wav")));
+    std::atomic<bool> released{false}, picked{false};
+    std::thread other([&] {
+        CFileListEntry e;
+        e.path = P("a/b.wav");
+        std::string err;
+        EXPECT_TRUE(MakeOutputNames(e, settings, err, context));
+        EXPECT_TRUE(released.load());  // not before the first entry finished
+        picked = true;
+        reservations.Release(e.swfPath);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(picked.load());
+    released = true;
+    reservations.Release(entry.swfPath);
+    other.join();
+    EXPECT_TRUE(picked.load());
+}
+
+}  // namespace
+}  // namespace tonvela

@@ -1,0 +1,84 @@
+#include "platform/PendingOutput.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/TestTempDir.h"
+
+namespace tonvela {
+namespace {
+
+using test::CountEntries;
+using test::CTestTempDir;
+using test::ReadText;
+using test::WriteText;
+
+TEST(PendingOutput, CommitReplacesTheTargetOnlyThen) {
+    CTestTempDir dir;
+    const std::string target = (dir / "song.swf").string();
+    WriteText(target, "old");
+    CPendingOutput out;
+    ASSERT_TRUE(out.Create(target));
+    EXPECT_EQ(std::filesystem::path(out.TempPath()).parent_path(), dir.Path());
+    WriteText(out.TempPath(), "new");
+    EXPECT_EQ(ReadText(target), "old");
+    ASSERT_TRUE(out.Commit());
+    EXPECT_EQ(ReadText(target), "new");
+    EXPECT_EQ(CountEntries(dir.Path()), 1);
+    EXPECT_FALSE(out.IsPending());
+}
+
+TEST(PendingOutput, DestructionWithoutCommitLeavesNothing) {
+    CTestTempDir dir;
+    const std::string target = (dir / "song.swf").string();
+    WriteText(target, "old");
+    {
+        CPendingOutput out;
+        ASSERT_TRUE(out.Create(target));
+        WriteText(out.TempPath(), "half");
+        EXPECT_EQ(CountEntries(dir.Path()), 2);
+    }
+    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(CountEntries(dir.Path()), 1);
+}
+
+TEST(PendingOutput, FailedCommitKeepsTheOldTarget) {
+    CTestTempDir dir;
+    // A folder in the target's place: the rename fails, the folder and its content stay.
+    std::filesystem::create_directories(dir / "song.swf");
+    WriteText(dir / "song.swf" / "inside", "x");
+    CPendingOutput out;
+    ASSERT_TRUE(out.Create((dir / "song.swf").string()));
+    EXPECT_FALSE(out.Commit());
+    EXPECT_EQ(ReadText(dir / "song.swf" / "inside"), "x");
+    EXPECT_EQ(CountEntries(dir.Path()), 1);
+}
+
+TEST(PendingOutput, NamesAreUniqueAndPermissionsOrdinary) {
+    CTestTempDir dir;
+    const std::string target = (dir / "a.swf").string();
+    CPendingOutput a, b;
+    ASSERT_TRUE(a.Create(target));
+    ASSERT_TRUE(b.Create(target));
+    EXPECT_NE(a.TempPath(), b.TempPath());
+    struct stat st {};
+    ASSERT_EQ(::stat(a.TempPath().c_str(), &st), 0);
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    // A very long target name still gets a temporary name the file system accepts.
+    CPendingOutput c;
+    EXPECT_TRUE(c.Create((dir / (std::string(250, 'n') + ".swf")).string()));
+}
+
+TEST(PendingOutput, CanCreateFileAt) {
+    CTestTempDir dir;
+    EXPECT_TRUE(CanCreateFileAt((dir / "x.swf").string()));
+    EXPECT_EQ(CountEntries(dir.Path()), 0);
+    EXPECT_FALSE(CanCreateFileAt((dir / "missing" / "x.swf").string()));
+    EXPECT_FALSE(CanCreateFileAt("/proc/self/x.swf"));
+    EXPECT_FALSE(CanCreateFileAt(dir.Path().string()));  // a folder
+}
+
+}  // namespace
+}  // namespace tonvela
