@@ -1,0 +1,163 @@
+#include "convert/HtmlPage.h"
+
+#include <fcntl.h>
+
+#include <cstdio>
+#include <utility>
+
+#include "convert/ConvertOptions.h"
+#include "convert/ConvertResult.h"
+#include "convert/FileListEntry.h"
+#include "platform/AtomicFile.h"
+#include "platform/PendingOutput.h"
+#include "platform/UniqueFd.h"
+
+namespace tonvela {
+
+const char* const kBuiltInHtmlTemplate =
+    "<HTML><HEAD><TITLE>%T%</TITLE></HEAD>\r\n"
+    "<BODY bgcolor=\"#FFFFFF\">\r\n"
+    "\r\n"
+    "<OBJECT classid=\"clsid:D27CDB6E-AE6D-11cf-96B8-444553540000\" "
+    "codebase=\"http://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=6,0,0,0\" "
+    "WIDTH=\"%W%\" HEIGHT=\"%H%\">\r\n"
+    " <PARAM NAME=\"movie\" VALUE=\"%SWF%\">\r\n"
+    " <PARAM NAME=\"quality\" VALUE=\"high\">\r\n"
+    " <PARAM NAME=\"bgcolor\" VALUE=\"%BKG%\">\r\n"
+    " <EMBED src=\"%SWF%\" quality=\"high\" bgcolor=\"%BKG%\" WIDTH=\"%W%\" HEIGHT=\"%H%\" "
+    "TYPE=\"application/x-shockwave-flash\" PLUGINSPAGE=\"http://www.macromedia.com/go/getflashplayer\">"
+    "</EMBED>\r\n"
+    "</OBJECT>\r\n"
+    "%SWFNAME%\r\n"
+    "\r\n"
+    "\r\n"
+    "</BODY></HTML>\r\n";
+
+namespace {
+
+// A template larger than this is not a web page template; the built-in one is used.
+constexpr std::size_t kMaxTemplateBytes = 16u << 20;
+
+std::string NameOf(const std::string& p) {
+    std::size_t slash = p.rfind('/');
+    return slash == std::string::npos ? p : p.substr(slash + 1);
+}
+
+bool ContainsNoCase(const std::string& text, std::string_view word) {
+    if (word.size() > text.size()) return false;
+    for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+        std::size_t k = 0;
+        while (k < word.size()) {
+            char c = text[i + k];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != word[k]) break;
+            ++k;
+        }
+        if (k == word.size()) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string HtmlEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '&': out += "&amp;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string UrlEncodeName(std::string_view name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : name) {
+        auto c = static_cast<unsigned char>(ch);
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c >= 0x80) {
+            out += ch;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        }
+    }
+    return out;
+}
+
+std::string PlayerQuery(const std::string& playerName, const std::string& soundName,
+                        const CConvertOptions& settings, const ConvertResult& result, bool withDuration) {
+    std::string q = playerName + "?soundswf=" + soundName + "&autoplay=" + std::to_string(settings.SWFInitPlay) +
+                    "&loops=" + std::to_string(settings.SWFLoopPlay);
+    if (withDuration) q += "&duration=" + std::to_string(result.convertedSeconds);
+    return q;
+}
+
+std::string LoadHtmlTemplate(const CConvertOptions& settings) {
+    std::string text;
+    if (settings.HtmlTemplateFile.empty() ||
+        !ReadWholeFile(settings.HtmlTemplateFile, kMaxTemplateBytes, text))
+        return kBuiltInHtmlTemplate;
+    std::size_t zero = text.find('\0');
+    if (zero != std::string::npos) text.resize(zero);
+    return text;
+}
+
+bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings, int stageWidth,
+                   int stageHeight, const ConvertResult& result) {
+    if (entry.htmlPath.empty()) return false;
+    CPendingOutput page;
+    if (!page.Create(entry.htmlPath)) return false;
+
+    const std::string swfName = NameOf(entry.swfPath);
+    char bkg[8];
+    const auto colour = static_cast<unsigned>(settings.SWFBkgColor);
+    std::snprintf(bkg, sizeof bkg, "#%02X%02X%02X", colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+    std::string movie;
+    if (!entry.playerSwfPath.empty()) {
+        movie = PlayerQuery(UrlEncodeName(NameOf(entry.playerSwfPath)), UrlEncodeName(swfName), settings, result,
+                            ContainsNoCase(settings.ShellPlayerSWF, "time"));
+    } else {
+        movie = UrlEncodeName(swfName);
+    }
+    std::string shownName;
+    if (settings.AddFileNameOnHtml) shownName = HtmlEscape(swfName.substr(0, swfName.size() >= 4 ? swfName.size() - 4 : 0));
+
+    const std::pair<std::string_view, std::string> values[] = {
+        {"%T%", HtmlEscape(swfName)},
+        {"%BKG%", bkg},
+        {"%W%", std::to_string(stageWidth)},
+        {"%H%", std::to_string(stageHeight)},
+        {"%SWF%", movie},
+        {"%SWFNAME%", shownName},
+    };
+    const std::string text = LoadHtmlTemplate(settings);
+    std::string out;
+    out.reserve(text.size() + 512);
+    for (std::size_t i = 0; i < text.size();) {
+        bool replaced = false;
+        if (text[i] == '%') {
+            for (const auto& [placeholder, value] : values) {
+                if (text.compare(i, placeholder.size(), placeholder) == 0) {
+                    out += value;
+                    i += placeholder.size();
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced) out += text[i++];
+    }
+
+    CUniqueFd fd(::open(page.TempPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (!fd.IsOpen() || !WriteAll(fd.Get(), out.data(), out.size()) || !fd.Close()) return false;
+    return page.Commit();
+}
+
+}  // namespace tonvela
