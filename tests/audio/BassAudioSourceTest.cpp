@@ -169,6 +169,34 @@ TEST_F(BassStreamTest, ReopenAndCloseReleaseTheOldFile) {
     EXPECT_EQ(src.GetChannels(), 0);
 }
 
+TEST(BassStreamChange, ChainedStreamKeepsTheFirstPartsFormat) {
+    // Two Ogg streams back to back, the second mono at half the rate: everything is delivered
+    // at the first part's rate and channel count, as the ffmpeg tool delivers it.
+    test::TempDir dir;
+    ASSERT_TRUE(EncodeWithFfmpeg(dir.File("a.ogg"), 2, 44100, 1.0, {"-c:a", "libvorbis"}));
+    ASSERT_TRUE(EncodeWithFfmpeg(dir.File("b.ogg"), 1, 22050, 1.0, {"-c:a", "libvorbis"}));
+    std::vector<std::uint8_t> both = test::ReadFileBytes(dir.File("a.ogg"));
+    const std::vector<std::uint8_t> second = test::ReadFileBytes(dir.File("b.ogg"));
+    both.insert(both.end(), second.begin(), second.end());
+    ASSERT_TRUE(test::WriteFileBytes(dir.File("ab.ogg"), both));
+    CBassAudioSource src;
+    ASSERT_TRUE(src.Open(dir.File("ab.ogg"), 0));
+    EXPECT_EQ(src.GetSampleRate(), 44100);
+    EXPECT_EQ(src.GetChannels(), 2);
+    const Decoded d = ReadAll(src);
+    const std::vector<std::int16_t> ref = FfmpegDecode(dir.File("ab.ogg"), dir.File("ref.raw"));
+    ASSERT_EQ(d.left.size(), ref.size() / 2);
+    EXPECT_GT(d.left.size(), 86000u);
+    // The second part is heard in both channels.
+    int peakRight = 0;
+    for (std::size_t i = 50000; i < d.right.size(); ++i) peakRight = std::max(peakRight, std::abs(static_cast<int>(d.right[i])));
+    EXPECT_GT(peakRight, 5000);
+    int worst = 0;
+    for (std::size_t i = 0; i < d.left.size(); ++i)
+        worst = std::max({worst, std::abs(d.left[i] - ref[2 * i]), std::abs(d.right[i] - ref[2 * i + 1])});
+    EXPECT_LE(worst, 64);
+}
+
 // ---- refused input ----
 
 TEST(BassRefusal, NonAudioFilesAreRefusedCleanly) {
