@@ -1,0 +1,307 @@
+// tonvela-convert: the batch conversion of the main window, for scripts and servers.
+//
+//   tonvela-convert [options] PATH...
+//
+// Exit status: 0 all converted, 1 some entry failed, 2 usage, settings or template error.
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "audio/DecoderLibrary.h"
+#include "convert/BatchUi.h"
+#include "convert/ConvertBatch.h"
+#include "convert/ConvertOptions.h"
+#include "convert/FileList.h"
+#include "convert/FileListColumns.h"
+#include "convert/FolderSearch.h"
+#include "convert/OptionOverrides.h"
+#include "platform/DataFolder.h"
+#include "platform/SettingsStore.h"
+#include "platform/Process.h"
+#if __has_include("platform/Shell.h")
+#include "platform/Shell.h"
+#define TONVELA_HAVE_SHOW_ITEMS 1
+#endif
+
+namespace tonvela {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitSomeFailed = 1;
+constexpr int kExitUsage = 2;
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
+
+// The progress display on stderr: one line redrawn in place, only on a terminal.
+class CTerminalProgress : public CConvertProgress {
+public:
+    explicit CTerminalProgress(bool enabled) : enabled_(enabled) {}
+    ~CTerminalProgress() override { Clear(); }
+
+    void SetFileText(const std::string& text) override { fileText_ = text; }
+    int FileBarWidth() const override { return 100; }
+    void SetFileBarRange(int max) override { fileMax_ = max > 0 ? max : 1; }
+    void SetFileBarPos(int pos) override { filePos_ = pos; }
+    void SetOverallText(const std::string& text) override { overallText_ = text; }
+    void SetOverallRange(int max) override {
+        overallMax_ = max;
+        overallPos_ = 0;
+    }
+    void StepOverall() override { ++overallPos_; }
+    void ProcessEvents() override {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastDraw_ < std::chrono::milliseconds(100)) return;
+        lastDraw_ = now;
+        Draw();
+    }
+    bool IsCancelled() const override { return gInterrupted.load(); }
+
+    void Clear() {
+        if (enabled_ && drawn_) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+            drawn_ = false;
+        }
+    }
+
+private:
+    void Draw() {
+        winsize ws{};
+        int columns = 80;
+        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20) columns = ws.ws_col;
+        constexpr int kBar = 20;
+        const int filled = std::min(kBar, filePos_ * kBar / std::max(fileMax_, 1));
+        std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
+                           std::string(static_cast<std::size_t>(kBar - filled), ' ') + "] " +
+                           std::to_string(std::min(overallPos_, overallMax_)) + "/" + std::to_string(overallMax_) +
+                           " " + fileText_;
+        if (line.size() > static_cast<std::size_t>(columns - 1)) {
+            // Never cut inside a UTF-8 sequence.
+            std::size_t cut = static_cast<std::size_t>(columns - 1);
+            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+            line.resize(cut);
+        }
+        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+
+    bool enabled_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    std::string fileText_, overallText_;
+    int fileMax_ = 1, filePos_ = 0, overallMax_ = 0, overallPos_ = 0;
+};
+
+class CCliBatchUi : public CBatchUi {
+public:
+    CCliBatchUi(std::size_t rows, bool showProgress, bool browse)
+        : statuses_(rows), progress_(showProgress), browse_(browse) {}
+
+    void ShowMessage(const std::string& text, MessageIcon) override {
+        progress_.Clear();
+        std::cerr << "tonvela-convert: " << text << "\n";
+    }
+    void SetStatus(std::size_t row, const std::string& text) override {
+        if (row < statuses_.size()) statuses_[row] = text;
+    }
+    CConvertProgress& OpenProgress() override { return progress_; }
+    void CloseProgress() override { progress_.Clear(); }
+    void ShowFirstSwf(const std::string& swfPath) override {
+        if (!browse_) return;
+#ifdef TONVELA_HAVE_SHOW_ITEMS
+        ShowItems(swfPath);
+#else
+        StartProgram({"xdg-open", std::filesystem::path(swfPath).parent_path().string()});
+#endif
+    }
+    const std::string& Status(std::size_t row) const { return statuses_[row]; }
+
+private:
+    std::vector<std::string> statuses_;
+    CTerminalProgress progress_;
+    bool browse_;
+};
+
+nlohmann::json ProbeJson(const CFileListEntry& e) {
+    return {{"channels", e.channels},
+            {"sampleRate", e.sampleRate},
+            {"durationSeconds", e.durationSeconds},
+            {"bitRate", e.bitRate},
+            {"kind", static_cast<int>(e.kind)},
+            {"length", ColumnText(e, kColumnLength)}};
+}
+
+int Run(int argc, char** argv) {
+    CLI::App app{"Converts audio files into SWF movies with HTML pages.", "tonvela-convert"};
+    std::vector<std::string> inputs;
+    std::vector<std::string> sets;
+    std::string configDir, dataDir;
+    bool save = false, probe = false, json = false, quiet = false, browse = false;
+    int jobs = 1;
+    app.add_option("PATH", inputs, "Audio files or folders (folders are searched recursively)")->required();
+    app.add_option("--set", sets, "Override one setting for this run: NAME=VALUE")->type_name("NAME=VALUE");
+    app.add_option("--config-dir", configDir, "Settings store folder to read (default: the user's)");
+    app.add_option("--data-dir", dataDir, "Data folder (templates, empty.swf, sample.jpg)");
+    app.add_flag("--save", save, "Also save the overridden settings into the store");
+    app.add_flag("--probe", probe, "Only probe: print the file list's columns for each file");
+    app.add_flag("--json", json, "One JSON object per entry");
+    app.add_option("-j,--jobs", jobs, "Convert N files at once")->check(CLI::Range(1, 256));
+    app.add_flag("-q,--quiet", quiet, "No progress display");
+    app.add_flag("--browse", browse, "Show the first SWF in the file manager afterwards");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int rc = app.exit(e);
+        return rc == 0 ? kExitOk : kExitUsage;
+    }
+
+    // Settings: defaults from the data folder, the store, then the overrides.
+    CConvertOptions options(dataDir.empty() ? std::filesystem::path(DataFolder()) : std::filesystem::path(dataDir));
+    const std::filesystem::path storeFolder = configDir.empty() ? CSettingsStore::DefaultFolder() : std::filesystem::path(configDir);
+    if (storeFolder.empty()) {
+        std::cerr << "tonvela-convert: cannot determine the settings folder; use --config-dir\n";
+        return kExitUsage;
+    }
+    CSettingsStore store(storeFolder);
+    if (!store.Load()) std::cerr << "tonvela-convert: warning: the settings store could not be read; using defaults\n";
+    options.Load(store);
+    for (const std::string& s : sets) {
+        const std::size_t eq = s.find('=');
+        std::string error;
+        if (eq == std::string::npos || eq == 0) {
+            std::cerr << "tonvela-convert: --set needs NAME=VALUE, got \"" << s << "\"\n";
+            return kExitUsage;
+        }
+        if (!SetOptionByName(options, s.substr(0, eq), s.substr(eq + 1), error)) {
+            std::cerr << "tonvela-convert: --set: " << error << "\n";
+            return kExitUsage;
+        }
+    }
+    if (save) {
+        bool saved = false;
+        options.Save(store, kSaveOptions, &saved);
+        if (!saved) {
+            std::cerr << "tonvela-convert: the settings could not be saved in " << store.FilePath().string() << "\n";
+            return kExitUsage;
+        }
+    }
+
+    if (!DecoderLibraryInit()) {
+        std::cerr << "tonvela-convert: Failed to initialize the software (0x0002020).\n";
+        return kExitUsage;
+    }
+    struct DecoderGuard {
+        ~DecoderGuard() { DecoderLibraryFree(); }
+    } decoderGuard;
+
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+
+    // Paths: files as given (like the Add Files dialog), folders searched like Add Folder.
+    std::vector<std::string> paths;
+    for (const std::string& in : inputs) {
+        std::error_code ec;
+        std::string abs = std::filesystem::absolute(in, ec).lexically_normal().string();
+        if (ec) abs = in;
+        if (std::filesystem::is_directory(abs, ec))
+            CollectFiles(CollectFolders(abs), paths);
+        else
+            paths.push_back(abs);
+    }
+
+    CFileList list;
+    std::vector<std::string> failedProbes;
+    std::size_t probeFailures = 0;
+    for (const std::string& p : paths) {
+        const int r = list.AddFileEntry(p);
+        if (r == -1) {
+            ++probeFailures;
+            failedProbes.push_back(p);
+        }
+        if (gInterrupted.load()) break;
+    }
+    if (!failedProbes.empty()) {
+        CAddFailures failures;
+        for (const auto& p : failedProbes) failures.Add(p);
+        std::cerr << "tonvela-convert: " << failures.Message() << "\n";
+    }
+
+    if (json)
+        for (const auto& p : failedProbes)
+            std::cout << nlohmann::json{{"path", p}, {"ok", false}, {"status", "Failed to load"}}.dump() << "\n";
+
+    if (probe) {
+        if (!json) std::cout << "Files\tLength\tBit Rate\tFreq.\tCh.\n";
+        for (std::size_t i = 0; i < list.Size(); ++i) {
+            const CFileListEntry& e = list.At(i);
+            if (json) {
+                nlohmann::json j = {{"path", e.path}, {"ok", true}, {"status", ""}};
+                j.update(ProbeJson(e));
+                std::cout << j.dump() << "\n";
+            } else {
+                std::cout << ColumnText(e, 0) << "\t" << ColumnText(e, 1) << "\t" << ColumnText(e, 2) << "\t"
+                          << ColumnText(e, 3) << "\t" << ColumnText(e, 4) << "\n";
+            }
+        }
+        return probeFailures ? kExitSomeFailed : kExitOk;
+    }
+
+    std::vector<BatchItem> items;
+    for (std::size_t i = 0; i < list.Size(); ++i) items.push_back({&list.At(i), i});
+    // The after-batch view belongs to the window; here only --browse asks for it.
+    CConvertOptions runOptions = options;
+    runOptions.BrowseOutFolder = browse ? 1 : 0;
+    CCliBatchUi ui(list.Size(), !quiet && ::isatty(STDERR_FILENO), browse);
+    const BatchOutcome outcome = items.empty() ? BatchOutcome{true, false, 0, 0}
+                                               : ConvertBatch(items, runOptions, ui, jobs);
+    if (!outcome.started) return kExitUsage;
+
+    bool anyFailed = probeFailures > 0;
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        const CFileListEntry& e = list.At(i);
+        const std::string& status = ui.Status(i);
+        const bool ok = !e.swfPath.empty();  // a failed or untouched entry has no SWF
+        if (!ok) anyFailed = true;
+        if (json) {
+            nlohmann::json j = {{"path", e.path}, {"ok", ok}, {"status", status},
+                                {"swf", e.swfPath}, {"html", e.htmlPath}, {"player", e.playerSwfPath}};
+            j.update(ProbeJson(e));
+            std::cout << j.dump() << "\n";
+            continue;
+        }
+        std::cout << e.path << ": " << (status.empty() ? std::string("not converted") : status) << "\n";
+        if (ok) {
+            std::cout << "  SWF:    " << e.swfPath << "\n";
+            if (!e.playerSwfPath.empty()) std::cout << "  player: " << e.playerSwfPath << "\n";
+            if (!e.htmlPath.empty()) std::cout << "  HTML:   " << e.htmlPath << "\n";
+        }
+    }
+    if (list.Size() == 0 && probeFailures == 0) {
+        std::cerr << "tonvela-convert: no audio files found\n";
+        return kExitSomeFailed;
+    }
+    return anyFailed ? kExitSomeFailed : kExitOk;
+}
+
+}  // namespace
+}  // namespace tonvela
+
+int main(int argc, char** argv) { return tonvela::Run(argc, argv); }

@@ -1,0 +1,350 @@
+#include "convert/ConvertBatch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "convert/BatchTemplate.h"
+#include "convert/ConvertFile.h"
+#include "convert/ConvertOptions.h"
+#include "convert/FileListColumns.h"
+#include "convert/HtmlPage.h"
+#include "convert/OutputNames.h"
+#include "convert/TempFile.h"
+#include "platform/PendingOutput.h"
+#include "swf/SoundSwfLayouts.h"
+#include "swf/SwfTemplate.h"
+
+namespace tonvela {
+
+namespace {
+
+struct EntryOutcome {
+    bool ok = false;
+    std::string status;
+};
+
+void ClearOutputs(CFileListEntry& entry) {
+    entry.swfPath.clear();
+    entry.playerSwfPath.clear();
+    entry.htmlPath.clear();
+}
+
+// Writes the entry's SWF file(s) from the MP3 under temporary names beside the targets and
+// moves them into place only when complete.
+bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConvertOptions& settings,
+                   const std::string& mp3Path, const ConvertResult& result) {
+    SoundSwfNumbers numbers;
+    numbers.outputSamples = result.outputSamples;
+    numbers.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
+
+    CPendingOutput swf, player;
+    if (!swf.Create(entry.swfPath)) return false;
+    const bool pair = bt.writer == BatchWriter::ShellPlayerPair;
+    if (pair && !player.Create(entry.playerSwfPath)) return false;
+
+    bool ok = false;
+    switch (bt.writer) {
+        case BatchWriter::StreamingWithControls:
+        case BatchWriter::Streaming:
+            ok = WriteStreamingSwf(settings, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
+            break;
+        case BatchWriter::ShellPlayerPair:
+            ok = WriteShellPlayerPair(settings, numbers, mp3Path, swf.TempPath(), player.TempPath(), *bt.tmpl);
+            break;
+        case BatchWriter::Event:
+            ok = WriteEventSwf(settings, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
+            break;
+    }
+    if (!ok || !swf.Commit()) return false;
+    if (pair && !player.Commit()) {
+        // Without its player the sound SWF is of no use.
+        std::error_code ec;
+        std::filesystem::remove(entry.swfPath, ec);
+        return false;
+    }
+    return true;
+}
+
+// Everything after the output names: the MP3, the SWF files and the HTML page.
+EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
+                               CConvertProgress& progress) {
+    EntryOutcome out;
+    CTempFile mp3;
+    ConvertResult result;
+    out.ok = mp3.Create() && ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result) &&
+             mp3.Size() > 0 && WriteSwfFiles(bt, entry, settings, mp3.Path(), result);
+    mp3.Close();
+    if (!out.ok) {
+        ClearOutputs(entry);
+        out.status = kStatusFailure;
+        return out;
+    }
+    if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {
+        // The page is a convenience: the entry still counts as converted, but a page that
+        // could not be written is not named as written.
+        if (!WriteHtmlPage(entry, settings, bt.stageWidth, bt.stageHeight, result)) entry.htmlPath.clear();
+    } else {
+        entry.htmlPath.clear();
+    }
+    out.status = FileNameOf(entry.swfPath);
+    return out;
+}
+
+EntryOutcome ConvertOneEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
+                             CConvertProgress& progress) {
+    std::string error;
+    if (!MakeOutputNames(entry, settings, error)) {
+        ClearOutputs(entry);
+        return {false, error};
+    }
+    return ConvertNamedEntry(bt, entry, settings, progress);
+}
+
+void StartEntryDisplay(CBatchUi& ui, CConvertProgress& progress, const BatchItem& item, std::size_t i, std::size_t n) {
+    ui.ScrollIntoView(item.row);
+    ui.SetStatus(item.row, kStatusConverting);
+    progress.SetOverallText("Converting " + std::to_string(i + 1) + " of " + std::to_string(n) +
+                            " file(s) into SWF...");
+    progress.StepOverall();
+    progress.SetFileText("Converting " + FileNameOf(item.entry->path) + "...0%");
+    progress.SetFileBarPos(0);
+}
+
+// The entries before `end` are looked at; the first with an existing SWF is shown.
+void ShowFirstSwf(const std::vector<BatchItem>& items, std::size_t end, CBatchUi& ui) {
+    for (std::size_t i = 0; i < end && i < items.size(); ++i) {
+        const std::string& p = items[i].entry->swfPath;
+        std::error_code ec;
+        if (!p.empty() && std::filesystem::exists(p, ec)) {
+            ui.ShowFirstSwf(p);
+            return;
+        }
+    }
+}
+
+std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
+                          CConvertProgress& progress, CBatchTemplate& bt, BatchOutcome& outcome) {
+    const std::size_t n = items.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const BatchItem& item = items[i];
+        StartEntryDisplay(ui, progress, item, i, n);
+        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, progress);
+        if (r.ok) {
+            ++outcome.converted;
+            ui.SetStatus(item.row, r.status);
+            progress.ProcessEvents();
+            if (progress.IsCancelled()) {
+                outcome.cancelled = true;
+                return i + 1;  // this entry counts as converted
+            }
+            continue;
+        }
+        ++outcome.failed;
+        if (progress.IsCancelled()) {
+            ui.SetStatus(item.row, kStatusCancelled);
+            outcome.cancelled = true;
+            return i;
+        }
+        ui.SetStatus(item.row, r.status);
+    }
+    return n;
+}
+
+// --- several entries at once -------------------------------------------------------------
+
+// The per-file display of one worker: kept here, shown by the batch's own thread.
+class CJobProgress : public CConvertProgress {
+public:
+    CJobProgress(int width, const std::atomic<bool>& cancel) : width_(width), cancel_(cancel) {}
+    void SetFileText(const std::string& text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        text_ = text;
+    }
+    int FileBarWidth() const override { return width_; }
+    void SetFileBarRange(int) override {}
+    void SetFileBarPos(int pos) override { pos_.store(pos); }
+    void SetOverallText(const std::string&) override {}
+    void SetOverallRange(int) override {}
+    void StepOverall() override {}
+    void ProcessEvents() override {}
+    bool IsCancelled() const override { return cancel_.load(); }
+
+    std::string Text() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
+    }
+    int Pos() const { return pos_.load(); }
+
+private:
+    int width_;
+    const std::atomic<bool>& cancel_;
+    mutable std::mutex mutex_;
+    std::string text_;
+    std::atomic<int> pos_{0};
+};
+
+struct SharedBatch {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::size_t nextToTake = 0;
+    std::size_t nextToName = 0;  // output names are made strictly in input order
+    std::vector<std::optional<EntryOutcome>> done;
+    std::atomic<bool> cancel{false};
+    COutputReservations reservations;
+};
+
+// Makes the names of item i in its turn, so that names are given in input order exactly as
+// when converting one by one; the reservations keep a name taken until its entry is done.
+bool NameInTurn(SharedBatch& shared, std::size_t i, CFileListEntry& entry, const CConvertOptions& settings,
+                std::string& error) {
+    {
+        std::unique_lock<std::mutex> lock(shared.mutex);
+        shared.changed.wait(lock, [&] { return shared.nextToName == i; });
+    }
+    // Without the batch lock: with "Overwrite" this may wait for an earlier entry to finish.
+    OutputNameContext context;
+    context.reservations = &shared.reservations;
+    const bool ok = MakeOutputNames(entry, settings, error, context);
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    ++shared.nextToName;
+    shared.changed.notify_all();
+    return ok;
+}
+
+void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings, SharedBatch& shared,
+            CJobProgress& progress) {
+    CBatchTemplate bt;
+    const bool prepared = PrepareBatchTemplate(settings, bt) == TemplateError::None;
+    for (;;) {
+        std::size_t i;
+        {
+            std::lock_guard<std::mutex> lock(shared.mutex);
+            // Every entry taken goes through its naming turn, so the turns never stall.
+            if (shared.nextToTake >= items.size() || shared.cancel.load()) return;
+            i = shared.nextToTake++;
+        }
+        CFileListEntry& entry = *items[i].entry;
+        progress.SetFileText("Converting " + FileNameOf(entry.path) + "...0%");
+        progress.SetFileBarPos(0);
+        EntryOutcome r;
+        std::string error;
+        if (!NameInTurn(shared, i, entry, settings, error)) {
+            ClearOutputs(entry);
+            r = {false, error};
+        } else {
+            const std::string swfPath = entry.swfPath;
+            if (prepared) {
+                r = ConvertNamedEntry(bt, entry, settings, progress);
+            } else {
+                ClearOutputs(entry);
+                r = {false, kStatusFailure};
+            }
+            shared.reservations.Release(swfPath);
+        }
+        if (!r.ok && shared.cancel.load()) r.status = kStatusCancelled;
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.done[i] = std::move(r);
+        shared.changed.notify_all();
+    }
+}
+
+std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
+                        CConvertProgress& progress, int jobs, BatchOutcome& outcome) {
+    const std::size_t n = items.size();
+    SharedBatch shared;
+    shared.done.resize(n);
+    const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(jobs), n);
+    std::vector<std::unique_ptr<CJobProgress>> progresses;
+    for (std::size_t w = 0; w < workers; ++w)
+        progresses.push_back(std::make_unique<CJobProgress>(progress.FileBarWidth(), shared.cancel));
+    std::vector<std::thread> threads;
+    for (std::size_t w = 0; w < workers; ++w)
+        threads.emplace_back(Worker, std::cref(items), std::cref(settings), std::ref(shared), std::ref(*progresses[w]));
+
+    std::size_t reported = 0;
+    std::size_t stoppedAt = n;
+    for (;;) {
+        std::vector<std::pair<std::size_t, EntryOutcome>> ready;
+        bool allDone = false;
+        {
+            std::unique_lock<std::mutex> lock(shared.mutex);
+            shared.changed.wait_for(lock, std::chrono::milliseconds(100));
+            while (reported < n && shared.done[reported]) {
+                ready.emplace_back(reported, *shared.done[reported]);
+                ++reported;
+            }
+            // Finished: everything reported, or cancelled and every taken entry reported.
+            allDone = reported == n || (shared.cancel.load() && reported >= shared.nextToTake);
+        }
+        for (auto& [i, r] : ready) {
+            const BatchItem& item = items[i];
+            StartEntryDisplay(ui, progress, item, i, n);
+            ui.SetStatus(item.row, r.status);
+            if (r.ok) {
+                ++outcome.converted;
+            } else {
+                ++outcome.failed;
+                if (r.status == kStatusCancelled && stoppedAt == n) stoppedAt = i;
+            }
+        }
+        std::string line;
+        int pos = 0;
+        for (const auto& p : progresses) {
+            const std::string t = p->Text();
+            if (t.empty()) continue;
+            if (!line.empty()) line += "  ";
+            line += t;
+            pos = std::max(pos, p->Pos());
+        }
+        if (!line.empty()) {
+            progress.SetFileText(line);
+            progress.SetFileBarPos(pos);
+        }
+        progress.ProcessEvents();
+        if (progress.IsCancelled()) shared.cancel.store(true);
+        if (allDone) break;
+    }
+    for (auto& t : threads) t.join();
+    if (shared.cancel.load()) {
+        outcome.cancelled = true;
+        stoppedAt = std::min(stoppedAt, reported);
+    }
+    return stoppedAt;
+}
+
+}  // namespace
+
+BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
+                          int jobs) {
+    BatchOutcome outcome;
+    ui.BeginWait();
+    CBatchTemplate bt;
+    const TemplateError error = PrepareBatchTemplate(settings, bt);
+    if (error != TemplateError::None) {
+        ui.ShowMessage(TemplateErrorText(error, bt.path),
+                       error == TemplateError::NotAvailable ? MessageIcon::Exclamation : MessageIcon::Stop);
+        ui.EndWait();
+        return outcome;
+    }
+    outcome.started = true;
+
+    CConvertProgress& progress = ui.OpenProgress();
+    progress.SetOverallRange(static_cast<int>(items.size()));
+    progress.ProcessEvents();
+
+    const std::size_t stoppedAt = jobs > 1 && items.size() > 1
+                                      ? RunParallel(items, settings, ui, progress, jobs, outcome)
+                                      : RunSequential(items, settings, ui, progress, bt, outcome);
+    ui.CloseProgress();
+    if (settings.BrowseOutFolder) ShowFirstSwf(items, stoppedAt, ui);
+    ui.EndWait();
+    return outcome;
+}
+
+}  // namespace tonvela
