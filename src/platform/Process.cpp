@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <thread>
 
 #include "platform/UniqueFd.h"
@@ -83,6 +84,22 @@ int RunProgram(const std::vector<std::string>& argv, std::string* output, std::s
         output->append(buf, std::min(room, static_cast<std::size_t>(n)));  // keep draining
     }
     return Wait(pid);
+}
+
+int RunProgramWithin(const std::vector<std::string>& argv, int timeoutMs) {
+    pid_t pid = Spawn(argv, -1);
+    if (pid < 0) return -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        int status = 0;
+        pid_t r = ::waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (r < 0 && errno != EINTR) return -1;
+        if (std::chrono::steady_clock::now() >= deadline) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::thread([pid] { Wait(pid); }).detach();
+    return kStillRunning;
 }
 
 bool StartProgram(const std::vector<std::string>& argv) {

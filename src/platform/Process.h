@@ -13,6 +13,14 @@ namespace tonvela {
 int RunProgram(const std::vector<std::string>& argv, std::string* output = nullptr,
                std::size_t maxOutput = 65536);
 
+// RunProgram's result when the program still runs after the time given to RunProgramWithin.
+inline constexpr int kStillRunning = -2;
+
+// Runs argv[0] (stdin, stdout and stderr on /dev/null) and waits at most timeoutMs for it.
+// Returns its exit status, -1 when it could not be started or was killed by a signal, or
+// kStillRunning when it is still running (it is then reaped in the background).
+int RunProgramWithin(const std::vector<std::string>& argv, int timeoutMs);
+
 // Starts argv[0] without waiting for it (a viewer the user closes later); a helper thread
 // reaps it when it ends. False when it could not be started.
 bool StartProgram(const std::vector<std::string>& argv);
