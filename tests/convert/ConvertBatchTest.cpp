@@ -1,0 +1,397 @@
+// Batch conversion: template errors, statuses of good and bad entries, every layout decoded
+// back by ffmpeg, overwrite safety, cancel, the after-batch view, and parallel jobs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "audio/BassTestFiles.h"
+#include "convert/ConvertBatch.h"
+#include "convert/ConvertOptions.h"
+#include "convert/ConvertTestUtil.h"
+#include "convert/FileList.h"
+#include "convert/FileListColumns.h"
+#include "swf/MemoryTagSource.h"
+
+namespace tonvela {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RunCommand;
+using test::TempDir;
+
+class CFakeUi : public CBatchUi {
+public:
+    void ShowMessage(const std::string& text, MessageIcon icon) override {
+        messages.push_back(text);
+        icons.push_back(icon);
+    }
+    void SetStatus(std::size_t row, const std::string& text) override {
+        if (row >= statuses.size()) statuses.resize(row + 1);
+        statuses[row] = text;
+        if (text == kStatusConverting) ++converting;
+    }
+    CConvertProgress& OpenProgress() override {
+        ++opened;
+        return progress;
+    }
+    void CloseProgress() override { ++closed; }
+    void ShowFirstSwf(const std::string& p) override { shown.push_back(p); }
+
+    // Cancels while the entry of this row converts (-1: never).
+    class CProgress : public CNullConvertProgress {
+    public:
+        void SetOverallText(const std::string& t) override { overall.push_back(t); }
+        void ProcessEvents() override {
+            if (cancelAtOverall > 0 && static_cast<int>(overall.size()) >= cancelAtOverall) cancelled = true;
+        }
+        bool IsCancelled() const override { return cancelled; }
+        std::vector<std::string> overall;
+        int cancelAtOverall = 0;
+        bool cancelled = false;
+    } progress;
+
+    std::vector<std::string> messages, statuses, shown;
+    std::vector<MessageIcon> icons;
+    int opened = 0, closed = 0, converting = 0;
+};
+
+class ConvertBatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveTool("sox") || !test::HaveTool("ffmpeg")) GTEST_SKIP() << "needs sox and ffmpeg";
+        // A data folder of our own: a control template and an empty.swf with the four actions.
+        fs::create_directories(data.Path() / "ControlSWF" / "ShellPlayer");
+        TemplateActions actions;
+        CMemoryTagSource control = MakeDemoControlTemplate(120, 40, 0x00AA00, actions);
+        ASSERT_TRUE(control.SaveAs(data.Path() / "ControlSWF" / "square_gradient_3.swf"));
+        ASSERT_TRUE(control.SaveAs(data.Path() / "ControlSWF" / "ShellPlayer" / "square_gradient_3.swf"));
+        ASSERT_TRUE(control.SaveAs(data.Path() / "empty.swf"));
+        options = std::make_unique<CConvertOptions>(data.Path());
+        options->BrowseOutFolder = 0;
+        options->OutputFiles2MyDocuments = 0;
+    }
+
+    std::string Sine(const std::string& name, int rate, int channels, double seconds, int freq = 440) {
+        const std::string path = dir.File(name);
+        EXPECT_EQ(RunCommand({"sox", "-n", "-r", std::to_string(rate), "-c", std::to_string(channels), "-b", "16",
+                              path, "synth", std::to_string(seconds), "sine", std::to_string(freq), "gain", "-6"}),
+                  0);
+        return path;
+    }
+    std::string Encoded(const std::string& name, double seconds, const std::vector<std::string>& args) {
+        const std::string path = dir.File(name);
+        std::vector<std::string> cmd = {"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                        "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(seconds)};
+        cmd.insert(cmd.end(), args.begin(), args.end());
+        cmd.push_back(path);
+        EXPECT_EQ(RunCommand(cmd), 0) << name;
+        return path;
+    }
+    std::string Bytes(const std::string& name, const std::string& content) {
+        const std::string path = dir.File(name);
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    // Adds every path (as the Add Files dialog does) and converts the list.
+    BatchOutcome Run(const std::vector<std::string>& paths, int jobs = 1) {
+        for (const auto& p : paths) list.AddFileEntry(p);
+        items.clear();
+        for (std::size_t i = 0; i < list.Size(); ++i) items.push_back({&list.At(i), i});
+        return ConvertBatch(items, *options, ui, jobs);
+    }
+
+    // Files in the output folder whose names start with "." (pending outputs left behind).
+    std::vector<std::string> HiddenFiles() const {
+        std::vector<std::string> out;
+        for (const auto& e : fs::directory_iterator(dir.Path()))
+            if (e.path().filename().string()[0] == '.') out.push_back(e.path().string());
+        return out;
+    }
+
+    TempDir data, dir;
+    std::unique_ptr<CConvertOptions> options;
+    CFileList list;
+    std::vector<BatchItem> items;
+    CFakeUi ui;
+};
+
+// ffmpeg's decode of a SWF's sound: its length matches the source within the encoder delay and
+// padding, and its pitch is the source's.
+void ExpectSwfSound(const std::string& swf, std::size_t sourceSamples, int rate, const std::string& raw) {
+    const auto decoded = test::DecodeWithFfmpeg(swf, raw, rate);
+    ASSERT_FALSE(decoded.empty()) << swf;
+    EXPECT_GE(decoded.size() + 1152, sourceSamples) << swf;
+    EXPECT_LE(decoded.size(), sourceSamples + 576 + 529 + 2 * 1152) << swf;
+    EXPECT_NEAR(test::DominantFrequency(decoded, rate), 440.0, 3.0) << swf;
+}
+
+TEST_F(ConvertBatchTest, MissingTemplateStopsBeforeAnything) {
+    const std::string wav = Sine("a.wav", 44100, 1, 0.5);
+    options->ControlSWF = dir.File("gone.swf");
+    const BatchOutcome o = Run({wav});
+    EXPECT_FALSE(o.started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Error: the template SWF file \"" + dir.File("gone.swf") +
+                                  "\" is not available.\n\nPlease re-install the software and try again.");
+    EXPECT_EQ(ui.icons[0], MessageIcon::Exclamation);
+    EXPECT_EQ(ui.opened, 0);
+    EXPECT_FALSE(fs::exists(dir.File("a.swf")));
+}
+
+TEST_F(ConvertBatchTest, TemplateWithoutActionsIsNotValid) {
+    const std::string wav = Sine("a.wav", 44100, 1, 0.5);
+    CMemoryTagSource bare(6, 10, 10);
+    bare.AddTag(1, {});
+    bare.AddTag(0, {});
+    const std::string path = dir.File("bare.swf");
+    ASSERT_TRUE(bare.SaveAs(path));
+    options->ControlSWF = path;
+    EXPECT_FALSE(Run({wav}).started);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0], "Error: the template SWF file \"" + path +
+                                  "\" is not a valid template file.\n\nPlease re-install the software and try again.");
+    EXPECT_EQ(ui.icons[0], MessageIcon::Stop);
+    EXPECT_EQ(ui.opened, 0);
+}
+
+TEST_F(ConvertBatchTest, EveryFormatInTheDefaultLayout) {
+    std::vector<std::string> paths = {
+        Sine("w.wav", 44100, 2, 1.5),
+        Sine("a.aiff", 44100, 2, 1.5),
+        Sine("s.au", 22050, 1, 1.5),
+        Encoded("m.mp3", 1.5, {"-c:a", "libmp3lame", "-b:a", "128k"}),
+        Encoded("o.ogg", 1.5, {"-c:a", "libvorbis"}),
+        Encoded("f.flac", 1.5, {"-c:a", "flac"}),
+    };
+    const BatchOutcome o = Run(paths);
+    ASSERT_TRUE(o.started);
+    EXPECT_EQ(o.converted, paths.size());
+    EXPECT_EQ(ui.converting, static_cast<int>(paths.size()));
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const CFileListEntry& e = list.At(i);
+        const std::string base = paths[i].substr(0, paths[i].rfind('.'));
+        EXPECT_EQ(e.swfPath, base + ".swf");
+        EXPECT_EQ(e.htmlPath, base + ".htm");
+        EXPECT_TRUE(e.playerSwfPath.empty());
+        EXPECT_EQ(ui.statuses[i], FileNameOf(e.swfPath));
+        EXPECT_TRUE(fs::exists(e.htmlPath));
+        // MP3 sources carry their own encoder's delay; the others are exact.
+        const std::size_t sourceSamples = static_cast<std::size_t>(1.5 * (i == 2 ? 22050 : 44100));
+        ExpectSwfSound(e.swfPath, sourceSamples + (i == 3 ? 1105 : 0), i == 2 ? 22050 : 44100, dir.File("x.raw"));
+    }
+    EXPECT_TRUE(HiddenFiles().empty());
+}
+
+TEST_F(ConvertBatchTest, ModuleMusic) {
+    const std::vector<std::uint8_t> mod = test::MakeProTrackerModule();
+    const std::string path = dir.File("tune.mod");
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(mod.data()),
+                                                static_cast<std::streamsize>(mod.size()));
+    ASSERT_TRUE(Run({path}).started);
+    ASSERT_EQ(ui.statuses.size(), 1u);
+    EXPECT_EQ(ui.statuses[0], "tune.swf");
+    const auto decoded = test::DecodeWithFfmpeg(dir.File("tune.swf"), dir.File("x.raw"), 44100);
+    // About 1.92 s of music.
+    EXPECT_NEAR(static_cast<double>(decoded.size()) / 44100.0, 1.92, 0.15);
+    EXPECT_GT(test::Rms(decoded), 100.0);
+}
+
+TEST_F(ConvertBatchTest, EachLayoutKeepsTheSound) {
+    const std::string wav = Sine("s.wav", 44100, 1, 2.0);
+    struct Layout {
+        int ctrl, button, sound;
+        bool player;
+    };
+    for (Layout l : {Layout{1, 11, 10, false}, Layout{1, 22, 10, true}, Layout{0, 11, 10, false},
+                     Layout{0, 11, 20, false}}) {
+        SCOPED_TRACE(std::to_string(l.ctrl) + "/" + std::to_string(l.button) + "/" + std::to_string(l.sound));
+        options->CreateCtrlSWF = l.ctrl;
+        options->ButtonSWFType = l.button;
+        options->SWFSoundType = l.sound;
+        options->TargetExistsOpt = kTargetOverwrite;
+        list.Clear();
+        ui.statuses.clear();
+        ASSERT_TRUE(Run({wav}).started);
+        const CFileListEntry& e = list.At(0);
+        ASSERT_EQ(ui.statuses[0], "s.swf");
+        EXPECT_EQ(e.playerSwfPath.empty(), !l.player);
+        if (l.player) {
+            EXPECT_TRUE(fs::exists(dir.File("s.player.swf")));
+        }
+        ExpectSwfSound(e.swfPath, 88200, 44100, dir.File("x.raw"));
+    }
+    EXPECT_TRUE(HiddenFiles().empty());
+}
+
+TEST_F(ConvertBatchTest, BadInputsFailAloneAndLeaveNothing) {
+    const std::string good1 = Sine("good1.wav", 22050, 1, 0.5);
+    // A WAV cut short inside its data still decodes what is there; cut inside its header it cannot.
+    const std::string whole = Sine("whole.wav", 22050, 1, 0.5);
+    auto bytes = test::ReadFileBytes(whole);
+    fs::remove(whole);
+    const std::string truncated = Bytes("truncated.wav", std::string(bytes.begin(), bytes.begin() + 30));
+    std::mt19937 rng(7);
+    std::string noise(4096, '\0');
+    for (char& c : noise) c = static_cast<char>(rng());
+    const std::string random = Bytes("random.wav", noise);
+    const std::string empty = Bytes("empty.wav", "");
+    const std::string text = Bytes("text.mp3", "Just a line of text, not an MP3 at all.\n");
+    const std::string good2 = Sine("good2.wav", 22050, 1, 0.5);
+    // The probe refuses these files; the batch must cope when they slip through anyway (a file
+    // changed after it was added), so the entries are made by hand.
+    for (const auto& p : {empty, random, truncated, text}) EXPECT_EQ(list.AddFileEntry(p), -1) << p;
+    std::vector<CFileListEntry> bad(4);
+    const std::vector<std::string> badPaths = {empty, random, truncated, text};
+    items.clear();
+    std::size_t row = 0;
+    CFileListEntry e1;
+    e1.path = good1;
+    e1.kind = AudioKindWav;
+    items.push_back({&e1, row++});
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+        bad[i].path = badPaths[i];
+        bad[i].kind = AudioKindFromPath(badPaths[i]);
+        items.push_back({&bad[i], row++});
+    }
+    CFileListEntry e2;
+    e2.path = good2;
+    e2.kind = AudioKindWav;
+    items.push_back({&e2, row++});
+    const BatchOutcome o = ConvertBatch(items, *options, ui, 1);
+    ASSERT_TRUE(o.started);
+    EXPECT_EQ(o.converted, 2u);
+    EXPECT_EQ(o.failed, 4u);
+    ASSERT_EQ(ui.statuses.size(), 6u);
+    EXPECT_EQ(ui.statuses[0], "good1.swf");
+    for (std::size_t i = 1; i <= 4; ++i) {
+        EXPECT_EQ(ui.statuses[i], "Conversion Failure") << badPaths[i - 1];
+        EXPECT_TRUE(items[i].entry->swfPath.empty());
+        EXPECT_TRUE(items[i].entry->htmlPath.empty());
+        const std::string base = badPaths[i - 1].substr(0, badPaths[i - 1].rfind('.'));
+        EXPECT_FALSE(fs::exists(base + ".swf")) << base;
+        EXPECT_FALSE(fs::exists(base + ".htm")) << base;
+    }
+    EXPECT_EQ(ui.statuses[5], "good2.swf");
+    EXPECT_TRUE(HiddenFiles().empty());
+}
+
+TEST_F(ConvertBatchTest, FailedOverwriteKeepsTheOldSwf) {
+    const std::string bad = Bytes("x.wav", std::string(2000, 'z'));
+    Bytes("x.swf", "OLD SWF");
+    options->TargetExistsOpt = kTargetOverwrite;
+    CFileListEntry e;
+    e.path = bad;
+    e.kind = AudioKindWav;
+    items = {{&e, 0}};
+    ASSERT_TRUE(ConvertBatch(items, *options, ui, 1).started);
+    EXPECT_EQ(ui.statuses[0], "Conversion Failure");
+    std::ifstream in(dir.File("x.swf"));
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "OLD SWF");
+    EXPECT_TRUE(HiddenFiles().empty());
+
+    // A good conversion replaces it.
+    Sine("x.wav", 22050, 1, 0.5);
+    ASSERT_TRUE(ConvertBatch(items, *options, ui, 1).started);
+    EXPECT_EQ(ui.statuses[0], "x.swf");
+    EXPECT_EQ(test::ReadFileBytes(dir.File("x.swf"))[0], 'F');
+}
+
+TEST_F(ConvertBatchTest, RenameAndSkip) {
+    const std::string wav = Sine("r.wav", 22050, 1, 0.5);
+    Bytes("r.swf", "OLD");
+    ASSERT_TRUE(Run({wav}).started);
+    EXPECT_EQ(ui.statuses[0], "r_1.swf");
+    EXPECT_EQ(list.At(0).htmlPath, dir.File("r_1.htm"));
+    options->TargetExistsOpt = kTargetSkip;
+    ASSERT_TRUE(ConvertBatch(items, *options, ui, 1).started);
+    EXPECT_EQ(ui.statuses[0], "Target exists and skipped");
+    EXPECT_TRUE(list.At(0).swfPath.empty());
+}
+
+TEST_F(ConvertBatchTest, CancelDuringSecondEntry) {
+    const std::vector<std::string> paths = {Sine("c1.wav", 22050, 1, 0.5), Sine("c2.wav", 22050, 1, 0.5),
+                                            Sine("c3.wav", 22050, 1, 0.5)};
+    options->BrowseOutFolder = 1;
+    ui.progress.cancelAtOverall = 2;
+    ui.statuses = {"", "", "untouched"};
+    const BatchOutcome o = Run(paths);
+    EXPECT_TRUE(o.cancelled);
+    EXPECT_EQ(ui.statuses[0], "c1.swf");
+    EXPECT_EQ(ui.statuses[1], "Cancelled");
+    EXPECT_EQ(ui.statuses[2], "untouched");
+    EXPECT_FALSE(fs::exists(dir.File("c2.swf")));
+    EXPECT_FALSE(fs::exists(dir.File("c3.swf")));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0], dir.File("c1.swf"));
+    EXPECT_EQ(ui.opened, 1);
+    EXPECT_EQ(ui.closed, 1);
+}
+
+TEST_F(ConvertBatchTest, BrowseShowsFirstWrittenSwfOnly) {
+    const std::string bad = Bytes("b.wav", std::string(100, 'q'));
+    const std::string good = Sine("g.wav", 22050, 1, 0.5);
+    CFileListEntry e1, e2;
+    e1.path = bad;
+    e2.path = good;
+    e1.kind = e2.kind = AudioKindWav;
+    items = {{&e1, 0}, {&e2, 1}};
+    options->BrowseOutFolder = 1;
+    ConvertBatch(items, *options, ui, 1);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0], dir.File("g.swf"));
+    ui.shown.clear();
+    options->BrowseOutFolder = 0;
+    ConvertBatch(items, *options, ui, 1);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(ConvertBatchTest, ParallelJobsNameInInputOrder) {
+    // Four sources with the same base in one folder, of different lengths so that they finish
+    // out of order, and a failing one at the end.
+    std::vector<std::string> paths = {Sine("same.wav", 22050, 1, 1.0), Sine("same.aiff", 22050, 1, 0.3),
+                                      Sine("same.flac", 22050, 1, 0.6), Encoded("same.ogg", 0.2, {"-c:a", "libvorbis"}),
+                                      Bytes("same.au", std::string(64, 'x'))};
+    std::vector<CFileListEntry> entries(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        entries[i].path = paths[i];
+        entries[i].kind = AudioKindFromPath(paths[i]);
+        items.push_back({&entries[i], i});
+    }
+    const BatchOutcome o = ConvertBatch(items, *options, ui, 3);
+    ASSERT_TRUE(o.started);
+    EXPECT_EQ(o.converted, 4u);
+    EXPECT_EQ(o.failed, 1u);
+    EXPECT_EQ(ui.statuses[0], "same.swf");
+    EXPECT_EQ(ui.statuses[1], "same_1.swf");
+    EXPECT_EQ(ui.statuses[2], "same_2.swf");
+    EXPECT_EQ(ui.statuses[3], "same_3.swf");
+    EXPECT_EQ(ui.statuses[4], "Conversion Failure");
+    // Statuses arrive in input order.
+    EXPECT_EQ(ui.progress.overall.front(), "Converting 1 of 5 file(s) into SWF...");
+    EXPECT_EQ(ui.progress.overall.back(), "Converting 5 of 5 file(s) into SWF...");
+    // Each SWF holds its own source's sound.
+    const double lengths[] = {1.0, 0.3, 0.6, 0.2};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto decoded = test::DecodeWithFfmpeg(entries[i].swfPath, dir.File("x.raw"), 22050);
+        EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, lengths[i], 0.12) << entries[i].swfPath;
+    }
+    EXPECT_TRUE(HiddenFiles().empty());
+
+    // With "Overwrite" every entry targets same.swf; the last one in input order wins.
+    options->TargetExistsOpt = kTargetOverwrite;
+    const BatchOutcome o2 = ConvertBatch(items, *options, ui, 3);
+    EXPECT_EQ(o2.converted, 4u);
+    const auto decoded = test::DecodeWithFfmpeg(dir.File("same.swf"), dir.File("x.raw"), 22050);
+    EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, 0.2, 0.12);
+    EXPECT_TRUE(HiddenFiles().empty());
+}
+
+}  // namespace
+}  // namespace tonvela
