@@ -1,0 +1,211 @@
+// The file list core: extensions, column texts, sort comparisons, folder search with links in
+// the role of shortcuts, the probe's duplicate test by file identity, and the failure message.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "convert/FileList.h"
+#include "convert/FileListColumns.h"
+#include "convert/FolderSearch.h"
+#include "convert/SupportedExtensions.h"
+#include "convert/ConvertTestUtil.h"
+
+namespace tonvela {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+TEST(SupportedExtension, ListCaseAndLength) {
+    for (const char* e : {".mp3", ".MP3", ".Wav", ".wave", ".mp+", ".aifc", ".asf", ".it"})
+        EXPECT_TRUE(IsSupportedExtension(e)) << e;
+    for (const char* e : {"", ".", ".txt", ".lnk", "mp3", ".mp33", ".swf"}) EXPECT_FALSE(IsSupportedExtension(e)) << e;
+    EXPECT_EQ(ExtensionOf("/a.b/c"), "");
+    EXPECT_EQ(ExtensionOf("/a/c.tar.MP3"), ".MP3");
+    EXPECT_EQ(ExtensionOf("noext"), "");
+    // 16 characters with the dot are too long even when they would otherwise match nothing.
+    EXPECT_FALSE(IsSupportedExtension(".abcdefghijklmno"));
+    EXPECT_EQ(std::size(kOpenFileFilters), 22u);
+}
+
+TEST(FileListColumns, Texts) {
+    CFileListEntry e;
+    e.path = "/music/my song.mp3";
+    e.durationSeconds = 7200;
+    e.bitRate = 128;
+    e.sampleRate = 44100;
+    e.channels = 6;
+    EXPECT_EQ(ColumnText(e, kColumnFiles), "my song.mp3");
+    EXPECT_EQ(ColumnText(e, kColumnLength), "120:00");
+    EXPECT_EQ(ColumnText(e, kColumnBitRate), "128 kbps");
+    EXPECT_EQ(ColumnText(e, kColumnFreq), "44100 Hz");
+    EXPECT_EQ(ColumnText(e, kColumnChannels), "6");
+    EXPECT_EQ(LengthText(0), "00:00");
+    EXPECT_EQ(LengthText(61), "01:01");
+    EXPECT_EQ(ChannelsText(0), "Mono");
+    EXPECT_EQ(ChannelsText(1), "Mono");
+    EXPECT_EQ(ChannelsText(2), "Stereo");
+    EXPECT_STREQ(kFileListColumns[kColumnSwf].title, "SWF");
+}
+
+TEST(FileListColumns, SortComparisons) {
+    EXPECT_LT(CompareCells(SortNumber, "96 kbps", "128 kbps"), 0);
+    EXPECT_GT(CompareCells(SortText, "96 kbps", "128 kbps"), 0);
+    EXPECT_EQ(CompareCells(SortNumber, "1.5x", "1.50"), 0);
+    EXPECT_EQ(CompareCells(SortNumber, "abc", "0"), 0);
+    EXPECT_LT(CompareCells(SortText, "B.mp3", "a.mp3"), 0);  // case-sensitive
+    EXPECT_LT(CompareCells(SortSize, "900 K", "1M"), 0);
+    EXPECT_GT(CompareCells(SortSize, "1.5 g", "1500 M"), 0);
+    EXPECT_EQ(CompareCells(SortSize, "1024", "1 K"), 0);
+    EXPECT_EQ(CompareCells(SortDate, "2024-03-05", "2024-03-01"), 4);
+    EXPECT_EQ(CompareCells(SortDate, "2023-12-31", "2024-01-01"), -1);
+    EXPECT_EQ(CompareCells(SortDate, "2024-03", "2023-01-01"), 0);
+    EXPECT_EQ(CompareCells(SortMinSec, "120:00", "03:59"), 7200 - 239);
+    EXPECT_EQ(CompareCells(SortMinSec, "12", "03:59"), 0);
+    EXPECT_EQ(CompareCells(SortHourMinSec, "1:00:01", "0:59:59"), 2);
+    EXPECT_EQ(CompareCells(SortHourMinSec, "1:00", "0:59:59"), 0);
+
+    CSortState s;
+    EXPECT_TRUE(s.Click(2));
+    EXPECT_FALSE(s.Click(2));
+    EXPECT_TRUE(s.Click(2));
+    EXPECT_TRUE(s.Click(3));
+    EXPECT_FALSE(s.Click(3));
+    EXPECT_TRUE(s.Click(1));
+}
+
+class FolderSearchTest : public ::testing::Test {
+protected:
+    std::string Touch(const std::string& rel, const std::string& content = "x") {
+        const fs::path p = dir.Path() / rel;
+        fs::create_directories(p.parent_path());
+        std::ofstream(p) << content;
+        return p.string();
+    }
+    TempDir dir;
+};
+
+TEST_F(FolderSearchTest, RecursiveWithLinksAsShortcuts) {
+    const std::string a = Touch("top/a.mp3");
+    Touch("top/readme.txt");
+    const std::string b = Touch("top/sub/b.WAV");
+    const std::string c = Touch("top/sub/deeper/c.ogg");
+    const std::string outside = Touch("elsewhere/d.flac");
+    Touch("elsewhere/inner/e.mp3");
+    fs::create_symlink(outside, dir.Path() / "top" / "link-to-d");          // a link to a supported file
+    fs::create_symlink(dir.Path() / "elsewhere", dir.Path() / "top" / "folder-link");  // not searched
+    fs::create_symlink(dir.Path() / "top" / "readme.txt", dir.Path() / "top" / "txt.mp3");  // target unsupported
+    fs::create_symlink("loop2.mp3", dir.Path() / "top" / "loop1.mp3");      // a loop of links
+    fs::create_symlink("loop1.mp3", dir.Path() / "top" / "loop2.mp3");
+    fs::create_symlink("link-to-d", dir.Path() / "top" / "chain");          // link -> link -> file
+
+    const auto folders = CollectFolders((dir.Path() / "top").string() + "/");
+    ASSERT_EQ(folders.size(), 3u);
+    EXPECT_EQ(folders[0], (dir.Path() / "top").string());
+    EXPECT_EQ(folders[2], (dir.Path() / "top" / "sub" / "deeper").string());  // pre-order
+
+    std::vector<std::string> paths;
+    CollectFiles(folders, paths);
+    std::sort(paths.begin(), paths.end());
+    std::vector<std::string> expected = {a, b, c, outside, outside};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(paths, expected);
+}
+
+TEST_F(FolderSearchTest, DroppedItems) {
+    const std::string a = Touch("f/a.au");
+    std::vector<std::string> paths;
+    AddDroppedPath(Touch("x.txt"), paths);
+    EXPECT_TRUE(paths.empty());
+    AddDroppedPath((dir.Path() / "f").string(), paths);
+    EXPECT_EQ(paths, std::vector<std::string>{a});
+    fs::create_symlink(dir.Path() / "f", dir.Path() / "flink");
+    AddDroppedPath((dir.Path() / "flink").string(), paths);  // a link to a folder adds nothing
+    EXPECT_EQ(paths.size(), 1u);
+}
+
+class FileListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::HaveTool("sox")) GTEST_SKIP() << "needs sox";
+        wav = dir.File("tone.wav");
+        ASSERT_EQ(test::RunCommand({"sox", "-n", "-r", "22050", "-c", "1", "-b", "16", wav, "synth", "2.5", "sine", "300"}), 0);
+    }
+    TempDir dir;
+    std::string wav;
+    CFileList list;
+};
+
+TEST_F(FileListTest, ProbeFillsTheEntry) {
+    ASSERT_EQ(list.AddFileEntry(wav), 0);
+    const CFileListEntry& e = list.At(0);
+    EXPECT_EQ(e.path, wav);
+    EXPECT_EQ(e.sampleRate, 22050);
+    EXPECT_EQ(e.channels, 1);
+    EXPECT_EQ(e.durationSeconds, 2);
+    EXPECT_EQ(e.kind, AudioKindWav);
+    EXPECT_TRUE(e.swfPath.empty());
+    EXPECT_EQ(ColumnText(e, kColumnLength), "00:02");
+}
+
+TEST_F(FileListTest, DuplicatesByFileIdentity) {
+    ASSERT_EQ(list.AddFileEntry(wav), 0);
+    const std::string copy = dir.File("copy.wav");
+    fs::copy_file(wav, copy);
+    ASSERT_EQ(list.AddFileEntry(copy), 1);
+    // The same file by another name: a link, a hard link, a path with "..".
+    fs::create_symlink(wav, dir.File("link.wav"));
+    fs::create_hard_link(wav, dir.File("hard.wav"));
+    fs::create_directories(dir.Path() / "sub");
+    EXPECT_EQ(list.AddFileEntry(dir.File("link.wav")), 0);
+    EXPECT_EQ(list.AddFileEntry(dir.File("hard.wav")), 0);
+    EXPECT_EQ(list.AddFileEntry((dir.Path() / "sub" / ".." / "tone.wav").string()), 0);
+    EXPECT_EQ(list.Size(), 2u);
+    // Linux names differ by case: TONE.WAV is another file, here a missing one.
+    EXPECT_EQ(list.AddFileEntry(dir.File("TONE.WAV")), -1);
+}
+
+TEST_F(FileListTest, FailureMessageListsThirtyPaths) {
+    std::vector<std::string> paths = {wav};
+    for (int i = 0; i < 41; ++i) {
+        const std::string p = dir.File("bad" + std::to_string(i) + ".mp3");
+        std::ofstream(p) << "not audio " << i;
+        paths.push_back(p);
+    }
+    const std::string msg = list.AddPathList(paths, nullptr);
+    EXPECT_EQ(list.Size(), 1u);
+    std::string expected = "Failed to load the following files.\n\n";
+    for (int i = 0; i < 30; ++i) expected += dir.File("bad" + std::to_string(i) + ".mp3") + "\n";
+    expected += "<more files>...\n\nTo get help, please contact <" + std::string(kSupportAddress) + ">.";
+    EXPECT_EQ(msg, expected);
+    EXPECT_EQ(list.AddPathList({wav}, nullptr), "");  // a duplicate is no failure
+}
+
+TEST_F(FileListTest, AddPathListProgressAndCancel) {
+    class CProgress : public CAddProgress {
+    public:
+        void SetText(const std::string& t) override { texts.push_back(t); }
+        void SetRange(int m) override { range = m; }
+        void Step() override { ++steps; }
+        void ProcessEvents() override {}
+        bool IsCancelled() const override { return steps >= 2; }
+        std::vector<std::string> texts;
+        int range = 0, steps = 0;
+    } progress;
+    const std::string other = dir.File("other.wav");
+    fs::copy_file(wav, other);
+    list.AddPathList({wav, other, dir.File("third.wav")}, &progress);
+    EXPECT_EQ(progress.range, 3);
+    ASSERT_EQ(progress.texts.size(), 2u);
+    EXPECT_EQ(progress.texts[0], "[1/3] Adding file tone.wav...");
+    EXPECT_EQ(progress.texts[1], "[2/3] Adding file other.wav...");
+    EXPECT_EQ(list.Size(), 2u);  // the path in hand is finished, the rest is not added
+}
+
+}  // namespace
+}  // namespace tonvela
