@@ -28,11 +28,7 @@
 #include "convert/OptionOverrides.h"
 #include "platform/DataFolder.h"
 #include "platform/SettingsStore.h"
-#include "platform/Process.h"
-#if __has_include("platform/Shell.h")
-#include "platform/Shell.h"
-#define TONVELA_HAVE_SHOW_ITEMS 1
-#endif
+#include "platform/ShowItems.h"
 
 namespace tonvela {
 namespace {
@@ -122,12 +118,7 @@ public:
     CConvertProgress& OpenProgress() override { return progress_; }
     void CloseProgress() override { progress_.Clear(); }
     void ShowFirstSwf(const std::string& swfPath) override {
-        if (!browse_) return;
-#ifdef TONVELA_HAVE_SHOW_ITEMS
-        ShowItems(swfPath);
-#else
-        StartProgram({"xdg-open", std::filesystem::path(swfPath).parent_path().string()});
-#endif
+        if (browse_ && !ShowItems(swfPath)) std::cerr << "tonvela-convert: cannot show " << swfPath << "\n";
     }
     const std::string& Status(std::size_t row) const { return statuses_[row]; }
 
