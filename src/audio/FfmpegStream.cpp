@@ -57,7 +57,14 @@ CFfmpegStream::~CFfmpegStream() {
 }
 
 bool CFfmpegStream::Start(const std::string& path) {
-    if (avformat_open_input(&format_, path.c_str(), nullptr, nullptr) < 0) return false;
+    // Paths are files, never URLs: "http:x.mp3" or "concat:a|b" in a folder is a file name, and
+    // a playlist inside a file must not make FFmpeg fetch anything from elsewhere.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const std::string url = "file:" + path;
+    const int opened = avformat_open_input(&format_, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0) return false;
     if (IsMusicDemuxer(format_->iformat->name)) return false;
     if (avformat_find_stream_info(format_, nullptr) < 0) return false;
 

@@ -27,7 +27,8 @@ std::unique_ptr<CDecoderChannel> DecoderMusicLoad(const std::string& path, int s
 }
 
 std::unique_ptr<COpenmptMusic> COpenmptMusic::Load(const std::string& path, int sampleRate) {
-    if (sampleRate < 0) return nullptr;
+    // libopenmpt renders between 8000 and 192000 Hz; 0 asks for the default.
+    if (sampleRate != 0 && (sampleRate < 8000 || sampleRate > 192000)) return nullptr;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file) return nullptr;
     if (std::fseek(file.get(), 0, SEEK_END) != 0) return nullptr;

@@ -224,6 +224,27 @@ TEST(BassRefusal, NonAudioFilesAreRefusedCleanly) {
     }
 }
 
+TEST(BassRefusal, PathsAreFileNamesNeverUrls) {
+    test::TempDir dir;
+    ASSERT_TRUE(EncodeWithFfmpeg(dir.File("tone.mp3"), 1, 22050, 1.0, {"-c:a", "libmp3lame"}));
+    std::filesystem::copy_file(dir.File("tone.mp3"), dir.File("http:tone.mp3"));
+    std::filesystem::copy_file(dir.File("tone.mp3"), dir.File("concat:tone.mp3|tone.mp3"));
+    // Relative names, as the command line passes them, are where a "scheme:" would be seen.
+    const std::filesystem::path old = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    CBassAudioSource src;
+    const bool http = src.Open("http:tone.mp3", 0);
+    const std::size_t httpFrames = http ? ReadAll(src).left.size() : 0;
+    const bool concat = src.Open("concat:tone.mp3|tone.mp3", 0);
+    const std::size_t concatFrames = concat ? ReadAll(src).left.size() : 0;
+    std::filesystem::current_path(old);
+    EXPECT_TRUE(http);
+    EXPECT_TRUE(concat);
+    // One second each: the concat name was not taken as two files.
+    EXPECT_NEAR(static_cast<double>(httpFrames), 22050.0, 2000.0);
+    EXPECT_NEAR(static_cast<double>(concatFrames), 22050.0, 2000.0);
+}
+
 TEST(BassRefusal, TruncatedStreamDecodesWhatIsThereAndEnds) {
     test::TempDir dir;
     ASSERT_TRUE(EncodeWithFfmpeg(dir.File("full.flac"), 2, 44100, 2.0, {"-c:a", "flac"}));
@@ -298,6 +319,14 @@ TEST_F(BassMusicTest, RateZeroMeans44100AndMatchesFfmpegsRendering) {
         energy += std::pow(ref[2 * i], 2) + std::pow(ref[2 * i + 1], 2);
     }
     EXPECT_LT(diff, 1e-3 * energy);
+}
+
+TEST_F(BassMusicTest, RatesTheRendererCannotMakeAreRefused) {
+    CBassAudioSource src;
+    EXPECT_FALSE(src.Open(dir_.File("tune.mod"), 4000));
+    EXPECT_FALSE(src.Open(dir_.File("tune.mod"), -1));
+    EXPECT_FALSE(src.Open(dir_.File("tune.mod"), 400000));
+    EXPECT_TRUE(src.Open(dir_.File("tune.mod"), 8000));
 }
 
 // ---- the source's arithmetic over channel formats the libraries do not produce ----
