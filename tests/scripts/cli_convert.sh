@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# tonvela-convert end to end: the bundled sample, JSON output, bad inputs, folders, --set,
+# --save, template errors, --jobs naming, exit statuses, and no temporary files left behind.
+# Usage: cli_convert.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+BUILD="$1"; SRC="$2"
+BIN="$BUILD/bin/tonvela-convert"
+DATA="$BUILD/bin"
+[ -x "$BIN" ] || { echo "no tonvela-convert"; exit 77; }
+[ -f "$DATA/ControlSWF/square_gradient_3.swf" ] && [ -f "$DATA/empty.swf" ] || { echo "no templates in $DATA"; exit 77; }
+command -v sox >/dev/null && command -v ffmpeg >/dev/null && command -v python3 >/dev/null || exit 77
+
+T="$(mktemp -d)"; trap 'rm -rf "$T"' EXIT
+export TMPDIR="$T/tmp"; mkdir -p "$TMPDIR"
+CONV=("$BIN" --data-dir "$DATA" --config-dir "$T/config" -q)
+fail=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
+
+# Seconds of audio ffmpeg decodes from a file.
+seconds() { ffmpeg -v error -i "$1" -f s16le -ac 1 -ar 44100 - 2>/dev/null | wc -c | awk '{printf "%.3f", $1 / 88200}'; }
+near() { awk -v a="$1" -v b="$2" -v t="$3" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(d <= t) }'; }
+
+# 1. The bundled sample with the default settings.
+cp "$SRC/data/samples/sample.wav" "$T/sample.wav"
+out="$("${CONV[@]}" "$T/sample.wav")"; rc=$?
+check "sample converts (rc $rc)" '[ $rc -eq 0 ] && [ -s "$T/sample.swf" ] && [ -s "$T/sample.htm" ]'
+check "prints where the SWF and page went" 'grep -q "SWF: *$T/sample.swf" <<<"$out" && grep -q "HTML: *$T/sample.htm" <<<"$out"'
+check "sample SWF holds 3.5 s of sound" 'near "$(seconds "$T/sample.swf")" 3.5 0.1'
+
+# 2. JSON, a bad input beside good ones, exit status 1.
+sox -n -r 44100 -c 2 -b 16 "$T/good.wav" synth 1 sine 440
+echo "not an mp3" > "$T/text.mp3"
+: > "$T/empty.wav"
+head -c 3000 /dev/urandom > "$T/random.ogg"
+"${CONV[@]}" --json "$T/good.wav" "$T/text.mp3" "$T/empty.wav" "$T/random.ogg" > "$T/out.json" 2>"$T/err.txt"; rc=$?
+check "some failed: exit 1" '[ $rc -eq 1 ]'
+check "JSON per entry" 'python3 - "$T" <<"PY"
+import json, sys
+t = sys.argv[1]
+rows = {json.loads(l)["path"]: json.loads(l) for l in open(t + "/out.json")}
+assert len(rows) == 4, rows
+g = rows[t + "/good.wav"]
+assert g["ok"] and g["status"] == "good.swf" and g["swf"] == t + "/good.swf" and g["html"] == t + "/good.htm", g
+assert g["sampleRate"] == 44100 and g["channels"] == 2, g
+for name in ("text.mp3", "empty.wav", "random.ogg"):
+    r = rows[t + "/" + name]
+    assert not r["ok"], r
+PY'
+check "failure message names the bad inputs" 'grep -q "Failed to load the following files\." "$T/err.txt" && grep -qx "$T/text.mp3" "$T/err.txt"'
+check "no output for the bad inputs" '[ ! -e "$T/text.swf" ] && [ ! -e "$T/empty.swf" ] && [ ! -e "$T/random.swf" ]'
+
+# 3. Folders are searched recursively with the extension test.
+mkdir -p "$T/tree/sub"
+sox -n -r 22050 -c 1 "$T/tree/a.wav" synth 0.5 sine 300
+sox -n -r 22050 -c 1 "$T/tree/sub/b.aiff" synth 0.5 sine 300
+sox -n -r 22050 -c 1 -t wav "$T/tree/sub/c.txt" synth 0.5 sine 300
+"${CONV[@]}" "$T/tree" > /dev/null; rc=$?
+check "folder search (rc $rc)" '[ $rc -eq 0 ] && [ -f "$T/tree/a.swf" ] && [ -f "$T/tree/sub/b.swf" ] && [ ! -e "$T/tree/sub/c.swf" ]'
+
+# 4. --probe prints the list's columns.
+out="$("${CONV[@]}" --probe "$T/good.wav")"
+check "probe columns" 'grep -q "^good.wav	00:01	1412 kbps	44100 Hz	Stereo$" <<<"$out"'
+
+# 5. Usage and settings errors: exit 2.
+"${CONV[@]}" --set NoSuchSetting=1 "$T/good.wav" >/dev/null 2>&1; rc1=$?
+"${CONV[@]}" --set SWFFrameRate=twelve "$T/good.wav" >/dev/null 2>&1; rc2=$?
+"${CONV[@]}" >/dev/null 2>&1; rc3=$?
+check "usage errors exit 2 ($rc1 $rc2 $rc3)" '[ $rc1 -eq 2 ] && [ $rc2 -eq 2 ] && [ $rc3 -eq 2 ]'
+
+# 6. A missing template: the message on stderr, exit 2, nothing converted.
+err="$("${CONV[@]}" --set "ControlSWF=$T/none.swf" "$T/tree/a.wav" 2>&1 >/dev/null)"; rc=$?
+check "missing template (rc $rc)" '[ $rc -eq 2 ] && grep -qF "Error: the template SWF file \"$T/none.swf\" is not available." <<<"$err"'
+echo "FWS garbage" > "$T/bad.swf"
+err="$("${CONV[@]}" --set "ControlSWF=$T/bad.swf" "$T/tree/a.wav" 2>&1 >/dev/null)"; rc=$?
+check "invalid template (rc $rc)" '[ $rc -eq 2 ] && grep -qF "is not" <<<"$err"'
+
+# 7. --set and --save.
+"${CONV[@]}" --set SWFFrameRate=24 --set SWFBkgColor=0x336699 --save --probe "$T/good.wav" > /dev/null
+check "--save stores the overrides" 'grep -q "SWFFrameRate=dword:00000018" "$T/config/settings.conf" && grep -qi "SWFBkgColor=dword:00336699" "$T/config/settings.conf"'
+
+# 8. --jobs: entries with the same base never share a name.
+mkdir -p "$T/jobs"
+for ext in wav aiff au flac; do sox -n -r 22050 -c 1 "$T/jobs/x.$ext" synth 0.$((RANDOM % 9 + 1)) sine 500; done
+"${CONV[@]}" --jobs 3 --json "$T/jobs/x.wav" "$T/jobs/x.aiff" "$T/jobs/x.au" "$T/jobs/x.flac" > "$T/jobs.json"; rc=$?
+check "--jobs 3 (rc $rc)" '[ $rc -eq 0 ] && python3 - "$T" <<"PY"
+import json, sys
+t = sys.argv[1]
+rows = [json.loads(l) for l in open(t + "/jobs.json")]
+assert [r["status"] for r in rows] == ["x.swf", "x_1.swf", "x_2.swf", "x_3.swf"], rows
+PY'
+
+check "no temporary files left" '[ -z "$(ls -A "$TMPDIR")" ] && [ -z "$(find "$T" -name ".*" -type f)" ]'
+exit $fail
