@@ -4,9 +4,11 @@
 
 namespace tonvela {
 
-DecoderStartResult StartDecoder() {
+DecoderStartResult StartDecoder() { return StartDecoder(DecoderRuntimeVersions()); }
+
+DecoderStartResult StartDecoder(const DecoderVersions& runtime) {
     // A library of another major version may lay out its structures differently: refuse to run.
-    if (!(DecoderRuntimeVersions() == DecoderBuiltVersions())) return DecoderStartResult::WrongVersion;
+    if (!(runtime == DecoderBuiltVersions())) return DecoderStartResult::WrongVersion;
     if (!DecoderLibraryInit()) return DecoderStartResult::InitFailed;
     return DecoderStartResult::Ok;
 }

@@ -11,8 +11,12 @@ enum class DecoderStartResult {
 
 inline constexpr const char* kDecoderInitFailedText = "Failed to initialize the software (0x0002020).";
 
+struct DecoderVersions;
+
 // Checks the library versions, then starts the libraries. Call once, before any source is made.
 DecoderStartResult StartDecoder();
+// The same with the run-time versions given: what StartDecoder does once it has asked for them.
+DecoderStartResult StartDecoder(const DecoderVersions& runtime);
 // Releases the libraries at exit.
 void StopDecoder();
 

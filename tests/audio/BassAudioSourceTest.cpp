@@ -43,6 +43,10 @@ const std::vector<StreamCase>& StreamCases() {
         {"wavpack.wv", 2, 44100, 44100, {"-c:a", "wavpack"}, true},
         {"tta.tta", 2, 44100, 44100, {"-c:a", "tta"}, true},
         {"pcm.wav", 2, 44100, 44100, {"-c:a", "pcm_s16le"}, true},
+        {"alac.m4a", 2, 44100, 44100, {"-c:a", "alac"}, true},
+        {"adpcm.adx", 2, 44100, 44100, {"-c:a", "adpcm_adx"}, true},
+        {"float.aiff", 2, 32000, 32000, {"-c:a", "pcm_f32be"}, true},
+        {"u8.wav", 1, 11025, 11025, {"-c:a", "pcm_u8"}, true},
     };
     return cases;
 }
@@ -426,9 +430,17 @@ TEST(BassArithmetic, MonoReadsStraightIntoTheLeftBuffer) {
 
 TEST(DecoderStartup, VersionsMatchAndTheLibrariesStart) {
     EXPECT_EQ(DecoderRuntimeVersions(), DecoderBuiltVersions());
-    DecoderVersions other = DecoderBuiltVersions();
-    other.avcodec += 1;
-    EXPECT_FALSE(other == DecoderBuiltVersions());
+    // Any one library of another major version stops the start.
+    unsigned DecoderVersions::*fields[] = {&DecoderVersions::avformat, &DecoderVersions::avcodec,
+                                           &DecoderVersions::swresample, &DecoderVersions::avutil,
+                                           &DecoderVersions::openmpt};
+    for (unsigned DecoderVersions::*field : fields) {
+        DecoderVersions other = DecoderBuiltVersions();
+        other.*field += 1;
+        EXPECT_EQ(StartDecoder(other), DecoderStartResult::WrongVersion);
+    }
+    EXPECT_EQ(StartDecoder(DecoderBuiltVersions()), DecoderStartResult::Ok);
+    StopDecoder();
     CDecoderSession session;
     EXPECT_EQ(session.result(), DecoderStartResult::Ok);
     EXPECT_STREQ(kDecoderInitFailedText, "Failed to initialize the software (0x0002020).");
