@@ -1,5 +1,5 @@
-// swfdemo OUTDIR [MP3]: writes every sound SWF layout from an MP3 file (without one, from a
-// 5-second tone that ffmpeg or lame encodes) and prints the paths of what it wrote.
+// swfdemo [--fps N] OUTDIR [MP3]: writes every sound SWF layout from an MP3 file (without one,
+// from a 5-second tone that ffmpeg or lame encodes) and prints the paths of what it wrote.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -102,16 +103,22 @@ bool MeasureMp3(const fs::path& mp3, SoundSwfNumbers& numbers) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: swfdemo OUTDIR [MP3]\n");
+    std::vector<std::string> args(argv + 1, argv + argc);
+    int fps = 12;
+    if (args.size() >= 2 && args[0] == "--fps") {
+        fps = std::atoi(args[1].c_str());
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty() || args.size() > 2 || fps < 1) {
+        std::fprintf(stderr, "usage: swfdemo [--fps N] OUTDIR [MP3]\n");
         return 2;
     }
-    const fs::path outDir = argv[1];
+    const fs::path outDir = args[0];
     std::error_code ec;
     fs::create_directories(outDir, ec);
     fs::path mp3;
-    if (argc == 3) {
-        mp3 = argv[2];
+    if (args.size() == 2) {
+        mp3 = args[1];
     } else {
         mp3 = outDir / "tone.mp3";
         if (!MakeToneMp3(outDir, mp3)) {
@@ -130,6 +137,7 @@ int main(int argc, char** argv) {
     }
 
     CConvertOptions options(outDir);
+    options.SWFFrameRate = fps;
     TemplateActions actions;
     CMemoryTagSource controls = MakeDemoControlTemplate(200, 120, 0x00AA00, actions);
     const std::string stem = mp3.stem().string();
