@@ -39,13 +39,28 @@ std::string UniqueSuffix() {
 
 }  // namespace
 
-bool CPendingOutput::Create(const std::string& target) {
+bool CPendingOutput::Create(const std::string& target, bool unnamed) {
     Discard();
     if (target.empty() || target.back() == '/') return false;
     const std::string folder = FolderOf(target);
-    // Keep the name short enough for the file system: the temporary name need not carry the
-    // whole target name.
-    std::string stem = NameOf(target).substr(0, 64);
+    if (unnamed) {
+        CUniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (fd.IsOpen()) {
+            temp_ = "/proc/self/fd/" + std::to_string(fd.Get());
+            unnamed_ = std::move(fd);
+            target_ = target;
+            return true;
+        }
+        // Kernels or file systems without unnamed files say so with these.
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+    }
+    // The temporary name need not carry the whole target name; keep it short enough.
+    if (!CreateNamed(folder, NameOf(target).substr(0, 64))) return false;
+    target_ = target;
+    return true;
+}
+
+bool CPendingOutput::CreateNamed(const std::string& folder, const std::string& stem) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = (folder == "/" ? "" : folder) + "/." + stem + UniqueSuffix();
         CUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
@@ -54,7 +69,6 @@ bool CPendingOutput::Create(const std::string& target) {
                 ::unlink(temp.c_str());
                 return false;
             }
-            target_ = target;
             temp_ = temp;
             return true;
         }
@@ -66,21 +80,44 @@ bool CPendingOutput::Create(const std::string& target) {
 bool CPendingOutput::Commit() {
     if (temp_.empty()) return false;
     bool ok = false;
-    {
+    if (unnamed_.IsOpen()) {
+        // Give the file a hidden name first: linking cannot replace an existing target, the
+        // rename after it can, in one step.
+        ok = ::fsync(unnamed_.Get()) == 0;
+        const std::string folder = FolderOf(target_);
+        const std::string stem = NameOf(target_).substr(0, 64);
+        std::string named;
+        for (int attempt = 0; ok && attempt < 100; ++attempt) {
+            named = (folder == "/" ? "" : folder) + "/." + stem + UniqueSuffix();
+            if (::linkat(AT_FDCWD, temp_.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0) break;
+            if (errno != EEXIST) ok = false;
+            named.clear();
+        }
+        if (named.empty()) ok = false;
+        if (ok && ::rename(named.c_str(), target_.c_str()) != 0) {
+            ::unlink(named.c_str());
+            ok = false;
+        }
+    } else {
         CUniqueFd fd(::open(temp_.c_str(), O_RDONLY | O_CLOEXEC));
         ok = fd.IsOpen() && ::fsync(fd.Get()) == 0;
+        if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
     }
-    if (ok) ok = ::rename(temp_.c_str(), target_.c_str()) == 0;
     if (!ok) {
         Discard();
         return false;
     }
+    unnamed_.Reset();
     temp_.clear();
     return true;
 }
 
 void CPendingOutput::Discard() {
-    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (unnamed_.IsOpen()) {
+        unnamed_.Reset();  // an unnamed file vanishes with its last descriptor
+    } else if (!temp_.empty()) {
+        ::unlink(temp_.c_str());
+    }
     temp_.clear();
 }
 

@@ -1,9 +1,12 @@
-// A new output file written under a temporary name beside its target and moved over the
-// target only when complete: until Commit the target (an older file the user may want back)
-// is untouched, and a failed or cancelled write leaves nothing behind.
+// A new output file written beside its target and moved over the target only when complete:
+// until Commit the target (an older file the user may want back) is untouched, and a failed
+// or cancelled write leaves nothing behind. Where the file system allows, the new file has no
+// name at all until Commit (O_TMPFILE), so not even a crash leaves a stray file.
 #pragma once
 
 #include <string>
+
+#include "platform/UniqueFd.h"
 
 namespace tonvela {
 
@@ -14,10 +17,12 @@ public:
     CPendingOutput& operator=(const CPendingOutput&) = delete;
     ~CPendingOutput() { Discard(); }
 
-    // Creates an empty file with a unique hidden name in target's folder (mode 0666 less the
-    // umask, like any new file). Discards a previous one first. False when it cannot be created.
-    bool Create(const std::string& target);
-    // Where the writer puts the new content.
+    // Creates an empty file in target's folder (mode 0666 less the umask, like any new file):
+    // unnamed, or else with a unique hidden name. Discards a previous one first. False when it
+    // cannot be created. unnamed false: always named (when another program must open TempPath).
+    bool Create(const std::string& target, bool unnamed = true);
+    // Where the writer opens the new content: "/proc/self/fd/N" for an unnamed file, so only
+    // valid inside this process and not to be renamed or removed by the writer.
     const std::string& TempPath() const { return temp_; }
     const std::string& Target() const { return target_; }
     bool IsPending() const { return !temp_.empty(); }
@@ -29,8 +34,11 @@ public:
     void Discard();
 
 private:
+    bool CreateNamed(const std::string& folder, const std::string& stem);
+
     std::string target_;
     std::string temp_;
+    CUniqueFd unnamed_;  // open while the file has no name
 };
 
 // Whether a new file can be created in path's folder, proved by creating and removing a

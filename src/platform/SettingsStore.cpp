@@ -1,5 +1,7 @@
 #include "platform/SettingsStore.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
@@ -194,16 +196,27 @@ bool CSettingsStore::Save() {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (ec) return false;
+    // A store kept elsewhere through a symbolic link (a dotfiles folder) stays there.
+    std::filesystem::path file = FilePath();
+    if (std::filesystem::is_symlink(file, ec)) {
+        std::filesystem::path real = std::filesystem::canonical(file, ec);
+        if (!ec) file = real;
+    }
 
-    // Start from what is on disk now, so values written by others survive; a damaged file
-    // is replaced by our values alone.
+    // Start from what is on disk now, so values written by others survive.
     Keys merged;
     std::string text;
-    if (std::filesystem::exists(FilePath(), ec) && ReadWholeFile(FilePath(), kMaxFileBytes, text)) {
-        if (!Parse(text, merged)) merged.clear();
+    if (std::filesystem::exists(file, ec)) {
+        if (!ReadWholeFile(file, kMaxFileBytes, text) || !Parse(text, merged)) {
+            // A damaged store is replaced by our values alone, but kept aside for the user.
+            merged.clear();
+            const std::string aside = file.string() + ".damaged";
+            ::unlink(aside.c_str());
+            ::link(file.c_str(), aside.c_str());
+        }
     }
     for (const auto& [key, name] : changed_) merged[key][name] = keys_[key][name];
-    if (!WriteFileAtomically(FilePath(), Format(merged))) return false;
+    if (!WriteFileAtomically(file, Format(merged))) return false;
     keys_ = std::move(merged);
     changed_.clear();
     return true;

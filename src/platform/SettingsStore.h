@@ -75,8 +75,10 @@ public:
     // Writes the values changed since the last Load or Save, like single registry writes: the
     // file is read again, the changed values are put in, and the result replaces the file
     // atomically (a crash leaves the old or the new store, never half of one). Values that
-    // another program wrote meanwhile are kept. Creates the folder when missing. False when
-    // anything fails; the file on disk is then unchanged.
+    // another program wrote meanwhile are kept. A damaged file is kept as kFileName
+    // ".damaged" before it is replaced; a file reached through a symbolic link is replaced
+    // where it lies. Creates the folder when missing. False when anything fails; the file on
+    // disk is then unchanged.
     bool Save();
 
     // Text of a whole store, and its parser (exposed for tests). Parse returns false for any

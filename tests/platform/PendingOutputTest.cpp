@@ -13,13 +13,21 @@ using test::CTestTempDir;
 using test::ReadText;
 using test::WriteText;
 
-TEST(PendingOutput, CommitReplacesTheTargetOnlyThen) {
+// Each case with an unnamed new file (where supported) and with a named one.
+class PendingOutputBoth : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(Unnamed, PendingOutputBoth, ::testing::Values(true, false));
+
+TEST_P(PendingOutputBoth, CommitReplacesTheTargetOnlyThen) {
     CTestTempDir dir;
     const std::string target = (dir / "song.swf").string();
     WriteText(target, "old");
     CPendingOutput out;
-    ASSERT_TRUE(out.Create(target));
-    EXPECT_EQ(std::filesystem::path(out.TempPath()).parent_path(), dir.Path());
+    ASSERT_TRUE(out.Create(target, GetParam()));
+    // On the target's file system, so the final move is a rename.
+    struct stat tempStat {}, dirStat {};
+    ASSERT_EQ(::stat(out.TempPath().c_str(), &tempStat), 0);
+    ASSERT_EQ(::stat(dir.Path().c_str(), &dirStat), 0);
+    EXPECT_EQ(tempStat.st_dev, dirStat.st_dev);
     WriteText(out.TempPath(), "new");
     EXPECT_EQ(ReadText(target), "old");
     ASSERT_TRUE(out.Commit());
@@ -28,38 +36,38 @@ TEST(PendingOutput, CommitReplacesTheTargetOnlyThen) {
     EXPECT_FALSE(out.IsPending());
 }
 
-TEST(PendingOutput, DestructionWithoutCommitLeavesNothing) {
+TEST_P(PendingOutputBoth, DestructionWithoutCommitLeavesNothing) {
     CTestTempDir dir;
     const std::string target = (dir / "song.swf").string();
     WriteText(target, "old");
     {
         CPendingOutput out;
-        ASSERT_TRUE(out.Create(target));
+        ASSERT_TRUE(out.Create(target, GetParam()));
         WriteText(out.TempPath(), "half");
-        EXPECT_EQ(CountEntries(dir.Path()), 2);
+        EXPECT_EQ(CountEntries(dir.Path()), GetParam() ? 1 : 2);  // unnamed: invisible until Commit
     }
     EXPECT_EQ(ReadText(target), "old");
     EXPECT_EQ(CountEntries(dir.Path()), 1);
 }
 
-TEST(PendingOutput, FailedCommitKeepsTheOldTarget) {
+TEST_P(PendingOutputBoth, FailedCommitKeepsTheOldTarget) {
     CTestTempDir dir;
     // A folder in the target's place: the rename fails, the folder and its content stay.
     std::filesystem::create_directories(dir / "song.swf");
     WriteText(dir / "song.swf" / "inside", "x");
     CPendingOutput out;
-    ASSERT_TRUE(out.Create((dir / "song.swf").string()));
+    ASSERT_TRUE(out.Create((dir / "song.swf").string(), GetParam()));
     EXPECT_FALSE(out.Commit());
     EXPECT_EQ(ReadText(dir / "song.swf" / "inside"), "x");
     EXPECT_EQ(CountEntries(dir.Path()), 1);
 }
 
-TEST(PendingOutput, NamesAreUniqueAndPermissionsOrdinary) {
+TEST_P(PendingOutputBoth, NamesAreUniqueAndPermissionsOrdinary) {
     CTestTempDir dir;
     const std::string target = (dir / "a.swf").string();
     CPendingOutput a, b;
-    ASSERT_TRUE(a.Create(target));
-    ASSERT_TRUE(b.Create(target));
+    ASSERT_TRUE(a.Create(target, GetParam()));
+    ASSERT_TRUE(b.Create(target, GetParam()));
     EXPECT_NE(a.TempPath(), b.TempPath());
     struct stat st {};
     ASSERT_EQ(::stat(a.TempPath().c_str(), &st), 0);
@@ -68,7 +76,7 @@ TEST(PendingOutput, NamesAreUniqueAndPermissionsOrdinary) {
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
     // A very long target name still gets a temporary name the file system accepts.
     CPendingOutput c;
-    EXPECT_TRUE(c.Create((dir / (std::string(250, 'n') + ".swf")).string()));
+    EXPECT_TRUE(c.Create((dir / (std::string(250, 'n') + ".swf")).string(), GetParam()));
 }
 
 TEST(PendingOutput, CanCreateFileAt) {

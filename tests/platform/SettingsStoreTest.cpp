@@ -144,7 +144,7 @@ TEST(SettingsStore, OversizedFileIsDamaged) {
     EXPECT_FALSE(store.KeyExists("K"));
 }
 
-TEST(SettingsStore, SaveOverDamagedFileReplacesIt) {
+TEST(SettingsStore, SaveOverDamagedFileReplacesItAndKeepsACopy) {
     CTestTempDir dir;
     WriteText(dir / CSettingsStore::kFileName, "garbage\n");
     CSettingsStore store(dir.Path());
@@ -154,6 +154,24 @@ TEST(SettingsStore, SaveOverDamagedFileReplacesIt) {
     CSettingsStore again(dir.Path());
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.GetDword(kKey, "FirstRun"), 0u);
+    EXPECT_EQ(ReadText(dir / "settings.conf.damaged"), "garbage\n");
+}
+
+TEST(SettingsStore, StoreBehindASymbolicLinkIsUpdatedInPlace) {
+    CTestTempDir dir;
+    std::filesystem::create_directories(dir / "dotfiles");
+    std::filesystem::create_directories(dir / "cfg");
+    WriteText(dir / "dotfiles/tonvela.conf", "[K]\nA=dword:00000001\n");
+    std::filesystem::create_symlink(dir / "dotfiles/tonvela.conf", dir / "cfg" / CSettingsStore::kFileName);
+    CSettingsStore store(dir / "cfg");
+    ASSERT_TRUE(store.Load());
+    store.SetDword("K", "B", 2);
+    ASSERT_TRUE(store.Save());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "cfg" / CSettingsStore::kFileName));
+    CSettingsStore again(dir / "cfg");
+    ASSERT_TRUE(again.Load());
+    EXPECT_EQ(again.GetDword("K", "A"), 1u);
+    EXPECT_EQ(again.GetDword("K", "B"), 2u);
 }
 
 TEST(SettingsStore, SaveLeavesNoTemporaryFiles) {
