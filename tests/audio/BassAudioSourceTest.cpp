@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -215,6 +218,13 @@ TEST(BassRefusal, NonAudioFilesAreRefusedCleanly) {
         for (auto& b : junk) b = static_cast<std::uint8_t>(rng());
         test::WriteFileBytes(dir.File("junk" + std::to_string(f) + (f % 2 ? ".mp3" : ".ogg")), junk);
     }
+    // Nothing is printed while refusing: capture the standard error stream meanwhile.
+    std::fflush(stderr);
+    const int savedErr = dup(2);
+    const int errFile = open(dir.File("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(errFile, 0);
+    dup2(errFile, 2);
+    close(errFile);
     CBassAudioSource src;
     EXPECT_FALSE(src.Open(dir.File("text.mp3"), 0));
     EXPECT_FALSE(src.Open(dir.File("empty.mp3"), 0));
@@ -226,6 +236,10 @@ TEST(BassRefusal, NonAudioFilesAreRefusedCleanly) {
         EXPECT_EQ(src.GetDuration(), 0);
         EXPECT_EQ(src.GetBitRate(), 0);
     }
+    std::fflush(stderr);
+    dup2(savedErr, 2);
+    close(savedErr);
+    EXPECT_EQ(std::filesystem::file_size(dir.File("stderr.txt")), 0u);
 }
 
 TEST(BassRefusal, PathsAreFileNamesNeverUrls) {
