@@ -98,7 +98,8 @@ bool CFfmpegStream::Start(const std::string& path) {
         frames = av_rescale_q(st->duration, st->time_base, AVRational{1, rate_});
     else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
         frames = av_rescale(format_->duration, rate_, AV_TIME_BASE);
-    if (frames > 0) length_ = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(channels_) * 2u;
+    // A duration beyond a few thousand years is a broken header, not a length.
+    if (frames > 0 && frames < (std::int64_t{1} << 48)) length_ = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(channels_) * 2u;
 
     const std::int64_t size = format_->pb != nullptr ? avio_size(format_->pb) : -1;
     fileSize_ = size >= 0 ? static_cast<std::uint64_t>(size) : kDecoderNoFileSize;
