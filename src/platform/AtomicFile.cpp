@@ -38,6 +38,13 @@ void SyncFolder(const std::filesystem::path& folder) {
 }  // namespace
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
+    // An open descriptor's file (an unnamed CPendingOutput) has no folder to put a temporary
+    // file in; its owner gives it its name only when complete, so writing in place is safe.
+    if (path.string().rfind("/proc/self/fd/", 0) == 0) {
+        CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        bool ok = fd.IsOpen() && WriteAll(fd.Get(), bytes.data(), bytes.size());
+        return fd.Close() && ok;
+    }
     std::filesystem::path folder = path.parent_path();
     if (folder.empty()) folder = ".";
     std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();

@@ -8,7 +8,8 @@ namespace tonvela {
 
 // Writes bytes to a unique temporary file in path's folder, flushes it to disk and renames it
 // over path. On any failure the temporary file is removed, path is left as it was, and the
-// result is false. The folder must exist.
+// result is false. The folder must exist. A "/proc/self/fd/N" path (an unnamed file that its
+// owner names when complete, see CPendingOutput) is written in place.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Reads a whole regular file of at most maxBytes. False when it cannot be read, is not a

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "platform/AtomicFile.h"
 #include "platform/TestTempDir.h"
 
 namespace tonvela {
@@ -77,6 +78,18 @@ TEST_P(PendingOutputBoth, NamesAreUniqueAndPermissionsOrdinary) {
     // A very long target name still gets a temporary name the file system accepts.
     CPendingOutput c;
     EXPECT_TRUE(c.Create((dir / (std::string(250, 'n') + ".swf")).string(), GetParam()));
+}
+
+// Writers that replace files atomically themselves work on a pending output too.
+TEST_P(PendingOutputBoth, AtomicWriterFillsThePendingFile) {
+    CTestTempDir dir;
+    const std::string target = (dir / "p.swf").string();
+    CPendingOutput out;
+    ASSERT_TRUE(out.Create(target, GetParam()));
+    ASSERT_TRUE(WriteFileAtomically(out.TempPath(), "player"));
+    ASSERT_TRUE(out.Commit());
+    EXPECT_EQ(ReadText(target), "player");
+    EXPECT_EQ(CountEntries(dir.Path()), 1);
 }
 
 TEST(PendingOutput, CanCreateFileAt) {
