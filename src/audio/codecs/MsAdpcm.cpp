@@ -7,7 +7,7 @@ namespace tonvela {
 
 namespace {
 
-constexpr std::array<int, 16> kAdaptationTable = {230, 230, 230, 230, 307, 409, 512, 614,
+constexpr std::array<unsigned, 16> kAdaptationTable = {230, 230, 230, 230, 307, 409, 512, 614,
                                                   768, 614, 512, 409, 307, 230, 230, 230};
 
 struct MsChannel {
@@ -20,10 +20,11 @@ struct MsChannel {
     std::int16_t Step(unsigned code) {
         // Integer division truncates toward zero, as the format's reference decoder does.
         const int predictor = (sample1 * coef1 + sample2 * coef2) / 256;
-        const int signedCode = code >= 8 ? static_cast<int>(code) - 16 : static_cast<int>(code);
-        const int value = std::clamp(predictor + delta * signedCode, -32768, 32767);
-        const int adapted = delta * kAdaptationTable[code] / 256;
-        delta = static_cast<std::uint16_t>(std::max(adapted, 16));
+        const int signedCode = static_cast<int>(code) - (code >= 8 ? 16 : 0);
+        const int value = std::clamp(predictor + static_cast<int>(delta) * signedCode, -32768, 32767);
+        // Both factors are non-negative, so an unsigned shift is the truncating division.
+        const unsigned adapted = (static_cast<unsigned>(delta) * kAdaptationTable[code]) >> 8;
+        delta = static_cast<std::uint16_t>(adapted < 16u ? 16u : adapted);
         sample2 = sample1;
         sample1 = value;
         return static_cast<std::int16_t>(value);
