@@ -1,6 +1,7 @@
 // The single way in: picks the reader for a file from its kind and opens it.
 #include <memory>
 
+#include "audio/AiffAudioSource.h"
 #include "audio/AudioSource.h"
 #include "audio/BassAudioSource.h"
 #include "audio/SndAudioSource.h"
@@ -32,6 +33,8 @@ std::unique_ptr<CAudioSource> OpenAudioSource(const std::string& path, AudioKind
     switch (kind) {
         case AudioKindWav:
             return OpenWith(std::make_unique<CWavAudioSource>(), path, 0);
+        case AudioKindAiff:
+            return OpenWith(std::make_unique<CAiffAudioSource>(), path, 0);
         default:
             return nullptr;
     }

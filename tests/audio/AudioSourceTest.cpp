@@ -53,6 +53,12 @@ TEST(OpenAudioSourceTest, SelectsAndRefuses) {
     for (int n; (n = source->Read(left.data(), nullptr)) > 0;) frames += n;
     EXPECT_EQ(frames, 12000);
 
+    const std::string aiff = dir.File("tone.aiff");
+    ASSERT_EQ(test::RunCommand({"sox", wav, aiff}), 0);
+    source = OpenAudioSource(aiff, AudioKindFromPath(aiff), 0);
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(source->GetSampleRate(), 8000);
+
     // Text is nobody's audio, whatever its extension says.
     const std::string text = dir.File("notes.wav");
     ASSERT_TRUE(test::WriteFileBytes(text, std::vector<std::uint8_t>(300, 'x')));
