@@ -167,7 +167,10 @@ std::size_t CMp3SoundFile::Read(std::uint8_t* dst, std::size_t size) {
         }
         bufferStart_ = pos_;
         bufferLength_ = static_cast<std::size_t>(got);
-        if (got == 0) break;  // the file shrank
+        if (got == 0) {
+            readFailed_ = true;  // the file shrank while it was being read
+            break;
+        }
     }
     return done;
 }
