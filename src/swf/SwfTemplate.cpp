@@ -1,6 +1,8 @@
 #include "swf/SwfTemplate.h"
 
+#include <cstdlib>
 #include <fstream>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -16,6 +18,15 @@ constexpr std::uint32_t kMinTemplateLength = 21;
 constexpr std::uint32_t kMaxTemplateLength = 64u << 20;
 // Sprites cannot nest in a valid file; a bound keeps a hostile one from exhausting the stack.
 constexpr int kMaxSpriteDepth = 8;
+
+// Read without changing it (umask() would, for every thread of the process).
+unsigned ProcessUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0) return static_cast<unsigned>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return 022;
+}
 
 }  // namespace
 
@@ -319,8 +330,15 @@ bool CSwfTemplate::NextTag(std::uint16_t& code, const std::uint8_t*& bytes, std:
 
 bool CSwfTemplate::SaveAs(const std::filesystem::path& path) const {
     if (buffer_.empty()) return false;
-    return WriteFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(buffer_.data()), buffer_.size()));
+    if (!WriteFileAtomically(
+            path, std::string_view(reinterpret_cast<const char*>(buffer_.data()), buffer_.size())))
+        return false;
+    // The player SWF is served beside the page: give it the permissions any new file gets
+    // (the atomic writer's temporary file is private to the owner).
+    std::error_code ec;
+    std::filesystem::permissions(path, static_cast<std::filesystem::perms>(0666 & ~ProcessUmask()),
+                                 std::filesystem::perm_options::replace, ec);
+    return true;
 }
 
 }  // namespace tonvela

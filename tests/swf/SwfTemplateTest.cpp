@@ -297,6 +297,24 @@ TEST(SwfTemplateRecolour, HostileBytesStayInsideTheBuffer) {
     }
 }
 
+TEST(SwfTemplateSave, WritesTheRecolouredBytesReadableByOthers) {
+    TempDir dir;
+    CSwfTemplate t = Loaded(RichTemplate());
+    BuildButtonColourMap(t, kKindCirclePlain, 0x563412);
+    ASSERT_TRUE(t.WalkAndRecolour());
+    const auto out = dir.path() / "a.player.swf";
+    WriteFile(out, {1, 2, 3});  // replaced
+    ASSERT_TRUE(t.SaveAs(out));
+    CSwfTemplate back;
+    ASSERT_TRUE(back.Load(out));
+    EXPECT_EQ(back.Bytes(), t.Bytes());
+    // A web server must be able to serve it (the usual umask leaves group and others read).
+    const auto perms = std::filesystem::status(out).permissions();
+    EXPECT_NE(perms & std::filesystem::perms::others_read, std::filesystem::perms::none);
+    EXPECT_FALSE(CSwfTemplate().SaveAs(dir.path() / "empty.swf"));
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "empty.swf"));
+}
+
 // ---- Kinds ------------------------------------------------------------------------------------
 
 TEST(TemplateKind, FromTheFileNameInAnyCase) {

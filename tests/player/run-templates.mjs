@@ -1,0 +1,85 @@
+// Plays movies in Ruffle inside headless Chromium and checks that their controls work:
+// a screenshot while stopped, a click on play, the movie running (the time display or track
+// bar changes, or the play button turns into pause), a click on stop (everything stands still
+// again), and for movies without a time display, the end of the sound turning pause back into play.
+//   node run-templates.mjs CASES_JSON FILES_DIR SHOTS_DIR
+// CASES_JSON: [{name, url, width, height, play:[x,y], stop:[x,y], time, track, seconds}]
+import fs from "node:fs";
+import path from "node:path";
+import { fileURLToPath } from "node:url";
+import { chromium } from "playwright-core";
+import { startServer } from "./server.mjs";
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const [casesFile, filesDir, shotsDir] = process.argv.slice(2);
+const cases = JSON.parse(fs.readFileSync(casesFile, "utf8"));
+fs.mkdirSync(shotsDir, { recursive: true });
+
+const server = await startServer({
+  ruffle: path.join(here, "../../node_modules/@ruffle-rs/ruffle"), page: here, files: filesDir,
+});
+const base = `http://127.0.0.1:${server.address().port}`;
+const browser = await chromium.launch({
+  executablePath: "/usr/bin/chromium", headless: true,
+  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+         "--disable-background-networking", "--disable-component-update", "--disable-sync",
+         "--autoplay-policy=no-user-gesture-required"],
+});
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+let failures = 0;
+for (const c of cases) {
+  const problems = [];
+  // Room beside the movie to park the mouse, so no button stays in its hover look.
+  const page = await browser.newPage({ viewport: { width: c.width + 40, height: c.height + 40 } });
+  const click = async (x, y) => { await page.mouse.click(x, y); await page.mouse.move(c.width + 20, c.height + 20); };
+  const log = [];
+  page.on("console", (m) => { if (m.type() === "error") log.push(m.text()); });
+  page.on("pageerror", (e) => log.push(String(e)));
+  try {
+    await page.goto(`${base}/page/player.html`);
+    const meta = await page.evaluate(([u, w, h]) => window.loadMovie(u, w, h), [`/files/${c.url}`, c.width, c.height]);
+    if (meta.width !== c.width || meta.height !== c.height)
+      problems.push(`frame ${meta.width}x${meta.height}, expected ${c.width}x${c.height}`);
+    await sleep(900);
+    const whole = { x: 0, y: 0, width: c.width, height: c.height };
+    const region = (r) => r ? { x: r[0], y: r[1], width: r[2], height: r[3] } : null;
+    const toggle = { x: c.play[0] - 12, y: c.play[1] - 12, width: 24, height: 24 };
+    const moving = region(c.time) ?? (c.track ? { x: c.track[0] - 8, y: c.track[2] - 8,
+                                                 width: c.track[1] - c.track[0] + 16, height: 16 } : null);
+    const shot = (clip, name) => page.screenshot({ clip, ...(name ? { path: path.join(shotsDir, name) } : {}) });
+
+    const stopped = await shot(whole, `${c.name}-stopped.png`);
+    const toggleStopped = await shot(toggle);
+    const movingStopped = moving && await shot(moving);
+
+    await click(c.play[0], c.play[1]);
+    await sleep(1400);
+    const playing = await shot(whole, `${c.name}-playing.png`);
+    if (playing.equals(stopped)) problems.push("nothing changed after clicking play");
+    if ((await shot(toggle)).equals(toggleStopped)) problems.push("play did not turn into pause");
+    if (moving && (await shot(moving)).equals(movingStopped)) problems.push("time or track did not move while playing");
+
+    await click(c.stop[0], c.stop[1]);
+    await sleep(400);
+    const afterStop = await shot(whole, `${c.name}-after-stop.png`);
+    await sleep(1000);
+    if (!(await shot(whole)).equals(afterStop)) problems.push("the movie moved on after stop");
+    if (!(await shot(toggle)).equals(toggleStopped)) problems.push("stop did not bring back the play button");
+    if (moving && !(await shot(moving)).equals(movingStopped)) problems.push("stop did not rewind the time or track");
+
+    // Played to its end the movie stops by itself and shows play again.
+    await click(c.play[0], c.play[1]);
+    await sleep(c.seconds * 1000 + 2200);
+    if (!(await shot(toggle)).equals(toggleStopped)) problems.push("the end of the sound did not stop the movie");
+  } catch (e) {
+    problems.push(String(e.message ?? e));
+  }
+  if (log.length) problems.push(...log.map((l) => `console: ${l}`));
+  console.log(problems.length ? `FAIL ${c.name}: ${problems.join("; ")}` : `ok ${c.name}`);
+  if (problems.length) failures++;
+  await page.close();
+}
+await browser.close();
+server.close();
+process.exit(failures ? 1 : 0);
