@@ -471,6 +471,32 @@ TEST_F(SoundSwfLayouts, RefusedInputsCreateNoOutput) {
     }
 }
 
+TEST_F(SoundSwfLayouts, GarbageAfterTheFramesEndsTheSound) {
+    // Whole frames of a real MP3 followed by random bytes: the sound is the frames before them.
+    const Mp3Info& m = Mp3(Key(22050, 1));
+    Bytes mp3 = ReadFile(m.path);
+    const std::size_t keep = static_cast<std::size_t>(m.frameLengths[0] + m.frameLengths[1] + m.frameLengths[2]);
+    mp3.resize(keep);
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 5000; ++i) mp3.push_back(static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24));
+    mp3[keep] = 0xFF;  // a sync byte, so the walker looks at a header there
+    WriteFile(out_ / "garbage.mp3", mp3);
+    options_->CreateCtrlSWF = 0;
+    for (int fps : {12, 60}) {
+        options_->SWFFrameRate = fps;
+        ASSERT_TRUE(Streaming({out_ / "garbage.mp3", 22050, 1, 576, {}, 0, m.numbers}, out_ / "g.swf"));
+        Bytes data;
+        for (const Block& b : Blocks(Parse(out_ / "g.swf"))) data.insert(data.end(), b.data.begin(), b.data.end());
+        EXPECT_EQ(data, Bytes(mp3.begin(), mp3.begin() + static_cast<long>(keep))) << fps;
+    }
+    // The event sound carries the file as it is.
+    ASSERT_TRUE(WriteEventSwf(*options_, m.numbers, out_ / "garbage.mp3", out_ / "ge.swf", *controls_, actions_));
+    const ParsedSwf event = Parse(out_ / "ge.swf");
+    const ParsedTag* define = FirstTag(event, kTagDefineSound);
+    ASSERT_NE(define, nullptr);
+    EXPECT_EQ(Bytes(define->body.begin() + 9, define->body.end()), mp3);
+}
+
 TEST_F(SoundSwfLayouts, TemplateWithoutShowFrameIsRefused) {
     CMemoryTagSource broken(6, 100, 100);
     broken.AddTag(kTagDefineShape, {1, 0});

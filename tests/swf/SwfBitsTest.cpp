@@ -2,7 +2,9 @@
 // directions.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "swf/SwfBits.h"
@@ -330,6 +332,42 @@ TEST(SwfBitReaderBounds, TruncatedRecords) {
     EXPECT_FALSE(r.failed());
     r.Seek(4);
     EXPECT_TRUE(r.failed());
+}
+
+}  // namespace
+}  // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// Random bytes read as records, the way a tag walker would: never a read outside the buffer
+// (AddressSanitizer watches), the position never beyond the end, and a walk that ends.
+TEST(SwfBitReaderBounds, RandomBytesNeverReadOutside) {
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::uint8_t> bytes(next() % 40);
+        for (auto& b : bytes) b = static_cast<std::uint8_t>(next() >> 24);
+        // An exact-size heap copy, so a read one past the end is caught.
+        auto owned = std::make_unique<std::uint8_t[]>(bytes.size() + 0);
+        std::copy(bytes.begin(), bytes.end(), owned.get());
+        CSwfBitReader r(owned.get(), bytes.size());
+        for (int step = 0; step < 64 && !r.failed(); ++step) {
+            switch (next() % 6) {
+                case 0: r.ReadRect(); break;
+                case 1: r.ReadMatrix(); break;
+                case 2: {
+                    const SwfRecordHeader h = r.ReadRecordHeader();
+                    if (!r.failed() && h.nextOffset <= r.Size()) r.Seek(h.nextOffset);
+                    break;
+                }
+                case 3: r.ReadSBits(static_cast<int>(next() % 33)); break;
+                case 4: r.ReadU32(); break;
+                default: r.ReadU8(); break;
+            }
+            ASSERT_LE(r.Position(), r.Size());
+        }
+    }
 }
 
 }  // namespace
