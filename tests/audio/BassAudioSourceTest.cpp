@@ -385,7 +385,7 @@ TEST(BassArithmetic, TenSecondsOfAMillionAndAQuarterBytesIs1000Kbits) {
     ASSERT_TRUE(src.OpenChannel(std::move(ch), false, "x"));
     EXPECT_EQ(src.GetDuration(), 10);
     EXPECT_EQ(src.GetBitRate(), 1000);
-    // 1 250 062 bytes: 1000.0496 rounds down; 1 250 063 bytes: 1000.0504 still down; 1 250 625: 1000.5 up.
+    // To the nearest kbit/s: 1 250 625 bytes make 1000.5 (up), 1 250 624 make 1000.4992 (down).
     ch = std::make_unique<FakeChannel>(DecoderChannelInfo{44100, 2, 0}, 1764000u, 1250625u, std::vector<std::uint8_t>{});
     ASSERT_TRUE(src.OpenChannel(std::move(ch), false, "x"));
     EXPECT_EQ(src.GetBitRate(), 1001);
