@@ -183,18 +183,18 @@ bool CWavAudioSource::ReadFormatChunk(std::uint32_t size) {
     switch (formatTag_) {
         case kTagPcm:
         case kTagExtensible:
-            if (fileBits_ != 8 && fileBits_ != 16 && fileBits_ != 24 && fileBits_ != 32) return false;
-            if (channels > kMaxPcmChannels) return false;
-            if (fileBits_ == 8) bitsPerSample_ = 8;
             if (formatTag_ == kTagExtensible && size >= 40) {
                 // cbSize, valid bits, channel mask, then the sub-format GUID whose first two
                 // bytes are the plain format tag. Float data read as integers would be noise.
                 std::array<std::uint8_t, 24> ext{};
                 if (std::fread(ext.data(), 1, 24, f) != 24) return false;
                 consumed += 24;
-                floatSubFormat_ = Le16(ext.data() + 8) == kTagFloat && (fileBits_ == 32);
-                if (floatSubFormat_) bitsPerSample_ = 16;
+                floatSubFormat_ = Le16(ext.data() + 8) == kTagFloat && (fileBits_ == 32 || fileBits_ == 64);
             }
+            if (channels > kMaxPcmChannels) return false;
+            if (floatSubFormat_) break;
+            if (fileBits_ != 8 && fileBits_ != 16 && fileBits_ != 24 && fileBits_ != 32) return false;
+            if (fileBits_ == 8) bitsPerSample_ = 8;
             break;
         case kTagFloat:
             if (channels > kMaxPcmChannels) return false;

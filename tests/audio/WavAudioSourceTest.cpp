@@ -232,6 +232,7 @@ TEST_F(WavAudioSourceTest, FloatsFollowTheTruncatingRule) {
         // ffmpeg writes float as the extensible format with a float sub-format.
         {Ffmpeg("fext.wav", {"-c:a", "pcm_f32le"}), 2},
         {Ffmpeg("fext6.wav", {"-c:a", "pcm_f32le", "-ac", "6"}), 6},
+        {Ffmpeg("fext64.wav", {"-c:a", "pcm_f64le"}), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
