@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <string>
 
+#include "platform/PendingOutput.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {
@@ -45,19 +44,13 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
         bool ok = fd.IsOpen() && WriteAll(fd.Get(), bytes.data(), bytes.size());
         return fd.Close() && ok;
     }
+    CPendingOutput out;
+    if (!out.Create(path.string())) return false;
+    CUniqueFd fd(::open(out.TempPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    bool ok = fd.IsOpen() && WriteAll(fd.Get(), bytes.data(), bytes.size());
+    if (!fd.Close() || !ok || !out.Commit()) return false;
     std::filesystem::path folder = path.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string tmpl = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    CUniqueFd fd(::mkstemp(tmpl.data()));
-    if (!fd.IsOpen()) return false;
-    bool ok = WriteAll(fd.Get(), bytes.data(), bytes.size()) && ::fsync(fd.Get()) == 0;
-    ok = fd.Close() && ok;
-    if (ok) ok = ::rename(tmpl.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(tmpl.c_str());
-        return false;
-    }
-    SyncFolder(folder);
+    SyncFolder(folder.empty() ? std::filesystem::path(".") : folder);
     return true;
 }
 

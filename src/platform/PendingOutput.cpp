@@ -77,8 +77,19 @@ bool CPendingOutput::CreateNamed(const std::string& folder, const std::string& s
     return false;
 }
 
+namespace {
+
+// A file that replaces another keeps the permissions the user gave the old one.
+void KeepPermissionsOf(const std::string& target, const std::string& temp) {
+    struct stat st {};
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
+}
+
+}  // namespace
+
 bool CPendingOutput::Commit() {
     if (temp_.empty()) return false;
+    KeepPermissionsOf(target_, temp_);
     bool ok = false;
     if (unnamed_.IsOpen()) {
         // Give the file a hidden name first: linking cannot replace an existing target, the

@@ -92,6 +92,19 @@ TEST_P(PendingOutputBoth, AtomicWriterFillsThePendingFile) {
     EXPECT_EQ(CountEntries(dir.Path()), 1);
 }
 
+TEST_P(PendingOutputBoth, ReplacementKeepsThePermissions) {
+    CTestTempDir dir;
+    const std::string target = (dir / "p.swf").string();
+    WriteText(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    CPendingOutput out;
+    ASSERT_TRUE(out.Create(target, GetParam()));
+    ASSERT_TRUE(out.Commit());
+    struct stat st {};
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
 TEST(PendingOutput, CanCreateFileAt) {
     CTestTempDir dir;
     EXPECT_TRUE(CanCreateFileAt((dir / "x.swf").string()));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -182,6 +183,12 @@ TEST(SettingsStore, SaveLeavesNoTemporaryFiles) {
         ASSERT_TRUE(store.Save());
     }
     EXPECT_EQ(CountEntries(dir.Path()), 1);
+    // An ordinary file, readable as the user's umask allows (not a private temporary file).
+    struct stat st {};
+    ASSERT_EQ(::stat(store.FilePath().c_str(), &st), 0);
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 }
 
 // A write that fails half-way (here: the file size limit) leaves the old store as it was and
