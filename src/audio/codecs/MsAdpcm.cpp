@@ -13,7 +13,8 @@ constexpr std::array<unsigned, 16> kAdaptationTable = {230, 230, 230, 230, 307, 
 struct MsChannel {
     int coef1 = 0;
     int coef2 = 0;
-    std::uint16_t delta = 0;  // 16 bits wide, as the block header stores it
+    unsigned delta = 0;  // 16 bits wide, as the block header stores it (kept in an int-sized
+                         // register so stores of samples cannot alias it)
     int sample1 = 0;
     int sample2 = 0;
 
@@ -24,7 +25,7 @@ struct MsChannel {
         const int value = std::clamp(predictor + static_cast<int>(delta) * signedCode, -32768, 32767);
         // Both factors are non-negative, so an unsigned shift is the truncating division.
         const unsigned adapted = (static_cast<unsigned>(delta) * kAdaptationTable[code]) >> 8;
-        delta = static_cast<std::uint16_t>(adapted < 16u ? 16u : adapted);
+        delta = (adapted < 16u ? 16u : adapted) & 0xFFFFu;
         sample2 = sample1;
         sample1 = value;
         return static_cast<std::int16_t>(value);
@@ -61,7 +62,7 @@ bool CMsAdpcmDecoder::DecodeBlock(const std::uint8_t* block, std::int16_t* out) 
         state[c].coef1 = format_.coefficients[predictor].coef1;
         state[c].coef2 = format_.coefficients[predictor].coef2;
     }
-    for (int c = 0; c < channels; ++c, p += 2) state[c].delta = static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    for (int c = 0; c < channels; ++c, p += 2) state[c].delta = static_cast<unsigned>(p[0] | (p[1] << 8));
     for (int c = 0; c < channels; ++c, p += 2) state[c].sample1 = ReadLe16Signed(p);
     for (int c = 0; c < channels; ++c, p += 2) state[c].sample2 = ReadLe16Signed(p);
     std::int16_t* dst = out;
@@ -71,10 +72,22 @@ bool CMsAdpcmDecoder::DecodeBlock(const std::uint8_t* block, std::int16_t* out) 
     // Codes alternate between the channels, high nibble first; a mono block uses both nibbles
     // for channel 0.
     const std::size_t codes = static_cast<std::size_t>(channels) * static_cast<std::size_t>(samples - 2);
-    MsChannel& low = state[channels == 2 ? 1 : 0];
-    for (std::size_t n = 0; n < codes; n += 2, ++p) {
-        *dst++ = state[0].Step(static_cast<unsigned>(*p >> 4));
-        if (n + 1 < codes) *dst++ = low.Step(*p & 0x0Fu);
+    const std::size_t wholeBytes = codes / 2;
+    if (channels == 2) {
+        MsChannel a = state[0], b = state[1];  // locals stay in registers
+        for (std::size_t n = 0; n < wholeBytes; ++n, ++p) {
+            dst[0] = a.Step(static_cast<unsigned>(*p >> 4));
+            dst[1] = b.Step(*p & 0x0Fu);
+            dst += 2;
+        }
+    } else {
+        MsChannel a = state[0];
+        for (std::size_t n = 0; n < wholeBytes; ++n, ++p) {
+            dst[0] = a.Step(static_cast<unsigned>(*p >> 4));
+            dst[1] = a.Step(*p & 0x0Fu);
+            dst += 2;
+        }
+        if (codes % 2 != 0) *dst = a.Step(static_cast<unsigned>(*p >> 4));
     }
     return true;
 }
