@@ -3,7 +3,8 @@
 // bar changes, or the play button turns into pause), a click on stop (everything stands still
 // again), and for movies without a time display, the end of the sound turning pause back into play.
 //   node run-templates.mjs CASES_JSON FILES_DIR SHOTS_DIR
-// CASES_JSON: [{name, url, width, height, play:[x,y], stop:[x,y], time, track, seconds}]
+// CASES_JSON: [{name, url, width, height, play:[x,y], stop:[x,y], time, track, seconds,
+//               autoplay, loops}]
 import fs from "node:fs";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
@@ -45,20 +46,30 @@ for (const c of cases) {
     const whole = { x: 0, y: 0, width: c.width, height: c.height };
     const region = (r) => r ? { x: r[0], y: r[1], width: r[2], height: r[3] } : null;
     const toggle = { x: c.play[0] - 12, y: c.play[1] - 12, width: 24, height: 24 };
-    const moving = region(c.time) ?? (c.track ? { x: c.track[0] - 8, y: c.track[2] - 8,
-                                                 width: c.track[1] - c.track[0] + 16, height: 16 } : null);
+    // The track bar moves every frame; the time display only every second.
+    const moving = c.track ? { x: c.track[0] - 8, y: c.track[2] - 8, width: c.track[1] - c.track[0] + 16, height: 16 }
+                           : region(c.time);
     const shot = (clip, name) => page.screenshot({ clip, ...(name ? { path: path.join(shotsDir, name) } : {}) });
 
+    if (c.autoplay) {
+      // Started by itself: stop it first, which must change the pause button back into play.
+      const pauseShown = await shot(toggle);
+      await shot(whole, `${c.name}-autoplay.png`);
+      await click(c.stop[0], c.stop[1]);
+      await sleep(500);
+      if ((await shot(toggle)).equals(pauseShown)) problems.push("the movie did not start by itself");
+    }
     const stopped = await shot(whole, `${c.name}-stopped.png`);
     const toggleStopped = await shot(toggle);
     const movingStopped = moving && await shot(moving);
 
     await click(c.play[0], c.play[1]);
     await sleep(1400);
-    const playing = await shot(whole, `${c.name}-playing.png`);
-    if (playing.equals(stopped)) problems.push("nothing changed after clicking play");
+    // Toggle and moving part first: all three must be taken before the sound ends.
     if ((await shot(toggle)).equals(toggleStopped)) problems.push("play did not turn into pause");
     if (moving && (await shot(moving)).equals(movingStopped)) problems.push("time or track did not move while playing");
+    const playing = await shot(whole, `${c.name}-playing.png`);
+    if (playing.equals(stopped)) problems.push("nothing changed after clicking play");
 
     await click(c.stop[0], c.stop[1]);
     await sleep(400);
@@ -68,10 +79,31 @@ for (const c of cases) {
     if (!(await shot(toggle)).equals(toggleStopped)) problems.push("stop did not bring back the play button");
     if (moving && !(await shot(moving)).equals(movingStopped)) problems.push("stop did not rewind the time or track");
 
-    // Played to its end the movie stops by itself and shows play again.
+    if (c.track) {
+      // A click three quarters along the track moves there, still stopped.
+      await click(Math.round(c.track[0] + 0.75 * (c.track[1] - c.track[0])), c.track[2]);
+      await sleep(400);
+      const sought = await shot(whole, `${c.name}-sought.png`);
+      if ((await shot(moving)).equals(movingStopped)) problems.push("a click on the track did not seek");
+      await sleep(800);
+      if (!(await shot(whole)).equals(sought)) problems.push("seeking while stopped started the movie");
+      await click(c.stop[0], c.stop[1]);
+      await sleep(400);
+    }
+
+    // Played to its end the movie stops by itself and shows play again, unless it loops. Ruffle
+    // keeps the timeline in step with the sound, which may run slower than the clock here: poll.
     await click(c.play[0], c.play[1]);
-    await sleep(c.seconds * 1000 + 2200);
-    if (!(await shot(toggle)).equals(toggleStopped)) problems.push("the end of the sound did not stop the movie");
+    const deadline = Date.now() + (c.loops ? c.seconds * 1000 + 2200 : c.seconds * 4000 + 4000);
+    let ended = false;
+    await sleep(c.seconds * 500);
+    while (!ended && Date.now() < deadline) {
+      ended = (await shot(toggle)).equals(toggleStopped);
+      if (!ended) await sleep(300);
+    }
+    await shot(whole, `${c.name}-ended.png`);
+    if (!c.loops && !ended) problems.push("the end of the sound did not stop the movie");
+    if (c.loops && ended) problems.push("the movie did not loop");
   } catch (e) {
     problems.push(String(e.message ?? e));
   }

@@ -7,7 +7,9 @@ namespace tonvela::templategen {
 namespace {
 
 constexpr int T = 20;  // twips per pixel
-constexpr std::uint8_t kVersion = 8;
+// SWF 7: case-sensitive names and AS2-era players, and still the version whose DefineBitsJPEG2
+// may carry the 0xFF 0xD9 0xFF 0xD8 prefix the picture rewrite writes before the user's JPEG.
+constexpr std::uint8_t kVersion = 7;
 constexpr int kFps = 12;
 
 enum class Icon { Play, Pause, Stop };
