@@ -27,6 +27,16 @@ std::string NameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The start of the target's name for the temporary name, at most 64 bytes and never cut
+// inside a UTF-8 sequence.
+std::string ShortStem(const std::string& target) {
+    std::string name = NameOf(target);
+    if (name.size() <= 64) return name;
+    std::size_t cut = 64;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    return name.substr(0, cut);
+}
+
 // A name no other thread or process picks at the same time: pid, a counter and random bits.
 std::string UniqueSuffix() {
     static std::atomic<unsigned> counter{0};
@@ -54,8 +64,7 @@ bool CPendingOutput::Create(const std::string& target, bool unnamed) {
         // Kernels or file systems without unnamed files say so with these.
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
     }
-    // The temporary name need not carry the whole target name; keep it short enough.
-    if (!CreateNamed(folder, NameOf(target).substr(0, 64))) return false;
+    if (!CreateNamed(folder, ShortStem(target))) return false;
     target_ = target;
     return true;
 }
@@ -96,7 +105,7 @@ bool CPendingOutput::Commit() {
         // rename after it can, in one step.
         ok = ::fsync(unnamed_.Get()) == 0;
         const std::string folder = FolderOf(target_);
-        const std::string stem = NameOf(target_).substr(0, 64);
+        const std::string stem = ShortStem(target_);
         std::string named;
         for (int attempt = 0; ok && attempt < 100; ++attempt) {
             named = (folder == "/" ? "" : folder) + "/." + stem + UniqueSuffix();

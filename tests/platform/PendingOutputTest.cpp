@@ -78,6 +78,14 @@ TEST_P(PendingOutputBoth, NamesAreUniqueAndPermissionsOrdinary) {
     // A very long target name still gets a temporary name the file system accepts.
     CPendingOutput c;
     EXPECT_TRUE(c.Create((dir / (std::string(250, 'n') + ".swf")).string(), GetParam()));
+    EXPECT_TRUE(c.Commit());
+    // Two-byte characters from the start: the shortened temporary name stays valid UTF-8.
+    CPendingOutput d;
+    std::string wide;
+    for (int i = 0; i < 100; ++i) wide += "\xc3\xa9";
+    ASSERT_TRUE(d.Create((dir / ("x" + wide + ".swf")).string(), false));
+    const std::string tempName = std::filesystem::path(d.TempPath()).filename().string();
+    EXPECT_EQ(tempName.find("x" + wide.substr(0, 62) + "."), 1u) << tempName;
 }
 
 // Writers that replace files atomically themselves work on a pending output too.
