@@ -14,7 +14,7 @@ CDwvwDecoder::RefillFn Feeder(std::vector<std::uint8_t> stream, std::size_t chun
     auto pos = std::make_shared<std::size_t>(0);
     return [stream, chunk, pos](std::uint8_t* dst, std::size_t max) {
         const std::size_t n = std::min({chunk, max, stream.size() - *pos});
-        std::memcpy(dst, stream.data() + *pos, n);
+        if (n > 0) std::memcpy(dst, stream.data() + *pos, n);
         *pos += n;
         return n;
     };
