@@ -1,6 +1,7 @@
 #include "audio/codecs/G72x.h"
 
 #include <algorithm>
+#include <bit>
 #include <iterator>
 
 namespace tonvela {
@@ -45,9 +46,7 @@ std::int16_t Short(int v) { return static_cast<std::int16_t>(v); }
 // Number of powers of two 1, 2, 4 ... 16384 that do not exceed v: the exponent of the
 // recommendation's floating formats.
 int Exponent(int v) {
-    int e = 0;
-    while (e < 15 && (1 << e) <= v) ++e;
-    return e;
+    return v <= 0 ? 0 : std::min(static_cast<int>(std::bit_width(static_cast<unsigned>(v))), 15);
 }
 
 // FMULT: multiplies a predictor coefficient by a history value in floating format.
