@@ -145,7 +145,10 @@ int Run(int argc, char** argv) {
     bool save = false, probe = false, json = false, quiet = false, browse = false;
     int jobs = 1;
     app.add_option("PATH", inputs, "Audio files or folders (folders are searched recursively)")->required();
-    app.add_option("--set", sets, "Override one setting for this run: NAME=VALUE")->type_name("NAME=VALUE");
+    // One value per --set, so that the paths after it stay paths.
+    app.add_option("--set", sets, "Override one setting for this run: NAME=VALUE")
+        ->type_name("NAME=VALUE")
+        ->allow_extra_args(false);
     app.add_option("--config-dir", configDir, "Settings store folder to read (default: the user's)");
     app.add_option("--data-dir", dataDir, "Data folder (templates, empty.swf, sample.jpg)");
     app.add_flag("--save", save, "Also save the overridden settings into the store");
