@@ -80,7 +80,8 @@ TEST_F(AiffAudioSourceTest, IntegerPcm) {
         for (const char* input : {"mono.wav", "stereo.wav"}) {
             SCOPED_TRACE(std::to_string(bits) + " " + input);
             const int channels = std::string(input) == "mono.wav" ? 1 : 2;
-            const std::string aif = dir.File(std::to_string(bits) + input + ".aiff");
+            // Stereo goes into AIFF-C ("NONE"), mono into plain AIFF.
+            const std::string aif = dir.File(std::to_string(bits) + input + (channels == 2 ? ".aifc" : ".aiff"));
             Run({"sox", "-D", dir.File(input), "-b", std::to_string(bits), "-e", "signed", aif}, aif);
             ASSERT_TRUE(test::SoxDecode(aif, aif + ".s32", 32));
             const std::vector<std::int32_t> ref = test::ReadS32le(aif + ".s32");

@@ -71,12 +71,15 @@ TEST_F(SndAudioSourceTest, ExactEncodingsMatchSox) {
     };
     for (const Case& c : {Case{"-pcm16", 3}, Case{"-pcms8", 2}, Case{"-ulaw", 1}, Case{"-alaw", 27}}) {
         for (const char* input : {"mono.wav", "stereo.wav"}) {
-            SCOPED_TRACE(std::string(c.encoding) + " " + input);
+          for (bool little : {false, true}) {
+            SCOPED_TRACE(std::string(c.encoding) + " " + input + (little ? " little" : " big"));
             const int channels = std::string(input) == "mono.wav" ? 1 : 2;
-            const std::string au = Convert(input, c.encoding, std::string("x") + c.encoding + input + ".au");
-            EXPECT_EQ(test::ReadFileBytes(au)[15], c.code);
+            const std::string au =
+                Convert(input, c.encoding, std::string("x") + c.encoding + input + (little ? "le" : "be") + ".au", little);
+            EXPECT_EQ(test::ReadFileBytes(au)[little ? 12 : 15], c.code);
             ASSERT_TRUE(test::SoxDecode(au, au + ".s16", 16));
             ExpectDecode(au, channels, test::ReadS16le(au + ".s16"));
+          }
         }
     }
 }
