@@ -349,7 +349,11 @@ TEST_F(AiffHandBuiltTest, Dwvw12) {
 TEST_F(AiffHandBuiltTest, Refusals) {
     auto refused = [&](const AiffBuilder& b) {
         CAiffAudioSource src;
+        const std::size_t fds = test::OpenDescriptors();
         const bool opened = Open(b, src);
+        if (!opened) {
+            EXPECT_EQ(test::OpenDescriptors(), fds);
+        }
         EXPECT_EQ(src.GetSampleRate(), 0);
         EXPECT_EQ(src.GetLength(), 0u);
         std::vector<std::int16_t> l(kReadFrames), r(kReadFrames);

@@ -245,13 +245,35 @@ TEST_F(SndAudioSourceTest, HandBuiltHeaders) {
                             SndHeader(0x2E736E65u, true, 24, 0, 3, 8000, 1),
                             std::vector<std::uint8_t>{0x2E, 0x73, 0x6E, 0x64, 0, 0, 0, 24}}) {
         CSndAudioSource src;
+        const std::size_t fds = test::OpenDescriptors();
         EXPECT_FALSE(open(bad, src));
+        EXPECT_EQ(test::OpenDescriptors(), fds);
         EXPECT_EQ(src.GetSampleRate(), 0);
         EXPECT_EQ(src.Read(nullptr, nullptr), 0);
     }
     CSndAudioSource missing;
     EXPECT_FALSE(missing.Open(dir.File("no-such.au"), 0));
     EXPECT_FALSE(missing.Open(dir.Path().string(), 0));
+}
+
+// Opening again, mid-file, starts the ADPCM state and bit reservoir afresh.
+TEST_F(SndAudioSourceTest, ReopenRestartsTheDecoder) {
+    const std::string au = dir.File("re.au");
+    ASSERT_EQ(RunCommand({"ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", dir.File("mono.wav"), "-c:a",
+                          "adpcm_g726le", "-b:a", "24k", au}),
+              0);
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(au);
+    bytes[15] = 25;
+    ASSERT_TRUE(test::WriteFileBytes(au, bytes));
+    CSndAudioSource fresh;
+    ASSERT_TRUE(fresh.Open(au, 0));
+    const std::vector<int> want = DecodeAll(fresh).left;
+    CSndAudioSource reused;
+    ASSERT_TRUE(reused.Open(au, 0));
+    std::vector<std::int16_t> l(kReadFrames);
+    ASSERT_GT(reused.Read(l.data(), nullptr), 0);
+    ASSERT_TRUE(reused.Open(au, 0));
+    EXPECT_EQ(DecodeAll(reused).left, want);
 }
 
 // Format record: duration, bit rate, length and position of a 16-bit stereo file.
