@@ -1,5 +1,6 @@
 #include "swf/SwfTemplate.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <string>
