@@ -6,9 +6,9 @@
 // DATA_DIR receives ControlSWF/, ControlSWF/ShellPlayer/ and empty.swf. PLACEHOLDER_JPEG is the
 // 30 x 25 pixel picture of the JPEG-background template (tools/templategen/placeholder.jpg).
 // Both pictures are our own, made by ffmpeg from its gradient source:
-//   ffmpeg -f lavfi -i "gradients=s=30x25:c0=0x3a7bd5:c1=0xf5af19:seed=7:duration=1" \
+//   ffmpeg -f lavfi -i "gradients=s=30x25:c0=0x3a7bd5:c1=0xf5af19:seed=7:duration=1"
 //          -frames:v 1 -q:v 4 tools/templategen/placeholder.jpg
-//   ffmpeg -f lavfi -i "gradients=s=320x240:c0=0x1e3c72:c1=0xf7971e:c2=0x2a5298:nb_colors=3:seed=11:duration=1" \
+//   ffmpeg -f lavfi -i "gradients=s=320x240:c0=0x1e3c72:c1=0xf7971e:c2=0x2a5298:nb_colors=3:seed=11:duration=1"
 //          -frames:v 1 -q:v 3 data/sample.jpg
 // Rebuild the set with: make_templates data tools/templategen/placeholder.jpg
 #include <cstdio>
