@@ -4,7 +4,7 @@
 // again), and for movies without a time display, the end of the sound turning pause back into play.
 //   node run-templates.mjs CASES_JSON FILES_DIR SHOTS_DIR
 // CASES_JSON: [{name, url, width, height, play:[x,y], stop:[x,y], time, track, seconds,
-//               autoplay, loops}]
+//               autoplay, loops, still}]
 import fs from "node:fs";
 import path from "node:path";
 import { fileURLToPath } from "node:url";
@@ -51,6 +51,15 @@ for (const c of cases) {
                            : region(c.time);
     const shot = (clip, name) => page.screenshot({ clip, ...(name ? { path: path.join(shotsDir, name) } : {}) });
 
+    if (c.still) {
+      // A template on its own stands still on its first frame and shows its controls.
+      const first = await shot(whole, `${c.name}.png`);
+      await sleep(1000);
+      if (!(await shot(whole)).equals(first)) problems.push("the template does not stand still");
+      const stopRegion = { x: c.stop[0] - 12, y: c.stop[1] - 12, width: 24, height: 24 };
+      if ((await shot(toggle)).equals(await shot(stopRegion))) problems.push("play and stop look the same");
+      throw null;  // nothing to play
+    }
     if (c.autoplay) {
       // Started by itself: stop it first, which must change the pause button back into play.
       const pauseShown = await shot(toggle);
@@ -111,7 +120,7 @@ for (const c of cases) {
     if (!c.loops && !ended) problems.push("the end of the sound did not stop the movie");
     if (c.loops && ended) problems.push("the movie did not loop");
   } catch (e) {
-    problems.push(String(e.message ?? e));
+    if (e !== null) problems.push(String(e.message ?? e));
   }
   if (log.length) problems.push(...log.map((l) => `console: ${l}`));
   console.log(problems.length ? `FAIL ${c.name}: ${problems.join("; ")}` : `ok ${c.name}`);

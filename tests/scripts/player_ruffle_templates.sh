@@ -26,6 +26,10 @@ for t in "$SRC"/data/ControlSWF/*.swf; do
   "$BIN/compose_template" "$WORK/tone.mp3" "$t" "$WORK/$n.swf" "${C[@]}" --init-play 0 --loop 0 "${extra[@]}"
   "$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/ShellPlayer/$n.swf" "$WORK/$n-sound.swf" \
     "${C[@]}" --player "$WORK/$n.player.swf" "${extra[@]}"
+  # The recoloured templates on their own, as the options preview shows them.
+  "$BIN/compose_template" "$WORK/tone.mp3" "$t" "$WORK/$n.template.swf" "${C[@]}" --template-only
+  "$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/ShellPlayer/$n.swf" "$WORK/$n.player-template.swf" \
+    "${C[@]}" --template-only
 done
 # Playing automatically and looping, in both layouts; blank frames before the sound.
 "$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/square_gradient_3.swf" "$WORK/auto-loop.swf" \
@@ -42,11 +46,14 @@ for (const l of layouts) {
   const n = l.name.replace(/\.swf$/, "");
   const size = n.includes("use_a_jpeg") ? { width: 320, height: 240 } : { width: l.width, height: l.height };
   const base = { ...size, play: l.play, stop: l.stop, time: l.time, track: l.track, seconds: 2 };
+  const alone = { ...base, width: l.width, height: l.height, still: true };
   if (l.folder === "ControlSWF") {
+    cases.push({ ...alone, name: `${n}.template`, url: `${n}.template.swf` });
     cases.push({ ...base, name: n, url: `${n}.swf` });
     if (n === "square_gradient_3") cases.push({ ...base, name: "auto-loop", url: "auto-loop.swf", autoplay: true, loops: true });
     if (n === "track_time_1") cases.push({ ...base, name: "auto-blank", url: "auto-blank.swf", autoplay: true });
   } else {
+    cases.push({ ...alone, name: `${n}.player-template`, url: `${n}.player-template.swf` });
     const q = `soundswf=${n}-sound.swf&autoplay=0&loops=0` + (n.toLowerCase().includes("time") ? "&duration=2" : "");
     cases.push({ ...base, name: `${n}.player`, url: `${n}.player.swf?${q}` });
     if (n === "square_gradient_3")
