@@ -34,6 +34,9 @@ done
 # Playing automatically and looping, in both layouts; blank frames before the sound.
 "$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/square_gradient_3.swf" "$WORK/auto-loop.swf" \
   "${C[@]}" --init-play 1 --loop 1
+# Started by hand and looping: the loop must not run into the stop of the first frame again.
+"$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/circle_gradient_1.swf" "$WORK/stop-loop.swf" \
+  "${C[@]}" --init-play 0 --loop 1 --blank 2
 "$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/track_time_1.swf" "$WORK/auto-blank.swf" \
   "${C[@]}" --init-play 1 --loop 0 --blank 3 --fps 20
 
@@ -51,6 +54,7 @@ for (const l of layouts) {
     cases.push({ ...alone, name: `${n}.template`, url: `${n}.template.swf` });
     cases.push({ ...base, name: n, url: `${n}.swf` });
     if (n === "square_gradient_3") cases.push({ ...base, name: "auto-loop", url: "auto-loop.swf", autoplay: true, loops: true });
+    if (n === "circle_gradient_1") cases.push({ ...base, name: "stop-loop", url: "stop-loop.swf", loops: true });
     if (n === "track_time_1") cases.push({ ...base, name: "auto-blank", url: "auto-blank.swf", autoplay: true });
   } else {
     cases.push({ ...alone, name: `${n}.player-template`, url: `${n}.player-template.swf` });
