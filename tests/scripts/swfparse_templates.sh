@@ -38,3 +38,22 @@ done
 FILES+=("$WORK/plain.swf")
 node "$SRC/tests/player/check-swf.mjs" "${FILES[@]}"
 echo "${#FILES[@]} files parsed"
+
+# The checker itself must notice damage: a jump off the end of empty.swf's end-loop action, and
+# a fill style of an unknown type.
+node - "$SRC/data/empty.swf" "$SRC/data/ControlSWF/circle_plain_1.swf" "$WORK" <<'JS'
+const fs = require("fs");
+const [empty, plain, dir] = process.argv.slice(2);
+const a = fs.readFileSync(empty);
+const goto = a.indexOf(Buffer.from([0x81, 0x02, 0x00, 0x01, 0x00]));  // GotoFrame 1
+a[goto] = 0x99;  // now a Jump ...
+a[goto + 3] = 0x05;  // ... of 5 bytes: past the end of the actions
+fs.writeFileSync(`${dir}/bad-jump.swf`, a);
+const b = fs.readFileSync(plain);
+const shape = b.indexOf(Buffer.from([0x00, 0x00, 0x00, 0x00, 0xff]));  // a black solid fill
+b[shape - 1] = 0x55;  // not a fill style type
+fs.writeFileSync(`${dir}/bad-shape.swf`, b);
+JS
+for bad in bad-jump bad-shape; do
+  if node "$SRC/tests/player/check-swf.mjs" "$WORK/$bad.swf"; then echo "the checker missed $bad"; exit 1; fi
+done
