@@ -27,7 +27,8 @@ bool CMp3EventSound::WriteEventHead(std::uint8_t* buffer, std::size_t& capacity,
 }
 
 bool CMp3EventSound::WriteDefineSoundHeader(std::uint32_t sampleCount, std::uint8_t* buffer,
-                                            std::size_t& capacity, std::size_t& length) {
+                                            std::size_t& capacity, std::size_t& length,
+                                            std::uint16_t seekSamples) {
     if (!IsOpen() || FileSize() > UINT32_MAX - kDefineSoundPrefix) return false;
     const auto body = static_cast<std::uint32_t>(FileSize()) + kDefineSoundPrefix;
     const std::size_t size = RecordHeaderSize(body) + kDefineSoundPrefix;
@@ -40,7 +41,7 @@ bool CMp3EventSound::WriteDefineSoundHeader(std::uint32_t sampleCount, std::uint
     p = WriteU16(p, 1);           // SoundId
     p = WriteU8(p, 0x20 | bits);  // MP3, rate, 16-bit, channels
     p = WriteU32(p, sampleCount);
-    p = WriteU16(p, 0);           // SeekSamples
+    p = WriteU16(p, seekSamples);  // SeekSamples
     length = static_cast<std::size_t>(p - buffer);
     return true;
 }

@@ -18,8 +18,10 @@ public:
     bool WriteEventHead(std::uint8_t* buffer, std::size_t& capacity, std::size_t& length);
     // DefineSound header (up to 15 bytes) for the whole file as sound 1; CopyData must follow.
     // False also when the file is too large for one tag.
+    // seekSamples: the samples a player skips at the start and at every loop (the encoder's
+    // and the decoder's delay), so that a looping event sound has no gap.
     bool WriteDefineSoundHeader(std::uint32_t sampleCount, std::uint8_t* buffer,
-                                std::size_t& capacity, std::size_t& length);
+                                std::size_t& capacity, std::size_t& length, std::uint16_t seekSamples = 0);
     // Appends the whole file from the data start to out, in pieces. Returns the bytes copied;
     // anything but FileSize() means the copy failed (read or write).
     std::uint64_t CopyData(CSwfFileWriter& out);

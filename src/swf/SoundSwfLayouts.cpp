@@ -166,7 +166,8 @@ bool WriteEventSwf(const CConvertOptions& options, const SoundSwfNumbers& number
         !out.WriteTag(kTagSoundStreamHead2, buffer.data(), length))
         return Fail(out);
     capacity = buffer.size();
-    if (!sound.WriteDefineSoundHeader(numbers.outputSamples, buffer.data(), capacity, length) ||
+    if (!sound.WriteDefineSoundHeader(numbers.outputSamples, buffer.data(), capacity, length,
+                                      static_cast<std::uint16_t>(std::min<std::uint32_t>(numbers.seekSamples, 0x7FFF))) ||
         !out.WriteTag(kTagDefineSound, buffer.data(), length) ||
         sound.CopyData(out) != sound.FileSize())
         return Fail(out);

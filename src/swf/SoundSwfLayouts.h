@@ -20,6 +20,9 @@ namespace tonvela {
 struct SoundSwfNumbers {
     std::uint32_t outputSamples = 0;  // samples per channel at the MP3 rate (DefineSound count)
     int convertedSeconds = 0;         // whole seconds
+    // Event sound: DefineSound SeekSamples, the encoder's delay plus the decoder's 529 samples
+    // (at most 32767).
+    std::uint32_t seekSamples = 0;
 };
 
 // Frames per second of the streaming layouts: SWFFrameRate limited to 1..255, lowered for long
