@@ -42,6 +42,7 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
     SoundSwfNumbers numbers;
     numbers.outputSamples = result.outputSamples;
     numbers.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
+    numbers.seekSamples = result.encoderDelay + kMp3DecoderDelay;
 
     CPendingOutput swf, player;
     if (!swf.Create(entry.swfPath)) return false;

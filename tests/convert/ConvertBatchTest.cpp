@@ -131,6 +131,33 @@ void ExpectSwfSound(const std::string& swf, std::size_t sourceSamples, int rate,
     EXPECT_NEAR(test::DominantFrequency(decoded, rate), 440.0, 3.0) << swf;
 }
 
+// SoundSampleCount and SeekSamples of the first DefineSound tag of an uncompressed SWF, read by
+// the file format's rules; false when there is none.
+bool DefineSoundNumbers(const std::string& swf, std::uint32_t& sampleCount, int& seek) {
+    const std::vector<std::uint8_t> b = test::ReadFileBytes(swf);
+    if (b.size() < 9 || b[0] != 'F') return false;
+    const std::size_t rectBits = 5 + 4 * static_cast<std::size_t>(b[8] >> 3);
+    std::size_t pos = 8 + (rectBits + 7) / 8 + 4;
+    while (pos + 2 <= b.size()) {
+        const unsigned word = b[pos] | b[pos + 1] << 8;
+        std::size_t length = word & 0x3F, header = 2;
+        if (length == 0x3F) {
+            if (pos + 6 > b.size()) return false;
+            length = b[pos + 2] | b[pos + 3] << 8 | b[pos + 4] << 16 | static_cast<std::size_t>(b[pos + 5]) << 24;
+            header = 6;
+        }
+        const std::size_t body = pos + header;
+        if ((word >> 6) == 14 && body + 9 <= b.size()) {
+            sampleCount = b[body + 3] | b[body + 4] << 8 | b[body + 5] << 16 | static_cast<std::uint32_t>(b[body + 6]) << 24;
+            seek = static_cast<std::int16_t>(b[body + 7] | b[body + 8] << 8);
+            return true;
+        }
+        if ((word >> 6) == 0) return false;
+        pos = body + length;
+    }
+    return false;
+}
+
 TEST_F(ConvertBatchTest, MissingTemplateStopsBeforeAnything) {
     const std::string wav = Sine("a.wav", 44100, 1, 0.5);
     options->ControlSWF = dir.File("gone.swf");
@@ -225,6 +252,14 @@ TEST_F(ConvertBatchTest, EachLayoutKeepsTheSound) {
             EXPECT_TRUE(fs::exists(dir.File("s.player.swf")));
         }
         ExpectSwfSound(e.swfPath, 88200, 44100, dir.File("x.raw"));
+        if (l.sound == kSoundEvent && !l.ctrl) {
+            // A loop skips LAME's 576 samples of delay and the decoder's 529, and ends with the sound.
+            std::uint32_t count = 0;
+            int seek = -1;
+            ASSERT_TRUE(DefineSoundNumbers(e.swfPath, count, seek));
+            EXPECT_EQ(count, 88200u);
+            EXPECT_EQ(seek, 576 + 529);
+        }
     }
     EXPECT_TRUE(HiddenFiles().empty());
 }
