@@ -5,7 +5,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build}"
 "$ROOT/scripts/setup-deps.sh"
 "$ROOT/scripts/build.sh" "$BUILD"
-OUT="$BUILD/main-job"; mkdir -p "$OUT"
+# The job's own folder, emptied first so every run shows the same result (not sample_1.swf, ...).
+OUT="$BUILD/main-job"; rm -rf "$OUT"; mkdir -p "$OUT"
 if [ -x "$BUILD/bin/tonvela-convert" ]; then
   cp "$ROOT/data/samples/sample.wav" "$OUT/sample.wav"
   # A settings store of its own, so the user's settings are neither read nor changed.

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/DecoderLibrary.h"
+#include "audio/DecoderStartup.h"
 #include "convert/BatchUi.h"
 #include "convert/ConvertBatch.h"
 #include "convert/ConvertOptions.h"
@@ -195,13 +195,13 @@ int Run(int argc, char** argv) {
         }
     }
 
-    if (!DecoderLibraryInit()) {
-        std::cerr << "tonvela-convert: Failed to initialize the software (0x0002020).\n";
+    // Libraries other than the ones we were built against: leave without a word, status 1.
+    const CDecoderSession decoder;
+    if (decoder.result() == DecoderStartResult::WrongVersion) return 1;
+    if (decoder.result() == DecoderStartResult::InitFailed) {
+        std::cerr << "tonvela-convert: " << kDecoderInitFailedText << "\n";
         return kExitUsage;
     }
-    struct DecoderGuard {
-        ~DecoderGuard() { DecoderLibraryFree(); }
-    } decoderGuard;
 
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
