@@ -31,8 +31,8 @@ median_wall() {  # command... OUTPUT: median wall seconds of RUNS runs (after on
 
 peak_kb() { /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ {print $2}'; }
 
-for spec in "44100 2 128" "22050 1 24"; do
-  set -- $spec
+for combo in "44100 2 128" "22050 1 24"; do
+  set -- $combo
   LONG="$TMP/long-$1.mp3"; SHORT="$TMP/short-$1.mp3"
   make_mp3 3600 "$1" "$2" "$3" "$LONG"
   make_mp3 360 "$1" "$2" "$3" "$SHORT"

@@ -26,7 +26,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // One of every kind; the file name picks the kind (and "time" the time display).
-const std::vector<TemplateSpec> kTemplates = {
+const std::vector<TemplateRecipe> kTemplates = {
     {"square_gradient_3.swf", Style::SquareGradient},
     {"square_gradient_time_3.swf", Style::SquareGradient, true},
     {"circle_gradient_1.swf", Style::CircleGradient},
@@ -80,13 +80,13 @@ int main(int argc, char** argv) {
     fs::create_directories(data / "ControlSWF" / "ShellPlayer", ec);
     bool ok = Write(data / "empty.swf", BuildEmptyTemplate());
     std::vector<std::string> layouts;
-    for (const TemplateSpec& spec : kTemplates) {
+    for (const TemplateRecipe& recipe : kTemplates) {
         for (Mode mode : {Mode::Single, Mode::Shell}) {
             ControlLayout layout;
-            const Bytes swf = BuildTemplate(spec, mode, jpeg, layout);
+            const Bytes swf = BuildTemplate(recipe, mode, jpeg, layout);
             const std::string folder = mode == Mode::Single ? "ControlSWF" : "ControlSWF/ShellPlayer";
-            ok = Write(data / folder / spec.fileName, swf) && ok;
-            layouts.push_back(LayoutJson(folder, spec.fileName, layout));
+            ok = Write(data / folder / recipe.fileName, swf) && ok;
+            layouts.push_back(LayoutJson(folder, recipe.fileName, layout));
         }
     }
     if (argc > 3) {

@@ -22,8 +22,8 @@ ln -s "$NODE_MODULES/@ruffle-rs/ruffle" "$TMP/ruffle"
 cp "$SRC/tests/swf/ruffle/page.html" "$TMP/"
 
 SWFS=()
-for spec in "44100 1" "22050 2"; do
-  set -- $spec
+for combo in "44100 1" "22050 2"; do
+  set -- $combo
   mp3="$TMP/tone$1.mp3"
   ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=440:sample_rate=$1:duration=3" -ac "$2" \
     -c:a libmp3lame -b:a 64k -write_xing 0 -id3v2_version 0 "$mp3"

@@ -299,7 +299,7 @@ Bytes Button2(std::uint16_t id, const std::vector<ButtonRecord>& records, std::u
     return b;
 }
 
-Bytes EditText(std::uint16_t id, const EditTextSpec& s) {
+Bytes EditText(std::uint16_t id, const EditTextRecipe& s) {
     Bytes b;
     PutU16(b, id);
     PutRect(b, s.x0, s.x1, s.y0, s.y1);

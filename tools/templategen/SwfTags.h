@@ -115,7 +115,7 @@ inline constexpr std::uint16_t kOnPress = 0x0004;    // OverUpToOverDown
 Bytes Button2(std::uint16_t id, const std::vector<ButtonRecord>& records, std::uint16_t condition,
               const Bytes& actions);
 
-struct EditTextSpec {
+struct EditTextRecipe {
     std::int32_t x0, y0, x1, y1;   // bounds relative to its placement
     std::uint16_t font;
     std::int32_t height;           // twips
@@ -124,7 +124,7 @@ struct EditTextSpec {
     std::string variable;
     std::string text;
 };
-Bytes EditText(std::uint16_t id, const EditTextSpec& s);
+Bytes EditText(std::uint16_t id, const EditTextRecipe& s);
 // A device font (no glyphs): the player draws the text with a system font.
 Bytes DeviceFont(std::uint16_t id, const std::string& name);
 

@@ -30,7 +30,7 @@ Rgba TimeColour(Style s) {
 
 class CBuilder {
 public:
-    CBuilder(const TemplateSpec& spec, Mode mode) : spec_(spec), mode_(mode) {}
+    CBuilder(const TemplateRecipe& recipe, Mode mode) : recipe_(recipe), mode_(mode) {}
 
     std::uint16_t NewId() { return ++lastId_; }
     std::uint16_t Shape(const CShape& s, int version = 3) {
@@ -45,7 +45,7 @@ public:
         std::vector<std::uint16_t> layers;
         CShape face, gloss;
         bool hasGloss = false;
-        switch (spec_.style) {
+        switch (recipe_.style) {
         case Style::SquareGradient: {
             face.RoundRect(x0, y0, x1, y1, h * T / 6, face.Solid(Hex(0x003366)));
             const int f = gloss.Vertical({{0, Hex(0xFFFFFF, 0x70)}, {255, Hex(0xFFFFFF, 0x08)}}, y0, 0);
@@ -90,13 +90,13 @@ public:
         case Style::Text:
             break;
         }
-        if (spec_.style != Style::Text) layers.push_back(Shape(face));
+        if (recipe_.style != Style::Text) layers.push_back(Shape(face));
         if (hasGloss) layers.push_back(Shape(gloss));
         return layers;
     }
 
     std::uint16_t IconShape(Icon icon, int size) {
-        const Rgba colour = spec_.style == Style::Track ? Grey(0xE7) : Hex(0xFFFFFF);
+        const Rgba colour = recipe_.style == Style::Track ? Grey(0xE7) : Hex(0xFFFFFF);
         const double s = size * 0.28 * T;
         auto v = [&](double f) { return static_cast<std::int32_t>(std::lround(f * s)); };
         CShape c;
@@ -127,7 +127,7 @@ public:
         std::vector<ButtonRecord> recs;
         std::uint16_t depth = 1;
         std::vector<std::uint16_t> layers = Face(w, h);
-        if (spec_.style != Style::Text) layers.push_back(IconShape(icon, std::min(w, h)));
+        if (recipe_.style != Style::Text) layers.push_back(IconShape(icon, std::min(w, h)));
         for (std::uint16_t id : layers) {
             recs.push_back({0x01, id, depth, 0});
             recs.push_back({0x02, id, depth, 28});
@@ -148,9 +148,9 @@ public:
         return font_;
     }
 
-    std::uint16_t Text(const EditTextSpec& spec) {
+    std::uint16_t Text(const EditTextRecipe& recipe) {
         const std::uint16_t id = NewId();
-        defs_.push_back(Tag(kDefineEditText, EditText(id, spec)));
+        defs_.push_back(Tag(kDefineEditText, EditText(id, recipe)));
         return id;
     }
 
@@ -163,7 +163,7 @@ public:
     Bytes Build(const Bytes& jpeg, ControlLayout& L);
 
 private:
-    const TemplateSpec& spec_;
+    const TemplateRecipe& recipe_;
     Mode mode_;
     std::vector<Bytes> defs_;
     std::uint16_t lastId_ = 0;
@@ -171,15 +171,15 @@ private:
 };
 
 Bytes CBuilder::Build(const Bytes& jpeg, ControlLayout& L) {
-    const Style style = spec_.style;
+    const Style style = recipe_.style;
     const bool isJpeg = style == Style::Jpeg, isText = style == Style::Text;
     const int B = isJpeg ? 20 : 28, m = isJpeg ? 4 : 6, gap = isJpeg ? 4 : 6;
     const int toggleW = isText ? 56 : B, stopW = isText ? 48 : B;
     const int cy = m + B / 2;
     ControlContext ctx;
     ctx.mode = mode_;
-    ctx.time = spec_.time;
-    ctx.track = spec_.track;
+    ctx.time = recipe_.time;
+    ctx.track = recipe_.track;
 
     // Layout, left to right: [horn] play/pause, stop, [time], [track].
     int x = m;
@@ -190,7 +190,7 @@ Bytes CBuilder::Build(const Bytes& jpeg, ControlLayout& L) {
     L.stopX = x + stopW / 2;
     x += stopW + gap;
     L.playY = L.stopY = cy;
-    if (spec_.time) {
+    if (recipe_.time) {
         L.time = true;
         L.timeX = x;
         L.timeW = 84;
@@ -198,7 +198,7 @@ Bytes CBuilder::Build(const Bytes& jpeg, ControlLayout& L) {
         L.timeY = cy - 9;
         x += L.timeW + gap;
     }
-    if (spec_.track) {
+    if (recipe_.track) {
         L.track = true;
         L.trackX0 = x + 7;
         L.trackX1 = x + 7 + 150;
@@ -250,12 +250,12 @@ Bytes CBuilder::Build(const Bytes& jpeg, ControlLayout& L) {
         place(label("PAUSE", toggleW), L.playX, cy, "pauseLbl");
         place(label("STOP", stopW), L.stopX, cy, "stopLbl");
     }
-    if (spec_.time) {
+    if (recipe_.time) {
         place(Text({0, 0, L.timeW * T, L.timeH * T, Font(), 12 * T, TimeColour(style), 0, "tvTime",
                     "0:00 / 0:00"}),
               L.timeX, L.timeY);
     }
-    if (spec_.track) {
+    if (recipe_.track) {
         const std::int32_t w = (L.trackX1 - L.trackX0) * T;
         CShape groove;
         groove.RoundRect(-4 * T, -3 * T, w + 4 * T, 3 * T, 3 * T, groove.Solid(Grey(0x47)));
@@ -315,7 +315,7 @@ Bytes CBuilder::Build(const Bytes& jpeg, ControlLayout& L) {
     tags.push_back(Tag(kDoAction, mode_ == Mode::Shell ? PlayerInitActions() : TemplateStopActions()));
     tags.push_back(Tag(kShowFrame, {}));
     tags.push_back(Tag(kShowFrame, {}));
-    for (const Bytes& a : {StartPlayActions(spec_.time), StartStopActions(spec_.time), EndLoopActions(),
+    for (const Bytes& a : {StartPlayActions(recipe_.time), StartStopActions(recipe_.time), EndLoopActions(),
                            EndStopActions()}) {
         tags.push_back(Tag(kDoAction, a));
         tags.push_back(Tag(kShowFrame, {}));
@@ -325,10 +325,10 @@ Bytes CBuilder::Build(const Bytes& jpeg, ControlLayout& L) {
 
 }  // namespace
 
-Bytes BuildTemplate(const TemplateSpec& spec, Mode mode, const Bytes& placeholderJpeg,
+Bytes BuildTemplate(const TemplateRecipe& recipe, Mode mode, const Bytes& placeholderJpeg,
                     ControlLayout& layout) {
     layout = {};
-    CBuilder b(spec, mode);
+    CBuilder b(recipe, mode);
     return b.Build(placeholderJpeg, layout);
 }
 

@@ -12,7 +12,7 @@ namespace tonvela::templategen {
 
 enum class Style { SquareGradient, CircleGradient, CirclePlain, Text, Track, Trumpet, RoundRect, Jpeg };
 
-struct TemplateSpec {
+struct TemplateRecipe {
     std::string fileName;  // the kind is read from it, so it carries the kind's stem
     Style style;
     bool time = false;     // elapsed / total time display ("time" in the name)
@@ -30,7 +30,7 @@ struct ControlLayout {
 };
 
 // The template file for a single SWF (mode Single) or a shell player (mode Shell).
-Bytes BuildTemplate(const TemplateSpec& spec, Mode mode, const Bytes& placeholderJpeg,
+Bytes BuildTemplate(const TemplateRecipe& recipe, Mode mode, const Bytes& placeholderJpeg,
                     ControlLayout& layout);
 
 // empty.swf: a frame size and the four actions of a movie without controls.
