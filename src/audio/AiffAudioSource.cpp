@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "audio/SampleBytes.h"
 #include "audio/codecs/Dwvw.h"
 #include "audio/codecs/G711.h"
 #include "audio/codecs/Gsm610.h"
@@ -38,19 +39,6 @@ std::uint32_t Be32(const std::uint8_t* p) {
 }
 unsigned Be16(const std::uint8_t* p) { return static_cast<unsigned>(p[0] << 8 | p[1]); }
 
-std::int16_t Make16(std::uint8_t hi, std::uint8_t lo) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo));
-}
-
-// Full-scale float to the top 16 bits of a 32-bit sample; values past full scale are held at
-// the ends of the range instead of overflowing the integer conversion.
-std::int16_t FromFloat(double v) {
-    double scaled = v * 2147483647.0;
-    if (!(scaled == scaled)) scaled = 0.0;
-    if (scaled >= 2147483647.0) scaled = 2147483647.0;
-    if (scaled <= -2147483648.0) scaled = -2147483648.0;
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(scaled) >> 16);
-}
 
 bool IdIs(const std::uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
 

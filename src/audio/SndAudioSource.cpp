@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "audio/SampleBytes.h"
 #include "audio/codecs/G711.h"
 
 namespace tonvela {
@@ -26,19 +27,6 @@ std::uint32_t Get32(const std::uint8_t* p, bool bigEndian) {
            static_cast<std::uint32_t>(p[1]) << 8 | p[0];
 }
 
-std::int16_t Make16(std::uint8_t hi, std::uint8_t lo) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(hi << 8 | lo));
-}
-
-// Full-scale float to the top 16 bits of a 32-bit sample; values past full scale are held at
-// the ends of the range instead of overflowing the integer conversion.
-std::int16_t FromFloat(double v) {
-    double scaled = v * 2147483647.0;
-    if (!(scaled == scaled)) scaled = 0.0;
-    if (scaled >= 2147483647.0) scaled = 2147483647.0;
-    if (scaled <= -2147483648.0) scaled = -2147483648.0;
-    return static_cast<std::int16_t>(static_cast<std::int32_t>(scaled) >> 16);
-}
 
 }  // namespace
 
