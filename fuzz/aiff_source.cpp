@@ -1,51 +1,8 @@
-// libFuzzer target: the AIFF/AIFF-C reader on arbitrary bytes.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <memory>
-#include <string>
-
+// libFuzzer target: the AIFF/AIFF-C reader on arbitrary bytes, read to the end.
+#include "FuzzAudioSource.h"
 #include "audio/AiffAudioSource.h"
 
-namespace {
-
-// The reader opens paths, so each input goes through a file of this process's own.
-const std::string& InputPath() {
-    struct Path {
-        std::string name;
-        ~Path() { unlink(name.c_str()); }
-    };
-    static const Path path{"/tmp/fuzz_aiff_" + std::to_string(getpid()) + ".aif"};
-    return path.name;
-}
-
-bool WriteInput(const std::uint8_t* data, std::size_t size) {
-    std::FILE* f = std::fopen(InputPath().c_str(), "wb");
-    if (f == nullptr) return false;
-    const bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (!WriteInput(data, size)) return 0;
-    static tonvela::CAiffAudioSource source;  // reused: every Open must start from a clean state
-    if (source.Open(InputPath(), 0)) {
-        const int outputs = source.GetOutputChannels();
-        const int bytes = source.GetBitsPerSample() / 8;
-        if (outputs < 1 || outputs > 2 || (bytes != 1 && bytes != 2)) __builtin_trap();
-        // Exactly the buffers a caller allocates, so any overrun is caught.
-        std::unique_ptr<std::uint8_t[]> left(new std::uint8_t[tonvela::kReadFrames * bytes]);
-        std::unique_ptr<std::uint8_t[]> right(outputs == 2 ? new std::uint8_t[tonvela::kReadFrames * bytes] : nullptr);
-        for (long frames = 0; frames < 400000;) {
-            const int n = source.Read(left.get(), right.get());
-            if (n < 1) break;
-            if (n > tonvela::kReadFrames) __builtin_trap();
-            frames += n;
-        }
-    }
-    source.Close();
-    return 0;
+    static tonvela::CAiffAudioSource source;
+    return tonvela::fuzz::ReadWholeSource(source, ".aif", data, size);
 }
