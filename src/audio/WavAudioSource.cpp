@@ -343,6 +343,22 @@ int CWavAudioSource::Read(void* left, void* right) {
     return (this->*decodeRoutine_)(left, right);
 }
 
+// One block of interleaved samples of Width bytes each, channels 0 and 1 converted to 16 bits.
+template <std::size_t Width, class Convert>
+int CWavAudioSource::ReadInterleaved(void* left, void* right, Convert convert) {
+    const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
+    const auto stride = static_cast<std::size_t>(channels_) * Width;
+    const std::size_t frames = got / stride;
+    auto* l = static_cast<std::int16_t*>(left);
+    auto* r = static_cast<std::int16_t*>(right);
+    const std::uint8_t* p = readBuffer_.data();
+    for (std::size_t i = 0; i < frames; ++i, p += stride) {
+        l[i] = convert(p);
+        if (channels_ >= 2) r[i] = convert(p + Width);
+    }
+    return static_cast<int>(frames);
+}
+
 int CWavAudioSource::ReadPcm8(void* left, void* right) {
     if (channels_ < 2) return static_cast<int>(BoundedRead(left, blockBytes_));
     const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
@@ -368,72 +384,24 @@ int CWavAudioSource::ReadPcm16(void* left, void* right) {
         }
         return static_cast<int>(frames);
     }
-    const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
-    const auto stride = static_cast<std::size_t>(channels_) * 2;
-    const std::size_t frames = got / stride;
-    auto* r = static_cast<std::int16_t*>(right);
-    const std::uint8_t* p = readBuffer_.data();
-    for (std::size_t i = 0; i < frames; ++i, p += stride) {
-        l[i] = S16(p);
-        r[i] = S16(p + 2);
-    }
-    return static_cast<int>(frames);
+    return ReadInterleaved<2>(left, right, [](const std::uint8_t* p) { return S16(p); });
 }
 
+// 24- and 32-bit samples keep their top 16 bits.
 int CWavAudioSource::ReadPcm24(void* left, void* right) {
-    const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
-    const auto stride = static_cast<std::size_t>(channels_) * 3;
-    const std::size_t frames = got / stride;
-    auto* l = static_cast<std::int16_t*>(left);
-    auto* r = static_cast<std::int16_t*>(right);
-    const std::uint8_t* p = readBuffer_.data();
-    for (std::size_t i = 0; i < frames; ++i, p += stride) {
-        l[i] = S16(p + 1);
-        if (channels_ >= 2) r[i] = S16(p + 4);
-    }
-    return static_cast<int>(frames);
+    return ReadInterleaved<3>(left, right, [](const std::uint8_t* p) { return S16(p + 1); });
 }
 
 int CWavAudioSource::ReadPcm32(void* left, void* right) {
-    const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
-    const auto stride = static_cast<std::size_t>(channels_) * 4;
-    const std::size_t frames = got / stride;
-    auto* l = static_cast<std::int16_t*>(left);
-    auto* r = static_cast<std::int16_t*>(right);
-    const std::uint8_t* p = readBuffer_.data();
-    for (std::size_t i = 0; i < frames; ++i, p += stride) {
-        l[i] = S16(p + 2);
-        if (channels_ >= 2) r[i] = S16(p + 6);
-    }
-    return static_cast<int>(frames);
+    return ReadInterleaved<4>(left, right, [](const std::uint8_t* p) { return S16(p + 2); });
 }
 
 int CWavAudioSource::ReadFloat32(void* left, void* right) {
-    const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
-    const auto stride = static_cast<std::size_t>(channels_) * 4;
-    const std::size_t frames = got / stride;
-    auto* l = static_cast<std::int16_t*>(left);
-    auto* r = static_cast<std::int16_t*>(right);
-    const std::uint8_t* p = readBuffer_.data();
-    for (std::size_t i = 0; i < frames; ++i, p += stride) {
-        l[i] = FloatToSample(LeFloat(p));
-        if (channels_ >= 2) r[i] = FloatToSample(LeFloat(p + 4));
-    }
-    return static_cast<int>(frames);
+    return ReadInterleaved<4>(left, right, [](const std::uint8_t* p) { return FloatToSample(LeFloat(p)); });
 }
 
 int CWavAudioSource::ReadFloat64(void* left, void* right) {
-    const std::size_t got = BoundedRead(readBuffer_.data(), blockBytes_);
-    const auto stride = static_cast<std::size_t>(channels_) * 8;
-    const std::size_t frames = got / stride;
-    auto* l = static_cast<std::int16_t*>(left);
-    auto* r = static_cast<std::int16_t*>(right);
-    const std::uint8_t* p = readBuffer_.data();
-    for (std::size_t i = 0; i < frames; ++i, p += stride) {
-        l[i] = FloatToSample(LeDouble(p));
-        if (channels_ >= 2) r[i] = FloatToSample(LeDouble(p + 8));
-    }
-    return static_cast<int>(frames);
+    return ReadInterleaved<8>(left, right, [](const std::uint8_t* p) { return FloatToSample(LeDouble(p)); });
 }
 
 // Files with more than two channels deliver channels 0 and 1, as the PCM routines do.

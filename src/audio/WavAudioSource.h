@@ -45,6 +45,8 @@ private:
     bool SetUpDecoder();
     std::size_t BoundedRead(void* buffer, std::size_t count);
 
+    template <std::size_t Width, class Convert>
+    int ReadInterleaved(void* left, void* right, Convert convert);
     int ReadPcm8(void* left, void* right);
     int ReadPcm16(void* left, void* right);
     int ReadPcm24(void* left, void* right);
