@@ -33,6 +33,7 @@ void ClearOutputs(CFileListEntry& entry) {
     entry.swfPath.clear();
     entry.playerSwfPath.clear();
     entry.htmlPath.clear();
+    entry.convertedSeconds = 0;
 }
 
 // Writes the entry's SWF file(s) from the MP3 under temporary names beside the targets and
@@ -93,6 +94,7 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     } else {
         entry.htmlPath.clear();
     }
+    entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
     out.status = FileNameOf(entry.swfPath);
     return out;
 }

@@ -15,10 +15,11 @@ struct CFileListEntry {
     int bitRate = 0;          // kbit/s
     AudioKind kind = AudioKindOther;  // fixed when added; the conversion opens the file by it
 
-    // Set by the last conversion of this entry; all three emptied when it fails.
+    // Set by the last conversion of this entry; the paths emptied when it fails.
     std::string swfPath;
     std::string htmlPath;
     std::string playerSwfPath;
+    int convertedSeconds = 0;  // the sound's length in whole seconds, for the preview's query
 };
 
 }  // namespace tonvela
