@@ -1,8 +1,90 @@
-// Placeholder until the options sheet lands: nothing to edit, nothing changes.
 #include "ui/SheetOptions.h"
+
+#include <QDialogButtonBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "convert/ConvertOptions.h"
+#include "ui/PageMP3Opt.h"
+#include "ui/PageOutputOpt.h"
 
 namespace tonvela {
 
-bool RunOptionsSheet(CConvertOptions&, CSettingsStore&, int&, QWidget*) { return false; }
+CSheetOptions::CSheetOptions(CConvertOptions& settings, int startPage, QWidget* parent, PlayerFactory factory)
+    : QDialog(parent) {
+    setObjectName(QStringLiteral("SheetOptions"));
+    setWindowTitle(tr("Options"));
+    tabs_ = new QTabWidget(this);
+    swf_ = new CPageSWFOpt(settings, settings, std::move(factory));
+    sound_ = new CPageMP3Opt(settings);
+    output_ = new CPageOutputOpt(settings);
+    tabs_->addTab(swf_, tr("SWF Options"));
+    tabs_->addTab(sound_, tr("Sound Options"));
+    tabs_->addTab(output_, tr("Output Options"));
+    current_ = startPage >= 0 && startPage < kPageCount ? startPage : 0;
+    tabs_->setCurrentIndex(current_);
+    connect(tabs_, &QTabWidget::currentChanged, this, &CSheetOptions::OnPageChanged);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &CSheetOptions::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CSheetOptions::reject);
+    auto* v = new QVBoxLayout(this);
+    v->addWidget(tabs_);
+    v->addWidget(buttons);
+}
+
+CSheetOptions::~CSheetOptions() = default;
+
+COptionsPage* CSheetOptions::PageAt(int index) const {
+    switch (index) {
+        case kSwfPage: return swf_;
+        case kSoundPage: return sound_;
+        default: return output_;
+    }
+}
+
+int CSheetOptions::ActivePage() const { return tabs_->currentIndex(); }
+
+void CSheetOptions::OnPageChanged(int index) {
+    if (reverting_) return;
+    // The tab has changed already; a page that refuses to be left is brought back.
+    if (!PageAt(current_)->OnKillActive()) {
+        reverting_ = true;
+        tabs_->setCurrentIndex(current_);
+        reverting_ = false;
+        return;
+    }
+    current_ = index;
+}
+
+void CSheetOptions::accept() {
+    if (!PageAt(current_)->OnKillActive()) return;
+    for (int i = 0; i < kPageCount; ++i) {
+        if (!PageAt(i)->OnOK()) {
+            reverting_ = true;
+            tabs_->setCurrentIndex(i);
+            reverting_ = false;
+            current_ = i;
+            return;
+        }
+    }
+    QDialog::accept();
+}
+
+void CSheetOptions::CopyBack(CConvertOptions& settings) const {
+    swf_->CopyBack(settings);
+    sound_->CopyBack(settings);
+    output_->CopyBack(settings);
+}
+
+bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& lastPage, QWidget* parent) {
+    CSheetOptions sheet(settings, lastPage, parent);
+    const bool ok = sheet.exec() == QDialog::Accepted;
+    lastPage = sheet.ActivePage();
+    if (!ok) return false;
+    sheet.CopyBack(settings);
+    settings.Save(store, kSaveOptions);
+    return true;
+}
 
 }  // namespace tonvela

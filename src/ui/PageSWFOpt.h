@@ -1,0 +1,164 @@
+// "SWF Options": the kind of SWF, frame rate, playback and HTML choices, the control template
+// with its colours and shading, the JPEG background, and a live preview of the template.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "ui/OptionsPage.h"
+#include "ui/PreviewFolder.h"
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+class QToolButton;
+
+namespace tonvela {
+
+class CColorSwatch;
+class CConvertOptions;
+class CNumberEdit;
+class CShockwaveFlash;
+
+// Makes the preview's player; the default is CShockwaveFlash::Create.
+using PlayerFactory = std::function<std::unique_ptr<CShockwaveFlash>(QWidget* parent)>;
+
+// "RRGGBB" of a colour held with red in the low byte.
+QString ColourText(std::uint32_t colour);
+// A colour edit's text read as RRGGBB: two characters per component, a single trailing
+// character standing for the high digit ("F" is F0); the first character that is not a
+// hexadecimal digit ends the reading, leaving what follows 0.
+std::uint32_t ParseColourText(const QString& text);
+// Shading coefficient <-> slider position (coefficient x 100). Positions are rounded so that
+// a position survives being stored as a float coefficient and read back.
+int SliderPosition(float coefficient);
+float SliderCoefficient(int position);
+
+class CPageSWFOpt : public COptionsPage {
+    Q_OBJECT
+public:
+    // live is the running program's settings: the shading sliders change its GC and TBC at
+    // once. The other members start from settings.
+    CPageSWFOpt(const CConvertOptions& settings, CConvertOptions& live, PlayerFactory factory = {},
+                QWidget* parent = nullptr);
+    ~CPageSWFOpt() override;
+
+    bool OnKillActive() override;
+    bool OnOK() override;
+    void CopyBack(CConvertOptions& settings) const;
+
+    bool HasPreview() const { return player_ != nullptr; }
+    // The movie the preview shows now (empty before the first one).
+    const std::filesystem::path& PreviewFile() const { return previewFile_; }
+
+    // Members
+    int swfType = 0;    // 0 with controls, 1 without
+    int layout = 0;     // 0 single SWF, 1 sound SWF with a shell player
+    int soundType = 0;  // 0 streaming, 1 event
+    bool initPlay = true;
+    bool loopPlay = false;
+    bool createHtml = true;
+    bool fileNameInHtml = true;
+    int blankFrames = 0;
+    int frameRate = 12;
+    std::string controlSWF;
+    std::string shellPlayerSWF;
+    std::uint32_t buttonColour = 0;
+    std::uint32_t backgroundColour = 0;
+    std::uint32_t trackTopColour = 0;
+    std::uint32_t trackBottomColour = 0;
+    std::uint32_t trackBorderColour = 0;
+    std::string jpegFile;
+    int jpegWidth = 0;
+    int jpegHeight = 0;
+
+private:
+    struct ColourRow {
+        CColorSwatch* swatch = nullptr;
+        QLineEdit* edit = nullptr;
+        std::uint32_t* member = nullptr;
+    };
+    enum Colour { kButton, kBackground, kTop, kBottom, kBorder, kColours };
+
+    QWidget* BuildTypeGroup();
+    QWidget* BuildPlaybackGroup();
+    QWidget* BuildTemplateColumn();
+    QLayout* ColourLine(Colour which, const QString& label, const char* name, QWidget* parent);
+    void FillTemplateList(QComboBox* box, const std::filesystem::path& folder, const std::string& selected);
+
+    QComboBox* CurrentList() const;
+    std::string CurrentTemplatePath() const;
+    void ReadButtons();
+    // Reads the number edits; false (after the message) when one holds no number.
+    bool ReadNumbers();
+    void ShowTypeRules();
+    void UpdateBlankFrames();
+    void UpdateOptionGroups();
+    void BuildPreview();
+    void SetPreviewBackground();
+
+    void OnLayoutClicked();
+    void OnSwfTypeClicked();
+    void OnColourEdited(Colour which);
+    void OnSwatchClicked(Colour which);
+    void OnSliderMoved(int slider, int position);
+    void OnPreset(int preset);
+    void OnBrowseJpeg();
+    void OnHelp(const QString& text);
+
+    CConvertOptions& live_;
+    std::string dataFolder_;
+    bool initialised_ = false;
+
+    QRadioButton* withControls_;
+    QRadioButton* withoutControls_;
+    QRadioButton* singleSwf_;
+    QRadioButton* shellPlayer_;
+    QLabel* diffLink_;
+    QRadioButton* streaming_;
+    QRadioButton* event_;
+    QLabel* soundLink_;
+    QComboBox* frameRates_;
+    CNumberEdit* blankEdit_;
+    QToolButton* blankHelp_;
+    QLabel* blankBefore_;
+    QLabel* blankAfter_;
+    QCheckBox* initPlayBox_;
+    QCheckBox* loopBox_;
+    QCheckBox* htmlBox_;
+    QCheckBox* fileNameBox_;
+    QLabel* templateLabel_;
+    QComboBox* controlList_;
+    QComboBox* shellList_;
+    std::array<ColourRow, kColours> colours_{};
+    QFrame* previewArea_;
+    QLabel* buttonOptions_;
+    QWidget* group100_;
+    QWidget* group300_;
+    QWidget* group600_;
+    std::array<QSlider*, 4> sliders_{};  // three of kind 100, then kind 300
+    std::array<QLabel*, 4> sliderLabels_{};
+    QPushButton* presets_;
+    QMenu* presetMenu_;
+    QLineEdit* jpegEdit_;
+    CNumberEdit* jpegWidthEdit_;
+    CNumberEdit* jpegHeightEdit_;
+
+    std::unique_ptr<CShockwaveFlash> player_;
+    CPreviewFolder previewFolder_;
+    std::filesystem::path previewFile_;
+    unsigned previewCount_ = 0;
+};
+
+}  // namespace tonvela

@@ -1,0 +1,76 @@
+#include "ui/PreviewFolder.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace tonvela {
+
+namespace {
+
+// The process id in a preview folder's name, or -1 when the name is not one of ours.
+long OwnerPid(const std::string& name) {
+    const std::string prefix = CPreviewFolder::kPrefix;
+    if (name.compare(0, prefix.size(), prefix) != 0) return -1;
+    const std::size_t dot = name.find('.', prefix.size());
+    if (dot == std::string::npos || dot == prefix.size() || dot - prefix.size() > 9) return -1;
+    long pid = 0;
+    for (std::size_t i = prefix.size(); i < dot; ++i) {
+        const char c = name[i];
+        if (c < '0' || c > '9') return -1;
+        pid = pid * 10 + (c - '0');
+    }
+    return pid > 0 ? pid : -1;
+}
+
+bool ProcessRunning(long pid) {
+    // EPERM: it runs under another user.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+}  // namespace
+
+CPreviewFolder::~CPreviewFolder() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+bool CPreviewFolder::Create(const std::filesystem::path& root) {
+    if (!path_.empty()) return true;
+    RemoveStale(root);
+    std::string templ = (root / (std::string(kPrefix) + std::to_string(::getpid()) + ".XXXXXX")).string();
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    if (!::mkdtemp(buf.data())) return false;
+    path_ = buf.data();
+    return true;
+}
+
+int CPreviewFolder::RemoveStale(const std::filesystem::path& root) {
+    int removed = 0;
+    std::error_code ec;
+    std::filesystem::directory_iterator it(root, ec), end;
+    std::vector<std::filesystem::path> stale;
+    for (; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const long pid = OwnerPid(name);
+        if (pid < 0 || pid == static_cast<long>(::getpid()) || ProcessRunning(pid)) continue;
+        struct stat st {};
+        if (::lstat(it->path().c_str(), &st) != 0 || st.st_uid != ::getuid()) continue;
+        stale.push_back(it->path());
+    }
+    for (const auto& p : stale) {
+        std::error_code rec;
+        if (std::filesystem::remove_all(p, rec) != static_cast<std::uintmax_t>(-1) && !rec) ++removed;
+    }
+    return removed;
+}
+
+}  // namespace tonvela

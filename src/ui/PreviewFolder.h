@@ -1,0 +1,33 @@
+// A private folder (mode 0700) in the system's temporary folder for the movies the options
+// page previews. It is removed with everything in it when the object goes; folders that
+// processes no longer running left behind (a crash, a kill) are removed when a new one is made.
+#pragma once
+
+#include <filesystem>
+
+namespace tonvela {
+
+class CPreviewFolder {
+public:
+    // Folder names are kPrefix + "<pid>." + six random characters.
+    static constexpr const char* kPrefix = "tonvela-preview.";
+
+    CPreviewFolder() = default;
+    CPreviewFolder(const CPreviewFolder&) = delete;
+    CPreviewFolder& operator=(const CPreviewFolder&) = delete;
+    ~CPreviewFolder();
+
+    // Removes stale folders in root, then creates this process's folder there. False when it
+    // cannot be created.
+    bool Create(const std::filesystem::path& root = std::filesystem::temp_directory_path());
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Removes root's preview folders whose process is gone; returns how many. Only folders of
+    // this user; a symbolic link of that name is removed itself, never followed.
+    static int RemoveStale(const std::filesystem::path& root);
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace tonvela
