@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -21,16 +20,17 @@ void PutLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
 }
 
-bool WriteAll(int fd, const void* data, std::size_t bytes) {
+// Writes until done or the first error; returns how many bytes reached the file.
+std::size_t WriteAll(int fd, const void* data, std::size_t bytes) {
     const auto* p = static_cast<const std::uint8_t*>(data);
-    while (bytes > 0) {
-        const ssize_t n = ::write(fd, p, bytes);
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t n = ::write(fd, p + done, bytes - done);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        bytes -= static_cast<std::size_t>(n);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
     }
-    return true;
+    return done;
 }
 
 bool WriteAt(int fd, off_t offset, std::uint32_t value) {
@@ -75,7 +75,7 @@ bool CWavFileWriter::Create(const std::string& path, bool stereo, int bitsPerSam
     PutLe16(header.data() + 34, format.bitsPerSample);
     std::memcpy(header.data() + 36, "data", 4);
     PutLe32(header.data() + 40, 4);  // placeholder until Finish
-    if (!WriteAll(fd, header.data(), header.size())) {
+    if (WriteAll(fd, header.data(), header.size()) != header.size()) {
         ::close(fd);
         return false;
     }
@@ -89,26 +89,26 @@ bool CWavFileWriter::Create(const std::string& path, bool stereo, int bitsPerSam
 bool CWavFileWriter::Write(const void* data, std::size_t bytes) {
     if (fd_ < 0 || failed_) return false;
     if (bytes > kMaxDataBytes - dataBytes_) return false;
-    if (!WriteAll(fd_, data, bytes)) {
-        failed_ = true;  // the file no longer holds what was passed; every later write fails too
-        return false;
-    }
-    dataBytes_ += bytes;
-    return true;
+    const std::size_t written = WriteAll(fd_, data, bytes);
+    dataBytes_ += written;
+    if (written == bytes) return true;
+    // A full disk (or a size limit): keep the whole sample frames that did reach the file, so
+    // what was written up to here stays a playable file; every later write fails too.
+    if (format_.blockAlign > 0) dataBytes_ -= dataBytes_ % format_.blockAlign;
+    failed_ = true;
+    return false;
 }
 
 bool CWavFileWriter::Finish() {
     if (fd_ < 0) return true;
     bool ok = !failed_;
-    const off_t size = ::lseek(fd_, 0, SEEK_END);
-    if (size < static_cast<off_t>(kHeaderBytes)) {
-        ok = false;
-    } else {
-        const auto fileSize = static_cast<std::uint64_t>(size);
-        const auto riff = static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize - 8, 0xFFFFFFFFull));
-        const auto data = static_cast<std::uint32_t>(std::min<std::uint64_t>(fileSize - kHeaderBytes, 0xFFFFFFFFull));
-        ok = WriteAt(fd_, 4, riff) && WriteAt(fd_, 40, data) && ok;
-    }
+    // The sizes describe the data Write accepted; after a failed write the file is cut back to
+    // it (shrinking needs no free space, and the size fields are already allocated).
+    const std::uint64_t fileSize = kHeaderBytes + dataBytes_;
+    if (failed_ && ::ftruncate(fd_, static_cast<off_t>(fileSize)) != 0) ok = false;
+    const auto riff = static_cast<std::uint32_t>(fileSize - 8);
+    const auto data = static_cast<std::uint32_t>(dataBytes_);
+    ok = WriteAt(fd_, 4, riff) && WriteAt(fd_, 40, data) && ok;
     if (::close(fd_) != 0) ok = false;
     fd_ = -1;
     return ok;

@@ -31,10 +31,12 @@ public:
     // be created or the format is unusable (bits not a positive multiple of 8, rate 0).
     bool Create(const std::string& path, bool stereo, int bitsPerSample, int sampleRate);
     // Appends the bytes as they are. False on a write error, with nothing open, or when the data
-    // would pass the 4 GiB a RIFF size field can describe.
+    // would pass the 4 GiB a RIFF size field can describe. After a write error (a full disk) the
+    // whole sample frames that reached the file are kept and every later Write fails.
     bool Write(const void* data, std::size_t bytes);
-    // Patches both size fields and closes the file; harmless when nothing is open. False when
-    // the sizes could not be written.
+    // Patches both size fields to the data kept and closes the file, so even after a failed
+    // Write the file is a valid WAV of what was recorded; harmless when nothing is open. False
+    // when a Write failed or the sizes could not be written.
     bool Finish();
 
     const WavPcmFormat& GetFormat() const { return format_; }

@@ -1,6 +1,8 @@
 // The WAV writer: header bytes worked out by hand, files read back by sox, ffprobe and our reader.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -69,6 +71,45 @@ TEST(WavFileWriterTest, EmptyFileAndFailures) {
     EXPECT_FALSE(w.IsOpen());
     if (std::ifstream("/dev/full").good()) {
         ASSERT_TRUE(w.Create("/dev/full", true, 16, 44100) == false || !w.Write(b.data(), b.size()) || !w.Finish());
+    }
+}
+
+// A disk that fills up in the middle of a frame: the whole frames before it stay a valid WAV
+// that sox reads, and nothing written afterwards is taken. The file-size limit stands in for the
+// full disk (the write returns short, then fails, exactly as with ENOSPC).
+TEST(WavFileWriterTest, FullDiskKeepsWholeFramesPlayable) {
+    TempDir dir;
+    const std::string path = dir.File("full.wav");
+    std::vector<std::uint8_t> data(4000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 31 + 5);
+
+    CWavFileWriter w;
+    ASSERT_TRUE(w.Create(path, true, 16, 44100));
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 44 + 1001;  // 250 stereo frames and one byte of the next
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool firstWrite = w.Write(data.data(), data.size());
+    const bool laterWrite = w.Write(data.data(), 4);
+    const bool finished = w.Finish();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(firstWrite);
+    EXPECT_FALSE(laterWrite);
+    EXPECT_FALSE(finished);  // the caller learns that the file is not all it was given
+
+    const std::vector<std::uint8_t> b = test::ReadFileBytes(path);
+    ASSERT_EQ(b.size(), 44u + 1000u);
+    EXPECT_EQ(Le32At(b, 4), 1036u);
+    EXPECT_EQ(Le32At(b, 40), 1000u);
+    EXPECT_TRUE(std::equal(data.begin(), data.begin() + 1000, b.begin() + 44));
+    if (test::HaveTool("sox")) {
+        const std::string soxOut = dir.File("sox.txt");
+        ASSERT_EQ(RunCommand({"sox", "--i", "-s", path}, soxOut), 0);
+        const std::vector<std::uint8_t> soxText = test::ReadFileBytes(soxOut);
+        EXPECT_EQ(std::stoi(std::string(soxText.begin(), soxText.end())), 250);
     }
 }
 
