@@ -16,6 +16,7 @@
 #include "convert/HtmlPage.h"
 #include "convert/OutputNames.h"
 #include "convert/TempFile.h"
+#include "convert/WebPlayerFiles.h"
 #include "platform/PendingOutput.h"
 #include "swf/SoundSwfLayouts.h"
 #include "swf/SwfTemplate.h"
@@ -75,16 +76,19 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
 
 // Everything after the output names: the MP3, the SWF files and the HTML page.
 EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
-                               CConvertProgress& progress) {
+                               CConvertProgress& progress, CWebPlayerCopies* webPlayer) {
     EntryOutcome out;
     CTempFile mp3;
     ConvertResult result;
-    out.ok = mp3.Create() && ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result) &&
+    // The page's web player first: a page that cannot play is no success, so nothing is written.
+    std::string webPlayerError;
+    out.ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) && mp3.Create() &&
+             ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result) &&
              mp3.Size() > 0 && WriteSwfFiles(bt, entry, settings, mp3.Path(), result);
     mp3.Close();
     if (!out.ok) {
         ClearOutputs(entry);
-        out.status = kStatusFailure;
+        out.status = webPlayerError.empty() ? kStatusFailure : kStatusWebPlayerNotCopied + webPlayerError;
         return out;
     }
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {
@@ -100,13 +104,13 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
 }
 
 EntryOutcome ConvertOneEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
-                             CConvertProgress& progress) {
+                             CConvertProgress& progress, CWebPlayerCopies* webPlayer) {
     std::string error;
     if (!MakeOutputNames(entry, settings, error)) {
         ClearOutputs(entry);
         return {false, error};
     }
-    return ConvertNamedEntry(bt, entry, settings, progress);
+    return ConvertNamedEntry(bt, entry, settings, progress, webPlayer);
 }
 
 void StartEntryDisplay(CBatchUi& ui, CConvertProgress& progress, const BatchItem& item, std::size_t i, std::size_t n) {
@@ -132,12 +136,13 @@ void ShowFirstSwf(const std::vector<BatchItem>& items, std::size_t end, CBatchUi
 }
 
 std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
-                          CConvertProgress& progress, CBatchTemplate& bt, BatchOutcome& outcome) {
+                          CConvertProgress& progress, CBatchTemplate& bt, BatchOutcome& outcome,
+                          CWebPlayerCopies* webPlayer) {
     const std::size_t n = items.size();
     for (std::size_t i = 0; i < n; ++i) {
         const BatchItem& item = items[i];
         StartEntryDisplay(ui, progress, item, i, n);
-        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, progress);
+        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, progress, webPlayer);
         if (r.ok) {
             ++outcome.converted;
             ui.SetStatus(item.row, r.status);
@@ -200,6 +205,7 @@ struct SharedBatch {
     std::vector<std::optional<EntryOutcome>> done;
     std::atomic<bool> cancel{false};
     COutputReservations reservations;
+    CWebPlayerCopies* webPlayer = nullptr;
 };
 
 // Makes the names of item i in its turn, so that names are given in input order exactly as
@@ -243,7 +249,7 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
         } else {
             const std::string swfPath = entry.swfPath;
             if (prepared) {
-                r = ConvertNamedEntry(bt, entry, settings, progress);
+                r = ConvertNamedEntry(bt, entry, settings, progress, shared.webPlayer);
             } else {
                 ClearOutputs(entry);
                 r = {false, kStatusFailure};
@@ -258,9 +264,10 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
 }
 
 std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
-                        CConvertProgress& progress, int jobs, BatchOutcome& outcome) {
+                        CConvertProgress& progress, int jobs, BatchOutcome& outcome, CWebPlayerCopies* webPlayer) {
     const std::size_t n = items.size();
     SharedBatch shared;
+    shared.webPlayer = webPlayer;
     shared.done.resize(n);
     const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(jobs), n);
     std::vector<std::unique_ptr<CJobProgress>> progresses;
@@ -341,9 +348,10 @@ BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOpt
     progress.SetOverallRange(static_cast<int>(items.size()));
     progress.ProcessEvents();
 
+    const std::unique_ptr<CWebPlayerCopies> webPlayer = CWebPlayerCopies::ForBatch(settings);
     const std::size_t stoppedAt = jobs > 1 && items.size() > 1
-                                      ? RunParallel(items, settings, ui, progress, jobs, outcome)
-                                      : RunSequential(items, settings, ui, progress, bt, outcome);
+                                      ? RunParallel(items, settings, ui, progress, jobs, outcome, webPlayer.get())
+                                      : RunSequential(items, settings, ui, progress, bt, outcome, webPlayer.get());
     ui.CloseProgress();
     if (settings.BrowseOutFolder) ShowFirstSwf(items, stoppedAt, ui);
     ui.EndWait();

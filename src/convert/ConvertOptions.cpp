@@ -131,6 +131,11 @@ void CConvertOptions::Load(const CSettingsStore& store) {
     r.Int("BlankFrames", BlankFrames);
     r.Int("AddFileNameOnHtml", AddFileNameOnHtml);
     r.Int("CreateHtmlFile", CreateHtmlFile);
+    if (r.Int("HtmlWebPlayer", HtmlWebPlayer) && (HtmlWebPlayer < kWebPlayerNone || HtmlWebPlayer > kWebPlayerBesidePage))
+        HtmlWebPlayer = kWebPlayerNone;
+    r.String("HtmlWebPlayerUrl", HtmlWebPlayerUrl);
+    if (r.Int("ConvertJobs", ConvertJobs))
+        ConvertJobs = ConvertJobs < 1 ? 1 : (ConvertJobs > kMaxConvertJobs ? kMaxConvertJobs : ConvertJobs);
     CSettingsStore::Binary b;
     if (r.Binary("GC", 16, b))
         for (std::size_t i = 0; i < 4; ++i) GC[i] = Clamp(ReadFloatLE(b.data() + 4 * i), 1.0f);
@@ -180,6 +185,9 @@ int CConvertOptions::Save(CSettingsStore& store, int mask, bool* saved) const {
         i("CreateHtmlFile", CreateHtmlFile);
         i("BlankFrames", BlankFrames);
         i("AddFileNameOnHtml", AddFileNameOnHtml);
+        i("HtmlWebPlayer", HtmlWebPlayer);
+        s("HtmlWebPlayerUrl", HtmlWebPlayerUrl);
+        i("ConvertJobs", ConvertJobs);
         CSettingsStore::Binary gc;
         for (float f : GC) AppendFloatLE(gc, f);
         store.SetBinary(key, "GC", std::move(gc));

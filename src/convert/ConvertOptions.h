@@ -27,10 +27,21 @@ inline constexpr int kSoundStreaming = 10;
 inline constexpr int kSoundEvent = 20;
 inline constexpr int kButtonSingleSwf = 11;
 inline constexpr int kButtonShellPlayer = 22;
+// Web player of the HTML page (HtmlWebPlayer): none (the page for the Flash plug-in only), a
+// script tag loading HtmlWebPlayerUrl, or Ruffle's files copied into "ruffle/" beside the page.
+inline constexpr int kWebPlayerNone = 0;
+inline constexpr int kWebPlayerFromUrl = 1;
+inline constexpr int kWebPlayerBesidePage = 2;
+// Ruffle on its project's public content network, the version the player tests use
+// (package-lock.json).
+inline constexpr const char* kDefaultWebPlayerUrl = "https://unpkg.com/@ruffle-rs/ruffle@0.6.0/ruffle.js";
 
 // Longest string value taken from the store; a longer one is not a path we wrote and is
 // ignored like a missing value.
 inline constexpr std::size_t kMaxStoredString = 4096;
+
+// Most parallel conversions a stored ConvertJobs asks for; larger values are lowered to it.
+inline constexpr int kMaxConvertJobs = 64;
 
 class CConvertOptions {
 public:
@@ -96,9 +107,13 @@ public:
     int BrowseOutFolder = 1;
     int CreateHtmlFile = 1;
     int AddFileNameOnHtml = 1;
+    int HtmlWebPlayer = kWebPlayerNone;  // 0 to 2; other stored values load as 0
+    std::string HtmlWebPlayerUrl = kDefaultWebPlayerUrl;
 
     // Other
     std::string Folder;
+    // Entries the window's batch converts at once (the command line's -j); 1 to kMaxConvertJobs.
+    int ConvertJobs = 1;
 
     // Fixed, not persisted.
     std::string EmptySWF;

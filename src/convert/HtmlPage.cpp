@@ -8,6 +8,7 @@
 #include "convert/ConvertOptions.h"
 #include "convert/ConvertResult.h"
 #include "convert/FileListEntry.h"
+#include "convert/WebPlayerFiles.h"
 #include "platform/AtomicFile.h"
 #include "platform/PendingOutput.h"
 #include "platform/UniqueFd.h"
@@ -138,9 +139,12 @@ bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings,
         {"%SWFNAME%", shownName},
     };
     const std::string text = LoadHtmlTemplate(settings);
+    std::string scriptTag = WebPlayerScriptTag(settings);  // empty: the page for the plug-in only
+    const std::size_t scriptAt = scriptTag.empty() ? 0 : WebPlayerScriptPlace(text);
     std::string out;
     out.reserve(text.size() + 512);
     for (std::size_t i = 0; i < text.size();) {
+        if (i == scriptAt && !scriptTag.empty()) out += std::exchange(scriptTag, std::string());
         bool replaced = false;
         if (text[i] == '%') {
             for (const auto& [placeholder, value] : values) {
@@ -154,6 +158,7 @@ bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings,
         }
         if (!replaced) out += text[i++];
     }
+    out += scriptTag;  // still here only for an empty template
 
     CUniqueFd fd(::open(page.TempPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (!fd.IsOpen() || !WriteAll(fd.Get(), out.data(), out.size()) || !fd.Close()) return false;

@@ -17,7 +17,9 @@ extern const char* const kBuiltInHtmlTemplate;
 // name and "%SWFNAME%" that name without ".swf" (both as HTML text: < > & " escaped), "%BKG%"
 // the background colour, "%W%"/"%H%" the stage size, "%SWF%" the URL-encoded movie reference
 // (the player query for a shell-player pair). The template is scanned once, so text put in
-// is never taken for a placeholder. The page appears complete or not at all (an older page
+// is never taken for a placeholder. A web player's script tag goes in when HtmlWebPlayer asks
+// for one (WebPlayerScriptTag); the page is otherwise the same.
+// The page appears complete or not at all (an older page
 // of that name stays when writing fails). False when it could not be written.
 bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings, int stageWidth,
                    int stageHeight, const ConvertResult& result);

@@ -52,6 +52,8 @@ constexpr IntField kIntFields[] = {
     {"BrowseOutFolder", &CConvertOptions::BrowseOutFolder},
     {"CreateHtmlFile", &CConvertOptions::CreateHtmlFile},
     {"AddFileNameOnHtml", &CConvertOptions::AddFileNameOnHtml},
+    {"HtmlWebPlayer", &CConvertOptions::HtmlWebPlayer},
+    {"ConvertJobs", &CConvertOptions::ConvertJobs},
 };
 
 constexpr TextField kTextFields[] = {
@@ -60,6 +62,7 @@ constexpr TextField kTextFields[] = {
     {"JPEGFile", &CConvertOptions::JPEGFile},
     {"SWFSpecifiedFolder", &CConvertOptions::SWFSpecifiedFolder},
     {"Folder", &CConvertOptions::Folder},
+    {"HtmlWebPlayerUrl", &CConvertOptions::HtmlWebPlayerUrl},
 };
 
 // A 32-bit value as stored: decimal (optionally negative) or 0x-hex up to 0xFFFFFFFF.
@@ -97,6 +100,10 @@ bool SetOptionByName(CConvertOptions& options, const std::string& name, const st
         int v = 0;
         if (!ParseInt(value, v)) {
             error = "invalid number for " + name + ": \"" + value + "\"";
+            return false;
+        }
+        if (f.field == &CConvertOptions::HtmlWebPlayer && (v < kWebPlayerNone || v > kWebPlayerBesidePage)) {
+            error = "HtmlWebPlayer is 0 (none), 1 (from HtmlWebPlayerUrl) or 2 (copied beside the page)";
             return false;
         }
         options.*f.field = v;

@@ -1,14 +1,123 @@
 // The main window: the file list, the command buttons, the menus.
 #pragma once
 
+#include <QPointer>
+#include <QStringList>
 #include <QWidget>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/ConvertOptions.h"
+#include "platform/SettingsStore.h"
+#include "ui/DesktopServices.h"
+
+class QAction;
+class QMenu;
+class QPushButton;
 
 namespace tonvela {
+
+class CBatchWorker;
+class CConvertProgressDlg;
+class CFileListModel;
+class CProgressDlg;
+class CSortListCtrl;
+struct CFileListEntry;
 
 class CMainDlg : public QWidget {
     Q_OBJECT
 public:
-    explicit CMainDlg(QWidget* parent = nullptr);
+    // The window's size, fixed.
+    static constexpr int kWidth = 699;
+    static constexpr int kHeight = 538;
+
+    // Loads the settings from the user's store (CSettingsStore::DefaultFolder()) and, on the
+    // first start, opens the manual. desktop does what the window asks of the desktop
+    // (null: the real one).
+    explicit CMainDlg(std::unique_ptr<CDesktopServices> desktop = nullptr, QWidget* parent = nullptr);
+    ~CMainDlg() override;
+
+    CConvertOptions& Settings() { return settings_; }
+    CSortListCtrl& List() { return *list_; }
+    CFileListModel& Model() { return *model_; }
+    // True while an add operation or a batch runs: the window takes no commands then.
+    bool IsBusy() const { return busy_; }
+    // The progress window of the running batch (null when none shows).
+    CConvertProgressDlg* ConvertProgress() const;
+    CProgressDlg* AddProgress() const { return addProgress_; }
+
+    // Paths from the command line ("Open with"): folders are searched, files added as given.
+    void AddCommandLinePaths(const QStringList& paths);
+    // Files and folders dropped from a file manager.
+    void DropPaths(const QStringList& paths);
+    // Brings the list's context menu up to date with the list and the selection.
+    void UpdateListMenu();
+    QMenu* ListMenu() const { return listMenu_; }
+    QMenu* HelpMenu() const { return helpMenu_; }
+
+public slots:
+    void OnRecord();
+    void OnAddFiles();
+    void OnAddFolder();
+    void OnRemove();
+    void OnRemoveAll();
+    void OnConvertAll();
+    void OnConvertSelected();
+    void OnPlay();
+    void OnBrowseFolder();
+    void OnPlaySwf();
+    void OnBrowseSwfFolder();
+    void OnOpenHtml();
+    void OnViewHtml();
+    void OnOptions();
+    void OnHelpTopics();
+    void OnAbout();
+
+signals:
+    // A batch ended (its progress window is closed and the window takes commands again).
+    void BatchFinished();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildButtons();
+    void BuildMenus();
+    void FirstRunCheck();
+    void SetBusy(bool busy);
+    // Adds paths with the add progress window (searching already shown when given).
+    void AddPathList(const std::vector<std::string>& paths, std::unique_ptr<CProgressDlg> progress);
+    std::unique_ptr<CProgressDlg> OpenSearchProgress();
+    void ConvertRows(const std::vector<int>& rows);
+    void OnBatchFinished();
+    // The first selected row's entry, or null.
+    const CFileListEntry* FirstSelected() const;
+    void OpenHelpPage(const std::string& page);
+
+    CConvertOptions settings_;
+    CSettingsStore store_;
+    int lastOptionsPage_ = 0;
+    std::unique_ptr<CDesktopServices> desktop_;
+    CFileListModel* model_;
+    QWidget* face_;
+    CSortListCtrl* list_;
+    QMenu* listMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    QPushButton* helpButton_ = nullptr;
+    bool busy_ = false;
+    QPointer<CConvertProgressDlg> convertProgress_;
+    CProgressDlg* addProgress_ = nullptr;
+    std::unique_ptr<CBatchWorker> worker_;
+
+    struct MenuActions {
+        QAction *play, *browseFolder, *playSwf, *browseSwfFolder, *openHtml, *viewHtml, *convertSelected,
+            *convertAll, *addFiles, *addFolder, *remove, *removeAll;
+    } act_{};
 };
 
 }  // namespace tonvela

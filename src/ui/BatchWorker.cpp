@@ -1,0 +1,78 @@
+#include "ui/BatchWorker.h"
+
+#include <QMetaObject>
+#include <QWidget>
+
+#include "ui/DesktopServices.h"
+#include "ui/MessageBox.h"
+
+namespace tonvela {
+
+CBatchWorker::CBatchWorker(std::vector<BatchItem> items, const CConvertOptions& settings, int jobs, int fileBarWidth,
+                           CDesktopServices& desktop, QWidget* messageParent)
+    : items_(std::move(items)),
+      settings_(settings),
+      jobs_(jobs < 1 ? 1 : jobs),
+      fileBarWidth_(fileBarWidth > 0 ? fileBarWidth : 100),
+      desktop_(desktop),
+      messageParent_(messageParent) {}
+
+CBatchWorker::~CBatchWorker() {
+    destroying_.store(true);
+    cancel_.store(true);
+    if (thread_.joinable()) thread_.join();
+}
+
+void CBatchWorker::Start() {
+    thread_ = std::thread([this] {
+        outcome_ = ConvertBatch(items_, settings_, *this, jobs_);
+        // Queued to the window's thread: it sees outcome_ after the batch wrote it.
+        emit Finished();
+    });
+}
+
+void CBatchWorker::ShowMessage(const std::string& text, MessageIcon icon) {
+    if (destroying_.load()) return;
+    const QString qtext = QString::fromStdString(text);
+    // The batch waits for the answer, as it would for a modal box on its own thread.
+    QMetaObject::invokeMethod(
+        this, [this, qtext, icon] { ShowMessageBox(messageParent_, qtext, icon); }, Qt::BlockingQueuedConnection);
+}
+
+void CBatchWorker::SetStatus(std::size_t row, const std::string& text) {
+    emit StatusChanged(static_cast<int>(row), QString::fromStdString(text));
+}
+
+void CBatchWorker::ScrollIntoView(std::size_t row) { emit ScrollRequested(static_cast<int>(row)); }
+
+CConvertProgress& CBatchWorker::OpenProgress() {
+    emit ProgressOpened();
+    return *this;
+}
+
+void CBatchWorker::ShowFirstSwf(const std::string& swfPath) {
+    // Runs here, not on the window's thread: the file manager may take a while to answer.
+    desktop_.ShowItem(swfPath);
+}
+
+void CBatchWorker::SetFileText(const std::string& text) {
+    if (text == fileText_) return;
+    fileText_ = text;
+    emit FileTextChanged(QString::fromStdString(text));
+}
+
+void CBatchWorker::SetFileBarRange(int max) {
+    if (max == fileRange_) return;
+    fileRange_ = max;
+    emit FileBarRangeChanged(max);
+}
+
+void CBatchWorker::SetFileBarPos(int pos) {
+    if (pos == filePos_) return;
+    filePos_ = pos;
+    emit FileBarPosChanged(pos);
+}
+
+void CBatchWorker::SetOverallText(const std::string& text) { emit OverallTextChanged(QString::fromStdString(text)); }
+
+}  // namespace tonvela

@@ -1,0 +1,95 @@
+// Runs one conversion batch on a thread of its own and reports to the window through queued
+// signals: the batch's front-end interfaces (CBatchUi, CConvertProgress) are implemented here
+// on the batch's thread. Message boxes the batch asks for block the batch until answered;
+// Cancel is a flag the batch polls after every block of samples.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "convert/BatchUi.h"
+#include "convert/ConvertBatch.h"
+#include "convert/ConvertOptions.h"
+
+class QWidget;
+
+namespace tonvela {
+
+class CDesktopServices;
+
+class CBatchWorker : public QObject, private CBatchUi, private CConvertProgress {
+    Q_OBJECT
+public:
+    // settings are copied; the entries must outlive the batch and are not touched by anyone
+    // else meanwhile except for reading their probed fields. desktop shows the first SWF and
+    // must outlive the batch too. Message boxes are owned by messageParent.
+    CBatchWorker(std::vector<BatchItem> items, const CConvertOptions& settings, int jobs, int fileBarWidth,
+                 CDesktopServices& desktop, QWidget* messageParent);
+    // Waits for the batch (asking it to stop first).
+    ~CBatchWorker() override;
+
+    void Start();
+    void RequestCancel() { cancel_.store(true); }
+    // Valid once Finished was emitted.
+    const BatchOutcome& Outcome() const { return outcome_; }
+
+signals:
+    void StatusChanged(int row, const QString& text);
+    void ScrollRequested(int row);
+    void WaitChanged(bool on);
+    void ProgressOpened();
+    void ProgressClosed();
+    void FileTextChanged(const QString& text);
+    void FileBarRangeChanged(int max);
+    void FileBarPosChanged(int pos);
+    void OverallTextChanged(const QString& text);
+    void OverallRangeChanged(int max);
+    void OverallStepped();
+    void Finished();
+
+private:
+    // CBatchUi, called on the batch's thread.
+    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void SetStatus(std::size_t row, const std::string& text) override;
+    void ScrollIntoView(std::size_t row) override;
+    void BeginWait() override { emit WaitChanged(true); }
+    void EndWait() override { emit WaitChanged(false); }
+    CConvertProgress& OpenProgress() override;
+    void CloseProgress() override { emit ProgressClosed(); }
+    void ShowFirstSwf(const std::string& swfPath) override;
+
+    // CConvertProgress, called on the batch's thread: only changes are sent on.
+    void SetFileText(const std::string& text) override;
+    int FileBarWidth() const override { return fileBarWidth_; }
+    void SetFileBarRange(int max) override;
+    void SetFileBarPos(int pos) override;
+    void SetOverallText(const std::string& text) override;
+    void SetOverallRange(int max) override { emit OverallRangeChanged(max); }
+    void StepOverall() override { emit OverallStepped(); }
+    void ProcessEvents() override {}
+    bool IsCancelled() const override { return cancel_.load(); }
+
+    std::vector<BatchItem> items_;
+    CConvertOptions settings_;
+    int jobs_;
+    int fileBarWidth_;
+    CDesktopServices& desktop_;
+    QPointer<QWidget> messageParent_;
+    std::atomic<bool> cancel_{false};
+    std::atomic<bool> destroying_{false};
+    BatchOutcome outcome_;
+    std::thread thread_;
+
+    // Last values sent, so an unchanged value costs no signal (the batch thread's own).
+    std::string fileText_;
+    int fileRange_ = -1;
+    int filePos_ = -1;
+};
+
+}  // namespace tonvela

@@ -1,0 +1,56 @@
+#include "ui/DesktopServices.h"
+
+#include <QFileDialog>
+
+#include "convert/SupportedExtensions.h"
+#include "platform/Process.h"
+#include "platform/ShellOpen.h"
+#include "platform/ShowItems.h"
+#include "ui/TextViewerDlg.h"
+
+namespace tonvela {
+
+bool CDesktopServices::OpenDocument(const std::string& path) { return ShellOpen(path); }
+
+bool CDesktopServices::ShowItem(const std::string& path) { return ShowItems(path); }
+
+void CDesktopServices::ViewText(const std::string& path, QWidget* parent) {
+    if (auto exec = DefaultHandlerExec("text/plain")) {
+        // A name starting with "-" would read as an option of the editor.
+        const std::string arg = !path.empty() && path[0] == '-' ? "./" + path : path;
+        std::vector<std::string> argv = HandlerCommand(*exec, arg);
+        if (!argv.empty() && StartProgram(argv)) return;
+    }
+    ShowTextViewer(path, parent);
+}
+
+QStringList OpenFileFilterList() {
+    QStringList filters;
+    for (const FileFilter& f : kOpenFileFilters) {
+        // Qt reads space-separated patterns from the last parentheses; the dialog hides them,
+        // so the user sees the table's label as it is.
+        QString patterns = QString::fromUtf8(f.patterns);
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << QString::fromUtf8(f.label) + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+QStringList CDesktopServices::ChooseFiles(QWidget* parent) {
+    const QStringList filters = OpenFileFilterList();
+    QFileDialog dlg(parent);
+    dlg.setFileMode(QFileDialog::ExistingFiles);
+    dlg.setOption(QFileDialog::HideNameFilterDetails);
+    dlg.setNameFilters(filters);
+    dlg.selectNameFilter(filters.value(0));
+    if (dlg.exec() != QDialog::Accepted) return {};
+    return dlg.selectedFiles();
+}
+
+QString CDesktopServices::ChooseFolder(QWidget* parent, const QString& folder) {
+    QString start = folder;
+    while (start.size() > 1 && start.endsWith(QLatin1Char('/'))) start.chop(1);
+    return QFileDialog::getExistingDirectory(parent, QStringLiteral("Please choose a folder:"), start);
+}
+
+}  // namespace tonvela

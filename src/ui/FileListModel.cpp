@@ -1,0 +1,155 @@
+#include "ui/FileListModel.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace tonvela {
+
+CFileListModel::CFileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+int CFileListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CFileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kFileListColumnCount; }
+
+std::string CFileListModel::CellText(int row, int column) const {
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    return column == kColumnSwf ? r.status : ColumnText(*r.entry, column);
+}
+
+QVariant CFileListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= kFileListColumnCount) return {};
+    const FileListColumn& col = kFileListColumns[index.column()];
+    switch (role) {
+        case Qt::DisplayRole: return QString::fromStdString(CellText(index.row(), index.column()));
+        case Qt::ToolTipRole:
+            if (index.column() == kColumnFiles) return QString::fromStdString(Entry(index.row()).path);
+            return {};
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(Qt::AlignVCenter |
+                                       (col.align == ColumnAlign::Right ? Qt::AlignRight : Qt::AlignLeft));
+        default: return {};
+    }
+}
+
+QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= kFileListColumnCount) return {};
+    const FileListColumn& col = kFileListColumns[section];
+    if (role == Qt::DisplayRole) return QString::fromUtf8(col.title);
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter | (col.align == ColumnAlign::Right ? Qt::AlignRight : Qt::AlignLeft));
+    return {};
+}
+
+// The core list appends; every entry it holds that has no row yet gets one at the end.
+void CFileListModel::SyncNewEntries() {
+    if (list_.Size() <= rows_.size()) return;
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, static_cast<int>(list_.Size()) - 1);
+    for (std::size_t i = rows_.size(); i < list_.Size(); ++i) rows_.push_back(Row{&list_.At(i), {}});
+    endInsertRows();
+}
+
+int CFileListModel::AddFileEntry(const std::string& path) {
+    const int r = list_.AddFileEntry(path);
+    if (r == -1) return kFailed;
+    if (list_.Size() == rows_.size()) return kDuplicate;
+    SyncNewEntries();
+    return static_cast<int>(rows_.size()) - 1;
+}
+
+std::string CFileListModel::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
+    // Rows appear as the files are added, so the list fills while the progress window shows.
+    class CSyncingProgress : public CAddProgress {
+    public:
+        CSyncingProgress(CFileListModel& model, CAddProgress* inner) : model_(model), inner_(inner) {}
+        void SetText(const std::string& t) override { if (inner_) inner_->SetText(t); }
+        void SetRange(int max) override { if (inner_) inner_->SetRange(max); }
+        void Step() override { if (inner_) inner_->Step(); }
+        void ProcessEvents() override {
+            model_.SyncNewEntries();
+            if (inner_) inner_->ProcessEvents();
+        }
+        bool IsCancelled() const override { return inner_ && inner_->IsCancelled(); }
+
+    private:
+        CFileListModel& model_;
+        CAddProgress* inner_;
+    } syncing(*this, progress);
+    std::string message = list_.AddPathList(paths, &syncing);
+    SyncNewEntries();
+    return message;
+}
+
+int CFileListModel::RowOf(const std::string& path) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        std::error_code ec;
+        if (rows_[i].entry->path == path || std::filesystem::equivalent(rows_[i].entry->path, path, ec))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void CFileListModel::SetStatus(int row, const std::string& text) {
+    if (row < 0 || row >= rowCount()) return;
+    rows_[static_cast<std::size_t>(row)].status = text;
+    const QModelIndex cell = index(row, kColumnSwf);
+    emit dataChanged(cell, cell, {Qt::DisplayRole});
+}
+
+std::size_t CFileListModel::CoreIndexOf(const CFileListEntry* entry) const {
+    for (std::size_t i = 0; i < list_.Size(); ++i)
+        if (&list_.At(i) == entry) return i;
+    return list_.Size();
+}
+
+void CFileListModel::RemoveRows(std::vector<int> rows) {
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    for (int row : rows) {
+        if (row < 0 || row >= rowCount()) continue;
+        beginRemoveRows({}, row, row);
+        const std::size_t core = CoreIndexOf(rows_[static_cast<std::size_t>(row)].entry);
+        rows_.erase(rows_.begin() + row);
+        list_.Remove(core);
+        endRemoveRows();
+    }
+}
+
+void CFileListModel::RemoveAll() {
+    beginResetModel();
+    rows_.clear();
+    list_.Clear();
+    endResetModel();
+}
+
+void CFileListModel::Sort(int column, bool ascending) {
+    if (column < 0 || column >= kFileListColumnCount) return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::vector<std::pair<std::string, std::size_t>> keys;
+    keys.reserve(rows_.size());
+    for (std::size_t i = 0; i < rows_.size(); ++i) keys.emplace_back(CellText(static_cast<int>(i), column), i);
+    const SortKind kind = kFileListColumns[column].sort;
+    std::stable_sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
+        const int c = CompareCells(kind, a.first, b.first);
+        return ascending ? c < 0 : c > 0;
+    });
+    std::vector<Row> sorted;
+    std::vector<int> newRowOf(rows_.size());
+    sorted.reserve(rows_.size());
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        sorted.push_back(std::move(rows_[keys[k].second]));
+        newRowOf[keys[k].second] = static_cast<int>(k);
+    }
+    rows_ = std::move(sorted);
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before) after << index(newRowOf[static_cast<std::size_t>(i.row())], i.column());
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+}  // namespace tonvela

@@ -1,0 +1,61 @@
+// The file list's rows as a Qt model: the core's entries in display order, each with the
+// conversion's status text (column "SWF"). The core list owns the entries; this model only
+// orders and shows them.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <string>
+#include <vector>
+
+#include "convert/FileList.h"
+#include "convert/FileListColumns.h"
+
+namespace tonvela {
+
+class CFileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit CFileListModel(QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+    // The add operations of the core list, with the new entry appended as the last row.
+    // AddFileEntry: the new row; kDuplicate when the file is listed already; kFailed when no
+    // reader opens it.
+    static constexpr int kDuplicate = -2;
+    static constexpr int kFailed = -1;
+    int AddFileEntry(const std::string& path);
+    // AddPathList of the core; returns the failure message ("" when nothing failed).
+    std::string AddPathList(const std::vector<std::string>& paths, CAddProgress* progress);
+
+    // The row holding the same file as path, or -1.
+    int RowOf(const std::string& path) const;
+
+    CFileListEntry& Entry(int row) { return *rows_[static_cast<std::size_t>(row)].entry; }
+    const CFileListEntry& Entry(int row) const { return *rows_[static_cast<std::size_t>(row)].entry; }
+    std::string CellText(int row, int column) const;
+    void SetStatus(int row, const std::string& text);
+
+    // Removes the given rows (any order); entries are released, files never touched.
+    void RemoveRows(std::vector<int> rows);
+    void RemoveAll();
+
+    // Reorders the rows by one column's texts and sort kind; equal rows keep their order.
+    void Sort(int column, bool ascending);
+
+private:
+    struct Row {
+        CFileListEntry* entry;
+        std::string status;
+    };
+    void SyncNewEntries();
+    std::size_t CoreIndexOf(const CFileListEntry* entry) const;
+
+    CFileList list_;
+    std::vector<Row> rows_;
+};
+
+}  // namespace tonvela

@@ -1,0 +1,45 @@
+// The progress window of an add operation: one line of text, a bar and a Cancel button that
+// only sets a flag, which the adding loop polls between files.
+#pragma once
+
+#include <QWidget>
+
+#include "convert/FileList.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace tonvela {
+
+class CProgressDlg : public QWidget, public CAddProgress {
+    Q_OBJECT
+public:
+    // A small window without a caption, centred over parent.
+    explicit CProgressDlg(QWidget* parent);
+
+    void SetText(const std::string& text) override;
+    void SetRange(int max) override;
+    void Step() override;
+    // Lets the window paint and the Cancel button act between files.
+    void ProcessEvents() override;
+    bool IsCancelled() const override { return cancelled_; }
+
+    // Shows the window centred over its parent and lets it paint.
+    void Open();
+    QString Text() const;
+    int Position() const;
+    int Maximum() const;
+    QPushButton* CancelButton() const { return cancel_; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QLabel* text_;
+    QProgressBar* bar_;
+    QPushButton* cancel_;
+    bool cancelled_ = false;
+};
+
+}  // namespace tonvela

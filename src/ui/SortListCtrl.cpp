@@ -1,0 +1,72 @@
+#include "ui/SortListCtrl.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+
+#include "ui/FileListModel.h"
+
+namespace tonvela {
+
+CSortListCtrl::CSortListCtrl(CFileListModel& model, QWidget* parent) : QTreeView(parent), model_(model) {
+    setObjectName(QStringLiteral("fileList"));
+    setModel(&model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setAlternatingRowColors(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle);
+    setSortingEnabled(false);  // sorting is ours: the core's comparisons, the header-click rule
+
+    QHeaderView* h = header();
+    // The six widths fill the list but for its frame: the last column gives way, so no
+    // horizontal scroll bar appears for two pixels.
+    h->setStretchLastSection(true);
+    h->setSectionsMovable(false);
+    h->setSectionsClickable(true);
+    h->setSortIndicatorShown(false);  // nothing sorted before the first click
+    for (int c = 0; c + 1 < kFileListColumnCount; ++c) setColumnWidth(c, kFileListColumns[c].width);
+    h->setMinimumSectionSize(24);
+    connect(h, &QHeaderView::sectionClicked, this, &CSortListCtrl::SortByHeaderClick);
+}
+
+std::vector<int> CSortListCtrl::SelectedRows() const {
+    std::vector<int> rows;
+    if (!selectionModel()) return rows;
+    for (const QModelIndex& i : selectionModel()->selectedRows()) rows.push_back(i.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+void CSortListCtrl::SelectOnly(int row) {
+    const QModelIndex index = model_.index(row, 0);
+    if (!index.isValid()) return;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void CSortListCtrl::ScrollToRow(int row) {
+    const QModelIndex index = model_.index(row, 0);
+    if (index.isValid()) scrollTo(index);
+}
+
+void CSortListCtrl::SortByHeaderClick(int column) {
+    const bool ascending = sortState_.Click(column);
+    model_.Sort(column, ascending);
+    header()->setSortIndicatorShown(true);
+    header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    emit Sorted(column, ascending);
+}
+
+void CSortListCtrl::contextMenuEvent(QContextMenuEvent* event) {
+    // From the keyboard the menu opens at the centre of the list.
+    const QPoint global = event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(rect().center())
+                                                                         : event->globalPos();
+    emit ContextMenuWanted(global);
+    event->accept();
+}
+
+}  // namespace tonvela

@@ -1,0 +1,36 @@
+#include "ui/TextViewerDlg.h"
+
+#include <QDialog>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace tonvela {
+
+void ShowTextViewer(const std::string& path, QWidget* parent) {
+    const QString name = QString::fromStdString(path);
+    QString text;
+    QFile file(name);
+    if (file.open(QIODevice::ReadOnly))
+        text = QString::fromUtf8(file.read(kMaxViewedBytes));
+    else
+        text = QStringLiteral("The file cannot be read: ") + file.errorString();
+
+    auto* dlg = new QDialog(parent);
+    dlg->setObjectName(QStringLiteral("textViewer"));
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->setWindowTitle(QFileInfo(name).fileName() + QStringLiteral(" - Tonvela"));
+    auto* edit = new QPlainTextEdit(dlg);
+    edit->setReadOnly(true);
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    edit->setPlainText(text);
+    auto* layout = new QVBoxLayout(dlg);
+    layout->addWidget(edit);
+    dlg->resize(720, 520);
+    dlg->show();
+}
+
+}  // namespace tonvela

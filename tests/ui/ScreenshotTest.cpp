@@ -1,0 +1,85 @@
+// Screenshots of the main window, empty and with 20 files, saved under <build>/screenshots/: at
+// the scale the program was started with, and again at 200 % by a second run of this program
+// with QT_SCALE_FACTOR=2 (the scale is fixed when the application starts).
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "ui/FileListModel.h"
+#include "ui/MainDlg.h"
+#include "ui/Skin.h"
+#include "UiTestUtil.h"
+
+namespace tonvela::test {
+
+class ScreenshotTest : public QObject {
+    Q_OBJECT
+public:
+    explicit ScreenshotTest(qreal scale)
+        : suffix_(scale == 1.0 ? QString() : QStringLiteral("-%1").arg(qRound(scale * 100))), scale_(scale) {}
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("HOME", home_.path().toUtf8());
+        qputenv("TONVELA_CONFIG_DIR", (home_.path() + QStringLiteral("/config")).toUtf8());
+        ApplySkin(*qApp);
+    }
+
+    // Empty, then with 20 files of different formats: the window keeps its size in logical
+    // pixels and is drawn at the screen's scale.
+    void mainWindow() {
+        CFakeDesktop::Log log;
+        CMainDlg window(std::make_unique<CFakeDesktop>(log));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(CMainDlg::kWidth, CMainDlg::kHeight));
+        QPixmap empty = window.grab();
+        QCOMPARE(empty.size(), QSize(qRound(CMainDlg::kWidth * scale_), qRound(CMainDlg::kHeight * scale_)));
+        QVERIFY(SaveShot(empty, QStringLiteral("main-empty%1.png").arg(suffix_)));
+
+        const int rates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
+        QStringList paths;
+        for (int i = 0; i < 20; ++i) {
+            const QString ext = i % 4 == 0 ? QStringLiteral("aiff") : i % 4 == 1 ? QStringLiteral("au")
+                                                                                 : QStringLiteral("wav");
+            const QString path = home_.path() + QStringLiteral("/track %1 - take %2.%3").arg(i + 1, 2, 10, QLatin1Char('0')).arg(i % 3 + 1).arg(ext);
+            QVERIFY(MakeTone(path, 0.2 + i * 0.35, rates[i % 7], i % 5 == 4 ? 1 : 2, 16));
+            paths << path;
+        }
+        window.AddCommandLinePaths(paths);
+        QCOMPARE(window.Model().rowCount(), 20);
+        window.Model().SetStatus(0, "track 01 - take 1.swf");
+        window.Model().SetStatus(1, "Conversion Failure");
+        QVERIFY(SaveShot(window.grab(), QStringLiteral("main-20-files%1.png").arg(suffix_)));
+    }
+
+    // The same shots at 200 %, from a run of our own with the scale set.
+    void atDoubleScale() {
+        if (scale_ != 1.0) QSKIP("this run is the scaled one");
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        run.setProcessEnvironment(env);
+        run.setProcessChannelMode(QProcess::ForwardedChannels);
+        run.start(QCoreApplication::applicationFilePath(), {QStringLiteral("mainWindow")});
+        QVERIFY(run.waitForFinished(300000));
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY(QFile::exists(ScreenshotDir() + QStringLiteral("/main-20-files-200.png")));
+    }
+
+private:
+    QString suffix_;
+    qreal scale_;
+    QTemporaryDir home_;
+};
+
+}  // namespace tonvela::test
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tonvela::test::ScreenshotTest test(qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ScreenshotTest.moc"
