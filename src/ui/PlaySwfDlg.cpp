@@ -1,18 +1,142 @@
-// Placeholder until the preview lands: the player cannot be created.
 #include "ui/PlaySwfDlg.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QScreen>
+#include <array>
+#include <filesystem>
+
+#include "convert/ConvertOptions.h"
+#include "convert/ConvertResult.h"
 #include "convert/FileListEntry.h"
+#include "convert/HtmlPage.h"
 #include "platform/ShellOpen.h"
+#include "swf/SwfBits.h"
 #include "ui/MessageBox.h"
+#include "ui/ShockwaveFlash.h"
 
 namespace tonvela {
 
-void PlaySwf(const CFileListEntry& entry, const CConvertOptions&, QWidget* parent) {
+namespace {
+
+constexpr char kFlashDownload[] = "https://www.adobe.com/go/EN_US-H-GET-FLASH";
+
+// The window's place for the player in dialog units: at 4, 4, 364 x 53.
+constexpr int kPlaceX = 4, kPlaceY = 4, kPlaceW = 364, kPlaceH = 53;
+
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+std::string PlaySwfMovieReference(const CFileListEntry& entry, const CConvertOptions& settings) {
+    if (entry.playerSwfPath.empty()) return entry.swfPath;
+    ConvertResult result;
+    result.convertedSeconds = static_cast<std::uint32_t>(std::max(entry.convertedSeconds, 0));
+    const std::string soundName = std::filesystem::path(entry.swfPath).filename().string();
+    return PlayerQuery(entry.playerSwfPath, UrlEncodeName(soundName), settings, result, true);
+}
+
+std::optional<QSize> SwfFrameSize(const QString& path) {
+    if (!QFileInfo(path).isFile()) return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    // Signature, version, length, then the frame RECT: at most 17 bytes.
+    std::array<std::uint8_t, 25> header{};
+    if (file.read(reinterpret_cast<char*>(header.data()), header.size()) != qint64(header.size()) ||
+        header[0] != 'F' || header[1] != 'W' || header[2] != 'S')
+        return std::nullopt;
+    CSwfBitReader reader(header.data() + 8, header.size() - 8);
+    const SwfRect r = reader.ReadRect();
+    const std::int64_t w = std::int64_t(r.xmax) - r.xmin, h = std::int64_t(r.ymax) - r.ymin;
+    if (reader.failed() || w <= 0 || h <= 0) return std::nullopt;
+    return QSize(int((w + 19) / 20), int((h + 19) / 20));
+}
+
+CPlaySwfDlg::CPlaySwfDlg(QString movie, std::uint32_t bkgColour, QWidget* parent)
+    : QDialog(parent), movie_(std::move(movie)), bkgColour_(bkgColour) {
+    setWindowTitle(QStringLiteral("Play SWF"));
+    setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+}
+
+CPlaySwfDlg::~CPlaySwfDlg() = default;
+
+QRect CPlaySwfDlg::Placeholder() const {
+    // Dialog units from the window's font, as the Windows dialog manager converts them.
+    const QFontMetrics fm(font());
+    const int bx = std::max(1, (fm.horizontalAdvance(QStringLiteral(
+                                    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) + 26) / 52);
+    const int by = std::max(1, fm.height());
+    return {kPlaceX * bx / 4, kPlaceY * by / 8, kPlaceW * bx / 4, kPlaceH * by / 8};
+}
+
+void CPlaySwfDlg::PlaceFlash(QSize movie) {
+    const QRect place = Placeholder();
+    QSize size = movie.isEmpty() ? place.size() : movie;
+    // A movie larger than the screen is shown scaled down, whole.
+    if (const QScreen* screen = (parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())) {
+        const QSize room = screen->availableGeometry().size() - QSize(2 * place.x() + 40, 2 * place.y() + 80);
+        if (room.isValid() && (size.width() > room.width() || size.height() > room.height()))
+            size.scale(room, Qt::KeepAspectRatio);
+    }
+    size = size.expandedTo(QSize(16, 16));
+    flash_->setGeometry(QRect(place.topLeft(), size));
+    // The window ends below the player with the margin it has above it, and as much beside it.
+    setFixedSize(size.width() + 2 * place.x(), size.height() + 2 * place.y());
+}
+
+bool CPlaySwfDlg::SetUp() {
+    if (setUp_) return flash_ != nullptr;
+    setUp_ = true;
+    flash_ = CShockwaveFlash::Create(this);
+    if (!flash_) return false;
+    flash_->SetMenu(false);
+    flash_->LoadMovie(0, movie_);
+    flash_->SetBGColor(CShockwaveFlash::ColourText(bkgColour_));
+    const std::optional<QSize> frame = SwfFrameSize(CShockwaveFlash::SplitMovie(movie_).first);
+    sizeKnown_ = frame.has_value();
+    PlaceFlash(frame.value_or(QSize()));
+    // A movie whose header could not be read here gets its size from the player.
+    connect(flash_.get(), &CShockwaveFlash::movieLoaded, this, [this](const QVariantMap& m) {
+        if (sizeKnown_) return;
+        sizeKnown_ = true;
+        const QSize s(m.value(QStringLiteral("width")).toInt(), m.value(QStringLiteral("height")).toInt());
+        if (!s.isEmpty()) PlaceFlash(s);
+    });
+    return true;
+}
+
+int CPlaySwfDlg::exec() {
+    if (!SetUp()) return kNoPlayer;
+    return QDialog::exec();
+}
+
+void PlaySwf(const CFileListEntry& entry, const CConvertOptions& settings, QWidget* parent) {
     if (entry.swfPath.empty()) return;
+    int code = CPlaySwfDlg::kNoPlayer;
+    {
+        CPlaySwfDlg dlg(QString::fromStdString(PlaySwfMovieReference(entry, settings)),
+                        static_cast<std::uint32_t>(settings.SWFBkgColor), parent);
+        bool created = false;
+        {
+            // Starting the web engine takes a moment the first time.
+            WaitCursor wait;
+            created = dlg.SetUp();
+        }
+        if (created) code = dlg.exec();
+    }
+    if (code != CPlaySwfDlg::kNoPlayer) return;
     if (AskYesNo(parent, QStringLiteral("Adobe Flash Player hasn't been installed on your computer. The SWF file "
                                         "can't be played.\n\nDo you want to install Adobe Flash Player now? Be sure "
                                         "your computer is online.")))
-        ShellOpen(entry.htmlPath.empty() ? std::string("https://www.adobe.com/go/EN_US-H-GET-FLASH") : entry.htmlPath);
+        ShellOpen(entry.htmlPath.empty() ? std::string(kFlashDownload) : entry.htmlPath);
 }
 
 }  // namespace tonvela

@@ -1,8 +1,37 @@
-// Placeholder until the preview lands: no player.
 #include "ui/ShockwaveFlash.h"
+
+#include <QFileInfo>
+
+#ifdef TONVELA_HAVE_PREVIEW
+#include "ui/webengine/RuffleFlash.h"
+#endif
 
 namespace tonvela {
 
-std::unique_ptr<CShockwaveFlash> CShockwaveFlash::Create(QWidget*) { return nullptr; }
+std::unique_ptr<CShockwaveFlash> CShockwaveFlash::Create(QWidget* parent) {
+#ifdef TONVELA_HAVE_PREVIEW
+    return CRuffleFlash::Create(parent);
+#else
+    (void)parent;
+    return nullptr;
+#endif
+}
+
+QString CShockwaveFlash::ColourText(std::uint32_t colour) {
+    return QStringLiteral("#%1%2%3")
+        .arg(colour & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((colour >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
+        .arg((colour >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+std::pair<QString, QString> CShockwaveFlash::SplitMovie(const QString& movie) {
+    if (QFileInfo(movie).isFile()) return {movie, {}};
+    for (qsizetype at = movie.indexOf(QLatin1Char('?')); at >= 0; at = movie.indexOf(QLatin1Char('?'), at + 1))
+        if (QFileInfo(movie.left(at)).isFile()) return {movie.left(at), movie.mid(at + 1)};
+    const qsizetype first = movie.indexOf(QLatin1Char('?'));
+    if (first < 0) return {movie, {}};
+    return {movie.left(first), movie.mid(first + 1)};
+}
 
 }  // namespace tonvela

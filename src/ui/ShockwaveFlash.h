@@ -3,8 +3,11 @@
 #pragma once
 
 #include <QString>
+#include <QVariantMap>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+#include <utility>
 
 namespace tonvela {
 
@@ -17,10 +20,24 @@ public:
     ~CShockwaveFlash() override = default;
 
     // Loads a movie: a file path, or a file path followed by a query string ("?a=1&b=2").
+    // Loading the same path again reloads it from the file.
     virtual void LoadMovie(int layer, const QString& movie) = 0;
-    // "#RRGGBB".
+    // "#RRGGBB"; a loaded movie is shown again with it.
     virtual void SetBGColor(const QString& colour) = 0;
+    // The player's own context menu; false removes it.
     virtual void SetMenu(bool on) = 0;
+
+    // "#RRGGBB" of a colour stored with red in the low byte.
+    static QString ColourText(std::uint32_t colour);
+    // A movie reference split into its file path and query: at the first "?" before which the
+    // text names an existing file (a whole text naming a file has no query); when none does,
+    // at the first "?".
+    static std::pair<QString, QString> SplitMovie(const QString& movie);
+
+signals:
+    // The player has read the movie's header: width and height (pixels), frameRate, numFrames,
+    // swfVersion, backgroundColor ("#RRGGBB", the movie's own) as the player reports them.
+    void movieLoaded(const QVariantMap& metadata);
 
 protected:
     explicit CShockwaveFlash(QWidget* parent) : QWidget(parent) {}

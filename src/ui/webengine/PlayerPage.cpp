@@ -1,0 +1,92 @@
+#include "ui/webengine/PlayerPage.h"
+
+namespace tonvela {
+
+QByteArray PlayerPageHtml() {
+    // The web engine's fetch() refuses custom schemes, so requests for this page's own scheme
+    // go through XMLHttpRequest instead; the response keeps its URL, which the player resolves
+    // a movie's relative loads against.
+    return QByteArrayLiteral(R"html(<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>player</title>
+<style>
+html, body { margin: 0; width: 100%; height: 100%; overflow: hidden; background: #FFFFFF; }
+ruffle-player { display: block; width: 100%; height: 100%; }
+</style>
+<script>
+"use strict";
+window.tonvela = { loads: 0, metadata: null, error: null, fetched: [], player: null };
+(function () {
+  const ownScheme = location.protocol;
+  const nativeFetch = window.fetch.bind(window);
+  window.fetch = function (input, init) {
+    const href = new URL(input instanceof Request ? input.url : String(input), document.baseURI).href;
+    if (!href.startsWith(ownScheme)) return nativeFetch(input, init);
+    return new Promise((resolve, reject) => {
+      const xhr = new XMLHttpRequest();
+      xhr.open("GET", href);
+      xhr.responseType = "arraybuffer";
+      xhr.onload = () => {
+        const status = xhr.status || 200;
+        const bytes = xhr.response ? xhr.response.byteLength : 0;
+        window.tonvela.fetched.push({ url: href, status: status, bytes: bytes });
+        const response = new Response(xhr.response, { status: status,
+          headers: { "Content-Type": xhr.getResponseHeader("Content-Type") || "application/octet-stream" } });
+        Object.defineProperty(response, "url", { value: href });
+        resolve(response);
+      };
+      xhr.onerror = () => {
+        window.tonvela.fetched.push({ url: href, status: 0, bytes: 0 });
+        reject(new TypeError("Failed to fetch " + href));
+      };
+      xhr.send();
+    });
+  };
+})();
+window.RufflePlayer = { config: { polyfills: false, publicPath: "ruffle/" } };
+</script>
+<script src="ruffle/ruffle.js"></script>
+<script>
+"use strict";
+// state: { url: movie URL or "", bg: "#RRGGBB", menu: bool }
+window.tonvela.show = function (state) {
+  const t = window.tonvela;
+  document.body.style.background = state.bg;
+  if (t.player) { t.player.remove(); t.player = null; }
+  t.metadata = null;
+  t.error = null;
+  if (!state.url) return;
+  if (!window.RufflePlayer || !window.RufflePlayer.newest) { t.error = "no player"; return; }
+  const player = window.RufflePlayer.newest().createPlayer();
+  t.player = player;
+  document.body.appendChild(player);
+  t.loads++;
+  player.addEventListener("loadedmetadata", () => {
+    if (t.player !== player) return;
+    t.metadata = player.ruffle().metadata;
+    console.log("tonvela-loaded " + JSON.stringify(t.metadata));
+  });
+  player.ruffle().load({
+    url: state.url,
+    backgroundColor: state.bg,
+    contextMenu: state.menu ? "on" : "off",
+    menu: state.menu,
+    autoplay: "on",
+    unmuteOverlay: "hidden",
+    splashScreen: false,
+    preloader: false,
+    letterbox: "on",
+    allowScriptAccess: false,
+    allowNetworking: "internal",
+    openUrlMode: "deny",
+    showSwfDownload: false,
+    warnOnUnsupportedContent: false,
+    allowFullscreen: false,
+    logLevel: "error",
+  }).catch((e) => { if (t.player === player) t.error = String(e); });
+};
+</script>
+</head><body></body></html>
+)html");
+}
+
+}  // namespace tonvela

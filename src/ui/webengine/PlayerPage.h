@@ -1,0 +1,15 @@
+// The page that hosts the Ruffle web player inside the preview component.
+#pragma once
+
+#include <QByteArray>
+
+namespace tonvela {
+
+// The page's HTML. It loads ruffle/ruffle.js beside it and offers tonvela.show({url, bg, menu})
+// to (re)load a movie; when the player has read a movie's header it logs
+// kMovieLoadedPrefix + the metadata as JSON.
+QByteArray PlayerPageHtml();
+
+inline constexpr char kMovieLoadedPrefix[] = "tonvela-loaded ";
+
+}  // namespace tonvela
