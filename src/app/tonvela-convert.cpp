@@ -19,12 +19,14 @@
 #include <vector>
 
 #include "audio/DecoderStartup.h"
+#include "audio/FfmpegStream.h"
 #include "convert/BatchUi.h"
 #include "convert/ConvertBatch.h"
 #include "convert/ConvertOptions.h"
 #include "convert/FileList.h"
 #include "convert/FileListColumns.h"
 #include "convert/FolderSearch.h"
+#include "convert/JsonText.h"
 #include "convert/OptionOverrides.h"
 #include "platform/DataFolder.h"
 #include "platform/SettingsStore.h"
@@ -137,6 +139,19 @@ nlohmann::json ProbeJson(const CFileListEntry& e) {
             {"length", ColumnText(e, kColumnLength)}};
 }
 
+// One object on one line. Strings go through JsonQuote, so a path that is not UTF-8 is written
+// too (its stray bytes as \udcXX) where the library's own dump would throw.
+std::string JsonLine(const nlohmann::json& j) {
+    std::string line = "{";
+    for (auto it = j.begin(); it != j.end(); ++it) {
+        if (line.size() > 1) line += ',';
+        line += JsonQuote(it.key());
+        line += ':';
+        line += it->is_string() ? JsonQuote(it->get_ref<const std::string&>()) : it->dump();
+    }
+    return line + "}";
+}
+
 int Run(int argc, char** argv) {
     CLI::App app{"Converts audio files into SWF movies with HTML pages.", "tonvela-convert"};
     app.footer(
@@ -163,7 +178,9 @@ int Run(int argc, char** argv) {
     app.add_option("--data-dir", dataDir, "Data folder (templates, empty.swf, sample.jpg)");
     app.add_flag("--save", save, "Also save the overridden settings into the store");
     app.add_flag("--probe", probe, "Only probe: print the file list's columns for each file");
-    app.add_flag("--json", json, "One JSON object per entry");
+    app.add_flag("--json", json,
+                 "One JSON object per entry. A byte of a path that is not UTF-8 is written as \\udcXX (XX its "
+                 "value); Python's os.fsencode(value) gives the path's exact bytes back");
     app.add_option("-j,--jobs", jobs, "Convert N files at once")->check(CLI::Range(1, 256));
     app.add_flag("-q,--quiet", quiet, "No progress display");
     app.add_flag("--browse", browse, "Show the first SWF in the file manager afterwards");
@@ -199,8 +216,12 @@ int Run(int argc, char** argv) {
     if (save) {
         bool saved = false;
         options.Save(store, kSaveOptions, &saved);
+        if (!store.DamagedCopy().empty())
+            std::cerr << "tonvela-convert: the damaged settings store was kept as " << store.DamagedCopy() << "\n";
         if (!saved) {
-            std::cerr << "tonvela-convert: the settings could not be saved in " << store.FilePath().string() << "\n";
+            std::cerr << "tonvela-convert: the settings could not be saved in " << store.FilePath().string();
+            if (!store.SaveError().empty()) std::cerr << ": " << store.SaveError();
+            std::cerr << "\n";
             return kExitUsage;
         }
     }
@@ -213,9 +234,13 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
 
+    // The first signal cancels (the current entry is discarded, nothing is left behind); a
+    // second one ends the program at once.
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
+    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
+    SetDecoderInterruptFlag(&gInterrupted);
     ::sigaction(SIGINT, &sa, nullptr);
     ::sigaction(SIGTERM, &sa, nullptr);
 
@@ -250,7 +275,7 @@ int Run(int argc, char** argv) {
 
     if (json)
         for (const auto& p : failedProbes)
-            std::cout << nlohmann::json{{"path", p}, {"ok", false}, {"status", "Failed to load"}}.dump() << "\n";
+            std::cout << JsonLine(nlohmann::json{{"path", p}, {"ok", false}, {"status", "Failed to load"}}) << "\n";
 
     if (probe) {
         if (!json) std::cout << "Files\tLength\tBit Rate\tFreq.\tCh.\n";
@@ -259,7 +284,7 @@ int Run(int argc, char** argv) {
             if (json) {
                 nlohmann::json j = {{"path", e.path}, {"ok", true}, {"status", ""}};
                 j.update(ProbeJson(e));
-                std::cout << j.dump() << "\n";
+                std::cout << JsonLine(j) << "\n";
             } else {
                 std::cout << ColumnText(e, 0) << "\t" << ColumnText(e, 1) << "\t" << ColumnText(e, 2) << "\t"
                           << ColumnText(e, 3) << "\t" << ColumnText(e, 4) << "\n";
@@ -279,16 +304,29 @@ int Run(int argc, char** argv) {
     if (!outcome.started) return kExitUsage;
 
     bool anyFailed = probeFailures > 0;
+    // A converted entry whose page was asked for but could not be written has failed too.
+    auto entryOk = [&](const CFileListEntry& e) {
+        return !e.swfPath.empty() && !(runOptions.CreateHtmlFile && e.htmlPath.empty());
+    };
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        const CFileListEntry& e = list.At(i);
+        if (e.swfPath.empty()) continue;
+        if (!entryOk(e)) std::cerr << "tonvela-convert: " << e.path << ": " << ui.Status(i) << "\n";
+        if (e.outputInDocuments)
+            std::cerr << "tonvela-convert: " << e.path
+                      << ": the files could not be created there; written to the documents folder instead: " << e.swfPath
+                      << "\n";
+    }
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const CFileListEntry& e = list.At(i);
         const std::string& status = ui.Status(i);
         const bool ok = !e.swfPath.empty();  // a failed or untouched entry has no SWF
-        if (!ok) anyFailed = true;
+        if (!entryOk(e)) anyFailed = true;
         if (json) {
-            nlohmann::json j = {{"path", e.path}, {"ok", ok}, {"status", status},
+            nlohmann::json j = {{"path", e.path}, {"ok", entryOk(e)}, {"status", status},
                                 {"swf", e.swfPath}, {"html", e.htmlPath}, {"player", e.playerSwfPath}};
             j.update(ProbeJson(e));
-            std::cout << j.dump() << "\n";
+            std::cout << JsonLine(j) << "\n";
             continue;
         }
         std::cout << e.path << ": " << (status.empty() ? std::string("not converted") : status) << "\n";

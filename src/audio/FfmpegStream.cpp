@@ -17,6 +17,18 @@ namespace tonvela {
 
 namespace {
 
+// Probing reads at most this much and this long (in microseconds) of a file before deciding;
+// FFmpeg's own defaults, stated so that a change there cannot make probing unbounded.
+constexpr const char* kProbeBytes = "5000000";
+constexpr const char* kAnalyzeMicroseconds = "5000000";
+
+std::atomic<const std::atomic<bool>*> gInterruptFlag{nullptr};
+
+extern "C" int InterruptRequested(void*) {
+    const std::atomic<bool>* flag = gInterruptFlag.load();
+    return flag != nullptr && flag->load() ? 1 : 0;
+}
+
 // A damaged stretch is skipped like the ffmpeg tool does; this many failures in a row end it.
 constexpr int kMaxErrorsInARow = 200;
 
@@ -36,6 +48,8 @@ std::uint64_t ChannelMask(const AVChannelLayout& layout) {
 }
 
 }  // namespace
+
+void SetDecoderInterruptFlag(const std::atomic<bool>* flag) { gInterruptFlag.store(flag); }
 
 std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path) {
     return CFfmpegStream::Open(path);
@@ -61,6 +75,15 @@ bool CFfmpegStream::Start(const std::string& path) {
     // a playlist inside a file must not make FFmpeg fetch anything from elsewhere.
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set(&options, "probesize", kProbeBytes, 0);
+    av_dict_set(&options, "analyzeduration", kAnalyzeMicroseconds, 0);
+    format_ = avformat_alloc_context();
+    if (format_ == nullptr) {
+        av_dict_free(&options);
+        return false;
+    }
+    format_->interrupt_callback.callback = InterruptRequested;
+    format_->interrupt_callback.opaque = nullptr;
     const std::string url = "file:" + path;
     const int opened = avformat_open_input(&format_, url.c_str(), nullptr, &options);
     av_dict_free(&options);

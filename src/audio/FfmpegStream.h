@@ -2,6 +2,7 @@
 // at the file's own rate and channel count.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -16,6 +17,10 @@ struct AVPacket;
 struct SwrContext;
 
 namespace tonvela {
+
+// A flag the program raises to cancel (a signal handler's): while it is set, FFmpeg gives up
+// any blocking read or probe at once. Null (the default) for none. Set once at start-up.
+void SetDecoderInterruptFlag(const std::atomic<bool>* flag);
 
 class CFfmpegStream final : public CDecoderChannel {
 public:

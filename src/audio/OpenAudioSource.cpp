@@ -1,4 +1,6 @@
 // The single way in: picks the reader for a file from its kind and opens it.
+#include <sys/stat.h>
+
 #include <memory>
 
 #include "audio/AiffAudioSource.h"
@@ -21,6 +23,11 @@ std::unique_ptr<CAudioSource> OpenWith(std::unique_ptr<CAudioSource> source, con
 
 std::unique_ptr<CAudioSource> OpenAudioSource(const std::string& path, AudioKind kind,
                                               int musicRate) {
+    // Regular files only: opening a FIFO blocks until a writer comes, and a device (through a
+    // link named like a sound file) never ends. stat() opens neither.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+
     // NeXT/Sun files only ever use the built-in reader.
     if (kind == AudioKindSnd) return OpenWith(std::make_unique<CSndAudioSource>(), path, 0);
 

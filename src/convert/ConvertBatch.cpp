@@ -17,6 +17,7 @@
 #include "convert/OutputNames.h"
 #include "convert/TempFile.h"
 #include "convert/WebPlayerFiles.h"
+#include "platform/NameClaim.h"
 #include "platform/PendingOutput.h"
 #include "swf/SoundSwfLayouts.h"
 #include "swf/SwfTemplate.h"
@@ -64,14 +65,9 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
             ok = WriteEventSwf(settings, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
             break;
     }
-    if (!ok || !swf.Commit()) return false;
-    if (pair && !player.Commit()) {
-        // Without its player the sound SWF is of no use.
-        std::error_code ec;
-        std::filesystem::remove(entry.swfPath, ec);
-        return false;
-    }
-    return true;
+    if (!ok) return false;
+    // Without its player the sound SWF is of no use: both go in, or the old pair stays.
+    return pair ? CommitTogether(player, swf) : swf.Commit();
 }
 
 // Everything after the output names: the MP3, the SWF files and the HTML page.
@@ -87,19 +83,26 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
              mp3.Size() > 0 && WriteSwfFiles(bt, entry, settings, mp3.Path(), result);
     mp3.Close();
     if (!out.ok) {
+        ReleaseOutputClaims(entry, settings);
         ClearOutputs(entry);
         out.status = webPlayerError.empty() ? kStatusFailure : kStatusWebPlayerNotCopied + webPlayerError;
         return out;
     }
+    entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
+    out.status = FileNameOf(entry.swfPath);
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {
-        // The page is a convenience: the entry still counts as converted, but a page that
-        // could not be written is not named as written.
-        if (!WriteHtmlPage(entry, settings, bt.stageWidth, bt.stageHeight, result)) entry.htmlPath.clear();
+        // The SWF stands on its own and counts as converted, but the page the user asked for is
+        // missing: the status says so, and the page is not named as written.
+        if (!WriteHtmlPage(entry, settings, bt.stageWidth, bt.stageHeight, result)) {
+            std::string message = kFileCreateError;
+            message.replace(message.find("%s"), 2, entry.htmlPath);
+            out.status = message;
+            ReleaseClaim(entry.htmlPath);
+            entry.htmlPath.clear();
+        }
     } else {
         entry.htmlPath.clear();
     }
-    entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
-    out.status = FileNameOf(entry.swfPath);
     return out;
 }
 
@@ -251,6 +254,7 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
             if (prepared) {
                 r = ConvertNamedEntry(bt, entry, settings, progress, shared.webPlayer);
             } else {
+                ReleaseOutputClaims(entry, settings);
                 ClearOutputs(entry);
                 r = {false, kStatusFailure};
             }

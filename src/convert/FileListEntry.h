@@ -20,6 +20,7 @@ struct CFileListEntry {
     std::string htmlPath;
     std::string playerSwfPath;
     int convertedSeconds = 0;  // the sound's length in whole seconds, for the preview's query
+    bool outputInDocuments = false;  // the output folder was not writable: written to the documents folder
 };
 
 }  // namespace tonvela

@@ -1,9 +1,15 @@
 #include "convert/FolderSearch.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <system_error>
 
 #include "convert/SupportedExtensions.h"
+#include "platform/UniqueFd.h"
 
 namespace tonvela {
 
@@ -11,21 +17,51 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Entries of one folder in the file system's order; errors end the listing quietly.
-template <typename F>
-void ForEachEntry(const std::string& folder, F&& f) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    if (ec) return;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) return;
-        f(*it);
+// Opens a folder whatever its path's length: one past PATH_MAX is walked a component at a
+// time, so deep trees are searched too.
+CUniqueFd OpenFolder(const std::string& path) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    if (path.size() < PATH_MAX) return CUniqueFd(::open(path.c_str(), kFlags));
+    CUniqueFd dir(::open(path[0] == '/' ? "/" : ".", kFlags));
+    std::size_t pos = 0;
+    while (dir.IsOpen() && pos < path.size()) {
+        std::size_t slash = path.find('/', pos);
+        if (slash == std::string::npos) slash = path.size();
+        const std::string part = path.substr(pos, slash - pos);
+        pos = slash + 1;
+        if (!part.empty()) dir = CUniqueFd(::openat(dir.Get(), part.c_str(), kFlags));
     }
+    return dir;
 }
 
-bool IsRealFolder(const fs::directory_entry& e) {
-    std::error_code ec;
-    return e.symlink_status(ec).type() == fs::file_type::directory;
+enum class EntryType { Folder, Regular, Link, Other };
+
+// Entries of one folder in the file system's order, with their own type (links not
+// followed); errors end the listing quietly. Nothing is opened but the folder itself.
+template <typename F>
+void ForEachEntry(const std::string& folder, F&& f) {
+    CUniqueFd fd = OpenFolder(folder);
+    if (!fd.IsOpen()) return;
+    DIR* dir = ::fdopendir(fd.Get());
+    if (dir == nullptr) return;
+    fd.Release();  // closedir closes it
+    const std::string prefix = folder == "/" ? folder : folder + "/";
+    while (const dirent* d = ::readdir(dir)) {
+        const std::string name = d->d_name;
+        if (name == "." || name == "..") continue;
+        unsigned char type = d->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st {};
+            if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : S_ISLNK(st.st_mode) ? DT_LNK : DT_FIFO;
+        }
+        const EntryType t = type == DT_DIR ? EntryType::Folder
+                            : type == DT_REG ? EntryType::Regular
+                            : type == DT_LNK ? EntryType::Link
+                                             : EntryType::Other;
+        f(prefix + name, t);
+    }
+    ::closedir(dir);
 }
 
 void CollectFoldersInto(const std::string& folder, std::vector<std::string>& out, int depth) {
@@ -33,8 +69,8 @@ void CollectFoldersInto(const std::string& folder, std::vector<std::string>& out
     // Without following links the tree has no cycles; the depth bound only guards the stack.
     if (depth > 512) return;
     std::vector<std::string> subs;
-    ForEachEntry(folder, [&](const fs::directory_entry& e) {
-        if (IsRealFolder(e)) subs.push_back(e.path().string());
+    ForEachEntry(folder, [&](const std::string& path, EntryType type) {
+        if (type == EntryType::Folder) subs.push_back(path);
     });
     for (const auto& s : subs) CollectFoldersInto(s, out, depth + 1);
 }
@@ -61,9 +97,12 @@ bool ResolveShortcut(const std::string& path, std::string& target) {
 
 void AddFoundFile(const std::string& path, std::vector<std::string>& paths) {
     std::error_code ec;
-    const bool isLink = fs::is_symlink(fs::symlink_status(path, ec));
-    if (!isLink) {
-        if (IsSupportedExtension(ExtensionOf(path))) paths.push_back(path);
+    const fs::file_status status = fs::symlink_status(path, ec);
+    if (!fs::is_symlink(status)) {
+        // A FIFO, device or socket is no audio file and may block or never end: left out. A path
+        // that cannot be looked at is kept, so that loading it fails in the user's sight.
+        const bool special = !ec && fs::exists(status) && !fs::is_regular_file(status);
+        if (!special && IsSupportedExtension(ExtensionOf(path))) paths.push_back(path);
         return;
     }
     std::string p = path;
@@ -84,9 +123,13 @@ void AddFoundFile(const std::string& path, std::vector<std::string>& paths) {
 
 void CollectFiles(const std::vector<std::string>& folders, std::vector<std::string>& paths) {
     for (const auto& folder : folders) {
-        ForEachEntry(folder, [&](const fs::directory_entry& e) {
-            if (IsRealFolder(e)) return;
-            AddFoundFile(e.path().string(), paths);
+        ForEachEntry(folder, [&](const std::string& path, EntryType type) {
+            // FIFOs, devices and sockets are never audio files: opening a FIFO would block.
+            if (type == EntryType::Regular) {
+                if (IsSupportedExtension(ExtensionOf(path))) paths.push_back(path);
+            } else if (type == EntryType::Link) {
+                AddFoundFile(path, paths);
+            }
         });
     }
 }

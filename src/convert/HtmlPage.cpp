@@ -59,6 +59,26 @@ bool ContainsNoCase(const std::string& text, std::string_view word) {
     return false;
 }
 
+// A page with non-ASCII text (a file name in the title) says it is UTF-8, so that a browser
+// does not read it in a legacy code page; a page of plain ASCII is left as it is.
+void DeclareUtf8IfNeeded(std::string& page) {
+    bool ascii = true;
+    for (char c : page) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return;
+    static const char kMeta[] = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
+    std::size_t head = std::string::npos;
+    for (std::size_t i = 0; i + 6 <= page.size() && head == std::string::npos; ++i) {
+        std::string word = page.substr(i, 6);
+        for (char& c : word)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (word == "<head>") head = i;
+    }
+    if (head != std::string::npos)
+        page.insert(head + 6, kMeta);
+    else
+        page.insert(0, std::string(kMeta) + "\r\n");
+}
+
 }  // namespace
 
 std::string HtmlEscape(std::string_view text) {
@@ -81,7 +101,7 @@ std::string UrlEncodeName(std::string_view name) {
     std::string out;
     for (char ch : name) {
         auto c = static_cast<unsigned char>(ch);
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c >= 0x80) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.') {
             out += ch;
         } else {
             out += '%';
@@ -159,6 +179,8 @@ bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings,
         if (!replaced) out += text[i++];
     }
     out += scriptTag;  // still here only for an empty template
+
+    DeclareUtf8IfNeeded(out);
 
     CUniqueFd fd(::open(page.TempPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (!fd.IsOpen() || !WriteAll(fd.Get(), out.data(), out.size()) || !fd.Close()) return false;

@@ -56,6 +56,24 @@ constexpr IntField kIntFields[] = {
     {"ConvertJobs", &CConvertOptions::ConvertJobs},
 };
 
+// Settings that only take one of a few values: anything else would pass here and fail later,
+// after the work, as a plain conversion failure.
+struct Choice {
+    const char* name;
+    int values[3];
+};
+constexpr Choice kChoices[] = {
+    {"ButtonSWFType", {kButtonSingleSwf, kButtonShellPlayer, kButtonShellPlayer}},
+    {"TargetExistsOpt", {kTargetRename, kTargetOverwrite, kTargetSkip}},
+    {"SWFOutputFolderOpt", {kOutputSameFolder, kOutputFolderPerSwf, kOutputCustomFolder}},
+};
+
+bool IsAllowedChoice(const std::string& name, int v) {
+    for (const auto& c : kChoices)
+        if (name == c.name) return v == c.values[0] || v == c.values[1] || v == c.values[2];
+    return true;
+}
+
 constexpr TextField kTextFields[] = {
     {"ControlSWF", &CConvertOptions::ControlSWF},
     {"ShellPlayerSWF", &CConvertOptions::ShellPlayerSWF},
@@ -100,6 +118,10 @@ bool SetOptionByName(CConvertOptions& options, const std::string& name, const st
         int v = 0;
         if (!ParseInt(value, v)) {
             error = "invalid number for " + name + ": \"" + value + "\"";
+            return false;
+        }
+        if (!IsAllowedChoice(name, v)) {
+            error = "value out of range for " + name + ": \"" + value + "\"";
             return false;
         }
         if (f.field == &CConvertOptions::HtmlWebPlayer && (v < kWebPlayerNone || v > kWebPlayerBesidePage)) {

@@ -4,10 +4,12 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "convert/ConvertOptions.h"
 #include "convert/FileListEntry.h"
 #include "platform/DocumentsFolder.h"
+#include "platform/NameClaim.h"
 #include "platform/PendingOutput.h"
 
 namespace tonvela {
@@ -63,7 +65,101 @@ std::string SourceFolderBelowRoot(const std::string& source) {
     return start == std::string::npos ? std::string() : p.substr(start);
 }
 
+// Every file the entry writes for base: a clash of any one of them is a clash.
+std::vector<std::string> OutputsOf(const std::string& base, const CConvertOptions& settings) {
+    std::vector<std::string> names{base + ".swf"};
+    if (settings.CreateHtmlFile) names.push_back(base + ".htm");
+    if (settings.CreateCtrlSWF && settings.ButtonSWFType == kButtonShellPlayer) names.push_back(base + ".player.swf");
+    return names;
+}
+
+void SetOutputs(CFileListEntry& entry, const std::vector<std::string>& names, const CConvertOptions& settings) {
+    entry.swfPath = names[0];
+    std::size_t i = 1;
+    if (settings.CreateHtmlFile) entry.htmlPath = names[i++];
+    if (i < names.size()) entry.playerSwfPath = names[i];
+}
+
+// The names for base (or base_1, base_2, ... with "auto-rename") in a folder known to exist.
+// With "Skip" and "auto-rename" the names are claimed on disk, so another copy of the program
+// or another job cannot pick them too; with "Overwrite" the old files stay until replaced.
+enum class Naming { Done, Failed, FailedEverywhere };
+
+template <typename Taken>
+Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const std::string& base, Taken&& taken,
+                   std::string& error) {
+    auto anyTaken = [&](const std::vector<std::string>& names) {
+        for (const auto& n : names)
+            if (taken(n)) return true;
+        return false;
+    };
+    auto unfit = [&](const std::vector<std::string>& names) -> const std::string* {
+        for (const auto& n : names)
+            if (!NameFits(n)) return &n;
+        return nullptr;
+    };
+    if (settings.TargetExistsOpt == kTargetOverwrite) {
+        const std::vector<std::string> names = OutputsOf(base, settings);
+        if (Exists(names[0]) && SameFile(names[0], entry.path)) {
+            error = kTargetIsSource;
+            return Naming::FailedEverywhere;
+        }
+        if (const std::string* n = unfit(names)) {
+            error = Message(kFileCreateError, *n);
+            return Naming::FailedEverywhere;  // as long in any other folder
+        }
+        // Prove that the files can be created there without opening the targets, so older
+        // files survive until the new ones are complete; a folder in a name's place cannot be
+        // replaced.
+        for (const auto& n : names) {
+            struct stat st {};
+            if (::stat(n.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                error = Message(kFileCreateError, n);
+                return Naming::Failed;
+            }
+        }
+        if (!CanCreateFileAt(names[0])) {
+            error = Message(kFileCreateError, names[0]);
+            return Naming::Failed;
+        }
+        SetOutputs(entry, names, settings);
+        return Naming::Done;
+    }
+    for (int k = 0; k <= kMaxRenameNumber; ++k) {
+        const std::vector<std::string> names = OutputsOf(k == 0 ? base : base + "_" + std::to_string(k), settings);
+        if (const std::string* n = unfit(names)) {
+            error = Message(kFileCreateError, *n);
+            return Naming::FailedEverywhere;
+        }
+        if (!anyTaken(names)) {
+            std::string failed;
+            const ClaimResult r = ClaimNames(names, failed);
+            if (r == ClaimResult::Claimed) {
+                SetOutputs(entry, names, settings);
+                return Naming::Done;
+            }
+            if (r == ClaimResult::Failed) {
+                error = Message(kFileCreateError, failed);
+                return Naming::Failed;
+            }
+            // Taken: another program got there first; it counts like an existing file.
+        }
+        if (settings.TargetExistsOpt == kTargetSkip) {
+            error = kTargetSkipped;
+            return Naming::FailedEverywhere;
+        }
+    }
+    error = Message(kFileCreateError, base + ".swf");
+    return Naming::Failed;
+}
+
 }  // namespace
+
+void ReleaseOutputClaims(const CFileListEntry& entry, const CConvertOptions& settings) {
+    if (settings.TargetExistsOpt == kTargetOverwrite) return;
+    for (const std::string* p : {&entry.swfPath, &entry.htmlPath, &entry.playerSwfPath})
+        if (!p->empty()) ReleaseClaim(*p);
+}
 
 bool EnsureFolder(const std::string& path) {
     if (path.empty()) return false;
@@ -78,6 +174,7 @@ bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std
     entry.swfPath.clear();
     entry.htmlPath.clear();
     entry.playerSwfPath.clear();
+    entry.outputInDocuments = false;
     error.clear();
     const std::string& source = entry.path;
     COutputReservations* reservations = context.reservations;
@@ -121,36 +218,16 @@ bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std
         }
 
         if (!failed) {
-            std::string target = base + ".swf";
-            if (taken(target)) {
-                if (settings.TargetExistsOpt == kTargetOverwrite) {
-                    if (Exists(target) && SameFile(target, source)) {
-                        error = kTargetIsSource;
-                        return false;
-                    }
-                    // Another entry of this batch is writing this very name: let it finish.
-                    if (reservations) reservations->WaitUntilFree(lock, target);
-                } else if (settings.TargetExistsOpt == kTargetSkip) {
-                    error = kTargetSkipped;
-                    return false;
-                } else {
-                    int k = 1;
-                    while (k <= kMaxRenameNumber && taken(base + "_" + std::to_string(k) + ".swf")) ++k;
-                    base += "_" + std::to_string(k);
-                    target = base + ".swf";
-                }
-            }
-            // Prove that the SWF can be created there without opening the target itself, so
-            // an older SWF survives until the new one is complete.
-            if (CanCreateFileAt(target)) {
-                entry.swfPath = target;
-                if (settings.CreateHtmlFile) entry.htmlPath = base + ".htm";
-                if (settings.CreateCtrlSWF && settings.ButtonSWFType == kButtonShellPlayer)
-                    entry.playerSwfPath = base + ".player.swf";
-                if (reservations) reservations->Reserve(target);
+            // With "Overwrite", another entry of this batch writing this very name is let finish.
+            if (settings.TargetExistsOpt == kTargetOverwrite && reservations)
+                reservations->WaitUntilFree(lock, base + ".swf");
+            const Naming naming = NameOutputs(entry, settings, base, taken, error);
+            if (naming == Naming::Done) {
+                entry.outputInDocuments = tried;
+                if (reservations) reservations->Reserve(entry.swfPath);
                 return true;
             }
-            error = Message(kFileCreateError, target);
+            if (naming == Naming::FailedEverywhere) return false;
         }
 
         if (!settings.OutputFiles2MyDocuments || tried) return false;

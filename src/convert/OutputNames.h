@@ -57,10 +57,16 @@ struct OutputNameContext {
 
 // Picks the entry's swfPath (a name whose file can be created; an existing file there is left
 // untouched: the new SWF is to be written beside it and moved over it when complete, see
-// CPendingOutput), htmlPath and playerSwfPath as the settings ask. False with the reason in
-// error; the three paths are then empty.
+// CPendingOutput), htmlPath and playerSwfPath as the settings ask. With "Skip" and
+// "auto-rename" an existing file of any of the three names is a clash, and the names are
+// claimed on disk as empty files (see ClaimNames) that the written files replace. False with
+// the reason in error; the three paths are then empty.
 bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std::string& error,
                      const OutputNameContext& context = {});
+
+// After a failed entry: removes the still empty files by which MakeOutputNames claimed its
+// names ("Skip" and "auto-rename"), so a failure leaves nothing behind.
+void ReleaseOutputClaims(const CFileListEntry& entry, const CConvertOptions& settings);
 
 // True when path is a folder or could be created with all missing parent folders.
 bool EnsureFolder(const std::string& path);

@@ -56,7 +56,9 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
 
 bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out) {
     out.clear();
-    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a FIFO put in the file's place must not block the open until a writer comes;
+    // it is refused right after as not a regular file (regular files ignore the flag).
+    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!fd.IsOpen()) return false;
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;

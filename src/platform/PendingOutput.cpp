@@ -1,13 +1,17 @@
 #include "platform/PendingOutput.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <random>
+#include <string_view>
 
 #include "platform/UniqueFd.h"
 
@@ -47,7 +51,49 @@ std::string UniqueSuffix() {
     return buf;
 }
 
+// The process id in a temporary name of ours (".<stem>.<pid>-<n>-<8 hex>.part"), or -1.
+long PartOwner(const std::string& name) {
+    constexpr std::string_view kPart = ".part";
+    if (name.size() < kPart.size() + 2 || name[0] != '.' || name.compare(name.size() - kPart.size(), kPart.size(), kPart) != 0)
+        return -1;
+    const std::string body = name.substr(0, name.size() - kPart.size());
+    const std::size_t dot = body.rfind('.');
+    if (dot == 0 || dot == std::string::npos) return -1;
+    const std::string tag = body.substr(dot + 1);  // <pid>-<n>-<8 hex>
+    const std::size_t a = tag.find('-');
+    const std::size_t b = a == std::string::npos ? a : tag.find('-', a + 1);
+    if (a == 0 || b == std::string::npos || b == a + 1 || tag.size() - b - 1 != 8 || a > 9) return -1;
+    auto all = [&](std::size_t from, std::size_t to, const char* set) {
+        return tag.find_first_not_of(set, from) >= to;
+    };
+    if (!all(0, a, "0123456789") || !all(a + 1, b, "0123456789") || tag.find_first_not_of("0123456789abcdef", b + 1) != std::string::npos)
+        return -1;
+    return std::stol(tag.substr(0, a));
+}
+
 }  // namespace
+
+void RemoveStaleParts(const std::string& folder) {
+    // Old enough that no writer on another machine sharing the folder can still be at it.
+    constexpr time_t kStaleSeconds = 60;
+    CUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.IsOpen()) return;
+    DIR* dir = ::fdopendir(fd.Get());
+    if (dir == nullptr) return;
+    fd.Release();
+    const time_t now = ::time(nullptr);
+    while (const dirent* d = ::readdir(dir)) {
+        const long pid = PartOwner(d->d_name);
+        if (pid <= 0 || pid == static_cast<long>(::getpid())) continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (now - st.st_mtime < kStaleSeconds) continue;
+        // Only when the process that wrote it is gone (a live one, even a stranger, keeps it).
+        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        ::unlinkat(::dirfd(dir), d->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 bool CPendingOutput::Create(const std::string& target, bool unnamed) {
     Discard();
@@ -70,6 +116,8 @@ bool CPendingOutput::Create(const std::string& target, bool unnamed) {
 }
 
 bool CPendingOutput::CreateNamed(const std::string& folder, const std::string& stem) {
+    // Where named temporary files are needed, a killed run may have left some.
+    RemoveStaleParts(folder);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = (folder == "/" ? "" : folder) + "/." + stem + UniqueSuffix();
         CUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
@@ -139,6 +187,38 @@ void CPendingOutput::Discard() {
         ::unlink(temp_.c_str());
     }
     temp_.clear();
+}
+
+bool CommitTogether(CPendingOutput& first, CPendingOutput& second) {
+    // The old first file is kept under a hidden name (a second link to it) until the second
+    // one is in place, so that it can be put back; without hard links (vfat) there is no way
+    // back, and the pair is committed as well as it goes.
+    const std::string& target = first.Target();
+    struct stat st {};
+    const bool existed = ::lstat(target.c_str(), &st) == 0;
+    std::string kept;
+    if (existed && S_ISREG(st.st_mode)) {
+        for (int attempt = 0; attempt < 100 && kept.empty(); ++attempt) {
+            std::string name = FolderOf(target) + "/." + ShortStem(target) + UniqueSuffix();
+            if (::link(target.c_str(), name.c_str()) == 0) kept = std::move(name);
+            else if (errno != EEXIST) break;
+        }
+    }
+    if (!first.Commit()) {
+        if (!kept.empty()) ::unlink(kept.c_str());
+        second.Discard();
+        return false;
+    }
+    if (!second.Commit()) {
+        if (!kept.empty()) {
+            if (::rename(kept.c_str(), target.c_str()) != 0) ::unlink(kept.c_str());
+        } else if (!existed) {
+            ::unlink(target.c_str());
+        }
+        return false;
+    }
+    if (!kept.empty()) ::unlink(kept.c_str());
+    return true;
 }
 
 bool CanCreateFileAt(const std::string& path) {

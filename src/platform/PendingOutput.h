@@ -41,6 +41,16 @@ private:
     CUniqueFd unnamed_;  // open while the file has no name
 };
 
+// Removes the hidden temporary files (".<name>.<pid>-<n>-<hex>.part") that runs killed while
+// writing left in folder: those of a process that no longer exists, untouched for a minute.
+// Done by Create where files must be named (file systems without unnamed files).
+void RemoveStaleParts(const std::string& folder);
+
+// Commits two files that belong together (a sound SWF and its player): when the second cannot
+// be put in place, the first target gets its old file back (or is removed when it had none),
+// so a failed pair leaves the old pair as it was. False when either fails.
+bool CommitTogether(CPendingOutput& first, CPendingOutput& second);
+
 // Whether a new file can be created in path's folder, proved by creating and removing a
 // temporary one; path itself is never opened. False too when path exists as a folder.
 bool CanCreateFileAt(const std::string& path);

@@ -1,8 +1,12 @@
 #include "platform/SettingsStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <system_error>
 
@@ -196,11 +200,20 @@ bool CSettingsStore::Save() {
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
     if (ec) return false;
+    saveError_.clear();
+    damagedCopy_.clear();
     // A store kept elsewhere through a symbolic link (a dotfiles folder) stays there.
     std::filesystem::path file = FilePath();
     if (std::filesystem::is_symlink(file, ec)) {
         std::filesystem::path real = std::filesystem::canonical(file, ec);
         if (!ec) file = real;
+    }
+    // Only a regular file is ever replaced: a link to a device or a FIFO put there is left
+    // alone (renaming over it would move the device aside, reading a FIFO would block).
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        saveError_ = file.string() + " is not a regular file";
+        return false;
     }
 
     // Start from what is on disk now, so values written by others survive.
@@ -208,18 +221,49 @@ bool CSettingsStore::Save() {
     std::string text;
     if (std::filesystem::exists(file, ec)) {
         if (!ReadWholeFile(file, kMaxFileBytes, text) || !Parse(text, merged)) {
-            // A damaged store is replaced by our values alone, but kept aside for the user.
+            // A damaged store is replaced by our values alone, but kept aside for the user,
+            // each one under its own name.
             merged.clear();
-            const std::string aside = file.string() + ".damaged";
-            ::unlink(aside.c_str());
-            ::link(file.c_str(), aside.c_str());
+            if (!KeepDamagedCopy(file)) {
+                saveError_ = "the damaged store " + file.string() + " could not be kept aside";
+                return false;
+            }
         }
     }
     for (const auto& [key, name] : changed_) merged[key][name] = keys_[key][name];
-    if (!WriteFileAtomically(file, Format(merged))) return false;
+    const std::string out = Format(merged);
+    // What is saved must be readable by the next Load.
+    if (out.size() > kMaxFileBytes) {
+        saveError_ = "the settings would take more than " + std::to_string(kMaxFileBytes) + " bytes";
+        return false;
+    }
+    if (!WriteFileAtomically(file, out)) {
+        saveError_ = "cannot write " + file.string();
+        return false;
+    }
     keys_ = std::move(merged);
     changed_.clear();
     return true;
+}
+
+bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    char stamp[32] = "0";
+    if (::localtime_r(&now, &local) != nullptr) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = file.string() + ".damaged-" + stamp;
+    for (int n = 1; n <= 100; ++n) {
+        const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
+        // A hard link keeps the store in place until the new one replaces it; where links are
+        // not supported, the damaged file is moved aside instead. Neither replaces a name.
+        if (::link(file.c_str(), aside.c_str()) == 0 ||
+            (errno != EEXIST && ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)) {
+            damagedCopy_ = aside;
+            return true;
+        }
+        if (errno != EEXIST) return false;
+    }
+    return false;
 }
 
 std::string CSettingsStore::Format(const Keys& keys) {

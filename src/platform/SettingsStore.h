@@ -75,11 +75,16 @@ public:
     // Writes the values changed since the last Load or Save, like single registry writes: the
     // file is read again, the changed values are put in, and the result replaces the file
     // atomically (a crash leaves the old or the new store, never half of one). Values that
-    // another program wrote meanwhile are kept. A damaged file is kept as kFileName
-    // ".damaged" before it is replaced; a file reached through a symbolic link is replaced
+    // another program wrote meanwhile are kept. A file reached through a symbolic link is replaced
     // where it lies. Creates the folder when missing. False when anything fails; the file on
-    // disk is then unchanged.
+    // disk is then unchanged. A damaged file is kept as kFileName ".damaged-YYYYMMDD-HHMMSS"
+    // (with "-N" after it when that name is taken); only a regular file is replaced, and
+    // never with more than kMaxFileBytes.
     bool Save();
+    // Why the last Save failed (empty after a success), and where it kept a damaged store
+    // (empty when it found none).
+    const std::string& SaveError() const { return saveError_; }
+    const std::string& DamagedCopy() const { return damagedCopy_; }
 
     // Text of a whole store, and its parser (exposed for tests). Parse returns false for any
     // malformed line and leaves out empty.
@@ -88,7 +93,11 @@ public:
     static bool Parse(std::string_view text, Keys& out);
 
 private:
+    bool KeepDamagedCopy(const std::filesystem::path& file);
+
     std::filesystem::path folder_;
+    std::string saveError_;
+    std::string damagedCopy_;
     Keys keys_;
     std::set<std::pair<std::string, std::string>> changed_;
 };

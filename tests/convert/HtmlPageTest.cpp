@@ -88,9 +88,14 @@ TEST_F(HtmlPageTest, NamesAreEscaped) {
     std::string page = Write("x%BKG%%W%.swf");
     EXPECT_NE(page.find("<TITLE>x%BKG%%W%.swf</TITLE>"), std::string::npos);
     EXPECT_NE(page.find("\r\nx%BKG%%W%\r\n"), std::string::npos);
-    // UTF-8 bytes pass through the URL unchanged.
+    // Bytes of 0x80 and above are percent-encoded in the URL, so that a page read in any code
+    // page links to the right file; the title keeps the name, and the page says it is UTF-8.
     page = Write("\xc3\xa9t\xc3\xa9.swf");
-    EXPECT_NE(page.find("VALUE=\"\xc3\xa9t\xc3\xa9.swf\""), std::string::npos);
+    EXPECT_NE(page.find("VALUE=\"%C3%A9t%C3%A9.swf\""), std::string::npos);
+    EXPECT_NE(page.find("<HEAD><META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\"><TITLE>"
+                        "\xc3\xa9t\xc3\xa9.swf</TITLE>"),
+              std::string::npos);
+    EXPECT_EQ(Write("plain.swf").find("charset"), std::string::npos);
 }
 
 TEST_F(HtmlPageTest, UserTemplate) {
@@ -110,7 +115,7 @@ TEST_F(HtmlPageTest, UserTemplate) {
 TEST(UrlEncodeName, EveryByteClass) {
     EXPECT_EQ(UrlEncodeName("Az09."), "Az09.");
     EXPECT_EQ(UrlEncodeName(" _-%?&#/\x01\x7f"), "%20%5F%2D%25%3F%26%23%2F%01%7F");
-    EXPECT_EQ(UrlEncodeName("\x80\xff"), "\x80\xff");
+    EXPECT_EQ(UrlEncodeName("\x80\xff"), "%80%FF");
 }
 
 TEST_F(HtmlPageTest, FailedWriteLeavesNoPartialPage) {

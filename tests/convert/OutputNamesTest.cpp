@@ -38,6 +38,8 @@ protected:
         return MakeOutputNames(entry, settings, error, context);
     }
     std::string P(const std::string& rel) const { return (dir / rel).string(); }
+    // Gives up the names the last Make claimed, as a failed entry does.
+    void Release() { ReleaseOutputClaims(entry, settings); }
 
     CTestTempDir dir;
     CConvertOptions settings;
@@ -53,11 +55,16 @@ TEST_F(OutputNamesTest, SameFolderAsSource) {
     EXPECT_EQ(entry.swfPath, P("a/b.swf"));
     EXPECT_EQ(entry.htmlPath, P("a/b.htm"));
     EXPECT_EQ(entry.playerSwfPath, "");
-    EXPECT_EQ(CountEntries(dir / "a"), 0);  // the probe leaves nothing behind
+    // The names are claimed by empty files, which a failed entry removes again.
+    EXPECT_EQ(CountEntries(dir / "a"), 2);
+    EXPECT_EQ(ReadText(dir / "a/b.htm"), "");
+    Release();
+    EXPECT_EQ(CountEntries(dir / "a"), 0);
 
     settings.ButtonSWFType = kButtonShellPlayer;
     ASSERT_TRUE(Make(P("a/b.wav")));
     EXPECT_EQ(entry.playerSwfPath, P("a/b.player.swf"));
+    Release();
     settings.CreateCtrlSWF = 0;
     settings.CreateHtmlFile = 0;
     ASSERT_TRUE(Make(P("a/b.wav")));
@@ -72,18 +79,45 @@ TEST_F(OutputNamesTest, SameFolderAsSource) {
     EXPECT_EQ(entry.swfPath, P("a.b/noext.swf"));
 }
 
-TEST_F(OutputNamesTest, ExistingTargetRenamedOnlyBySwfName) {
+// A clash of any file the entry writes moves all its names on; existing files stay untouched.
+TEST_F(OutputNamesTest, ExistingOutputOfAnyKindRenames) {
     settings.ButtonSWFType = kButtonShellPlayer;
     WriteText(dir / "a/b.swf", "old");
-    WriteText(dir / "a/b_2.htm", "unrelated");  // HTML names are not tested for clashes
+    WriteText(dir / "a/b_2.htm", "by hand");
+    WriteText(dir / "a/b_3.player.swf", "old player");
     ASSERT_TRUE(Make(P("a/b.wav")));
     EXPECT_EQ(entry.swfPath, P("a/b_1.swf"));
+    Release();
     std::filesystem::create_directories(dir / "a/b_1.swf");  // a folder of that name counts too
     ASSERT_TRUE(Make(P("a/b.wav")));
-    EXPECT_EQ(entry.swfPath, P("a/b_2.swf"));
-    EXPECT_EQ(entry.htmlPath, P("a/b_2.htm"));
-    EXPECT_EQ(entry.playerSwfPath, P("a/b_2.player.swf"));
+    EXPECT_EQ(entry.swfPath, P("a/b_4.swf"));
+    EXPECT_EQ(entry.htmlPath, P("a/b_4.htm"));
+    EXPECT_EQ(entry.playerSwfPath, P("a/b_4.player.swf"));
     EXPECT_EQ(ReadText(dir / "a/b.swf"), "old");
+    EXPECT_EQ(ReadText(dir / "a/b_2.htm"), "by hand");
+
+    // With "Skip" a page of that name is a clash too.
+    settings.TargetExistsOpt = kTargetSkip;
+    WriteText(dir / "a/c.htm", "by hand");
+    EXPECT_FALSE(Make(P("a/c.wav")));
+    EXPECT_EQ(error, kTargetSkipped);
+    EXPECT_FALSE(std::filesystem::exists(dir / "a/c.swf"));
+}
+
+// A name longer than the file system allows is found before any work, in every mode.
+TEST_F(OutputNamesTest, OverlongNameFailsWithTheFileMessage) {
+    settings.OutputFiles2MyDocuments = 0;
+    const std::string stem(252, 'n');  // "<stem>.au" fits, "<stem>.swf" does not
+    for (const int mode : {kTargetRename, kTargetOverwrite, kTargetSkip}) {
+        settings.TargetExistsOpt = mode;
+        EXPECT_FALSE(Make(P("a/" + stem + ".au")));
+        EXPECT_EQ(error, "Failed to create file \"" + P("a/" + stem + ".swf") + "\"");
+    }
+    settings.TargetExistsOpt = kTargetRename;
+    const std::string fits(251, 'n');  // "<fits>.swf" fits, "<fits>_1.swf" does not
+    WriteText(dir / ("a/" + fits + ".swf"), "old");
+    EXPECT_FALSE(Make(P("a/" + fits + ".wav")));
+    EXPECT_EQ(error, "Failed to create file \"" + P("a/" + fits + "_1.swf") + "\"");
 }
 
 TEST_F(OutputNamesTest, OverwriteKeepsTheOldFileUntilReplaced) {
@@ -152,6 +186,7 @@ TEST_F(OutputNamesTest, CustomFolder) {
     ASSERT_TRUE(Make(P("a/pop/1.mp3")));
     EXPECT_EQ(entry.swfPath, P("out/") + below + "/1.swf");
     EXPECT_TRUE(std::filesystem::is_directory(P("out/") + below));
+    Release();
     // Doubled slashes and ".." in the source are resolved: nothing lands outside the folder.
     ASSERT_TRUE(Make(P("a//x/../pop/1.mp3")));
     EXPECT_EQ(entry.swfPath, P("out/") + below + "/1.swf");
@@ -200,10 +235,11 @@ TEST_F(OutputNamesTest, ParallelEntriesPickDistinctNames) {
     WriteText(dir / "a/song.mp3", "");
     const int n = 8;
     std::vector<std::string> names(n);
+    std::vector<CFileListEntry> entries(n);
     std::vector<std::thread> threads;
     for (int i = 0; i < n; ++i)
         threads.emplace_back([&, i] {
-            CFileListEntry e;
+            CFileListEntry& e = entries[static_cast<std::size_t>(i)];
             e.path = P("a/song.mp3");
             std::string err;
             if (MakeOutputNames(e, settings, err, context)) names[static_cast<std::size_t>(i)] = e.swfPath;
@@ -217,6 +253,7 @@ TEST_F(OutputNamesTest, ParallelEntriesPickDistinctNames) {
 
     // Released names are free again; skip treats a reserved name as taken.
     for (const auto& name : names) reservations.Release(name);
+    for (const auto& e : entries) ReleaseOutputClaims(e, settings);
     ASSERT_TRUE(Make(P("a/song.mp3")));
     EXPECT_EQ(entry.swfPath, P("out/song.swf"));
     settings.TargetExistsOpt = kTargetSkip;

@@ -1,7 +1,11 @@
 #include "platform/PendingOutput.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+
+#include <ctime>
+#include <fstream>
 
 #include "platform/AtomicFile.h"
 #include "platform/TestTempDir.h"
@@ -120,6 +124,69 @@ TEST(PendingOutput, CanCreateFileAt) {
     EXPECT_FALSE(CanCreateFileAt((dir / "missing" / "x.swf").string()));
     EXPECT_FALSE(CanCreateFileAt("/proc/self/x.swf"));
     EXPECT_FALSE(CanCreateFileAt(dir.Path().string()));  // a folder
+}
+
+}  // namespace
+}  // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// A pair whose second file cannot be put in place (a folder holds its name) leaves both old
+// files as they were; with no old first file, none is left behind.
+TEST(CommitTogether, FailedSecondPutsTheFirstBack) {
+    for (const bool oldFirst : {true, false}) {
+        SCOPED_TRACE(oldFirst);
+        test::CTestTempDir dir;
+        const std::string player = (dir / "x.player.swf").string(), sound = (dir / "x.swf").string();
+        if (oldFirst) test::WriteText(player, "old player");
+        std::filesystem::create_directory(sound);
+        test::WriteText(dir / "x.swf" / "inside", "keeps the folder non-empty");
+        CPendingOutput first, second;
+        ASSERT_TRUE(first.Create(player));
+        ASSERT_TRUE(second.Create(sound));
+        test::WriteText(first.TempPath(), "new player");
+        test::WriteText(second.TempPath(), "new sound");
+        EXPECT_FALSE(CommitTogether(first, second));
+        if (oldFirst)
+            EXPECT_EQ(test::ReadText(player), "old player");
+        else
+            EXPECT_FALSE(std::filesystem::exists(player));
+        EXPECT_EQ(test::CountEntries(dir.Path()), oldFirst ? 2 : 1);  // no temporary or kept file
+    }
+}
+
+// Leftovers of killed runs are removed only when their process is gone and they are old; a
+// live process's file, a fresh one and names not of ours stay.
+TEST(RemoveStaleParts, OnlyDeadAndOld) {
+    test::CTestTempDir dir;
+    long pidMax = 4194304;
+    std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
+    const std::string dead = std::to_string(pidMax + 1);  // never a live process
+    const std::string self = std::to_string(::getpid());
+    const struct {
+        std::string name;
+        bool old;
+        bool removed;
+    } cases[] = {
+        {".a.swf." + dead + "-0-0123abcd.part", true, true},
+        {".a.swf." + dead + "-1-0123abcd.part", false, false},
+        {".a.swf." + self + "-0-0123abcd.part", true, false},
+        {".a.swf." + dead + "-0-0123abcX.part", true, false},
+        {"a.swf." + dead + "-0-0123abcd.part", true, false},
+        {".a.swf." + dead + "-0-0123abcd.partx", true, false},
+    };
+    for (const auto& c : cases) {
+        test::WriteText(dir / c.name, "x");
+        if (c.old) {
+            const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, (dir / c.name).c_str(), times, 0), 0);
+        }
+    }
+    CPendingOutput out;  // a named temporary file sweeps its folder
+    ASSERT_TRUE(out.Create((dir / "b.swf").string(), false));
+    out.Discard();
+    for (const auto& c : cases) EXPECT_EQ(!std::filesystem::exists(dir / c.name), c.removed) << c.name;
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "platform/SettingsStore.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -145,17 +147,37 @@ TEST(SettingsStore, OversizedFileIsDamaged) {
     EXPECT_FALSE(store.KeyExists("K"));
 }
 
+// Each damaged store is kept under a name of its own (two within one second too).
 TEST(SettingsStore, SaveOverDamagedFileReplacesItAndKeepsACopy) {
     CTestTempDir dir;
-    WriteText(dir / CSettingsStore::kFileName, "garbage\n");
+    std::set<std::string> copies;
+    for (const char* garbage : {"garbage 1\n", "garbage 2\n"}) {
+        WriteText(dir / CSettingsStore::kFileName, garbage);
+        CSettingsStore store(dir.Path());
+        EXPECT_FALSE(store.Load());
+        store.SetDword(kKey, "FirstRun", 0);
+        ASSERT_TRUE(store.Save());
+        CSettingsStore again(dir.Path());
+        ASSERT_TRUE(again.Load());
+        EXPECT_EQ(again.GetDword(kKey, "FirstRun"), 0u);
+        ASSERT_EQ(std::filesystem::path(store.DamagedCopy()).parent_path(), dir.Path());
+        EXPECT_EQ(ReadText(store.DamagedCopy()), garbage);
+        copies.insert(store.DamagedCopy());
+    }
+    EXPECT_EQ(copies.size(), 2u);
+}
+
+// What Save writes, Load must read: a store past the size limit is refused, the old one stays.
+TEST(SettingsStore, SaveRefusesAStoreTooLargeToRead) {
+    CTestTempDir dir;
     CSettingsStore store(dir.Path());
-    EXPECT_FALSE(store.Load());
-    store.SetDword(kKey, "FirstRun", 0);
+    store.SetDword(kKey, "FirstRun", 1);
     ASSERT_TRUE(store.Save());
-    CSettingsStore again(dir.Path());
-    ASSERT_TRUE(again.Load());
-    EXPECT_EQ(again.GetDword(kKey, "FirstRun"), 0u);
-    EXPECT_EQ(ReadText(dir / "settings.conf.damaged"), "garbage\n");
+    const std::string before = ReadText(dir / CSettingsStore::kFileName);
+    store.SetString(kKey, "Folder", std::string(CSettingsStore::kMaxFileBytes / 4, '\x01'));  // 4 bytes each
+    EXPECT_FALSE(store.Save());
+    EXPECT_FALSE(store.SaveError().empty());
+    EXPECT_EQ(ReadText(dir / CSettingsStore::kFileName), before);
 }
 
 TEST(SettingsStore, StoreBehindASymbolicLinkIsUpdatedInPlace) {

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# tonvela-convert in hostile surroundings: names that are not UTF-8, FIFOs and devices where
+# files are expected, a settings store that is a link or a FIFO, clashes of every output
+# file, pages that cannot be written, over-long names and paths, signals. Nothing may hang,
+# be lost or be reported as a success. Parts that need root (devices, immutable files) are
+# left out without it.
+# Usage: cli_hostile.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+BUILD="$1"
+BIN="$BUILD/bin/tonvela-convert"
+DATA="$BUILD/bin"
+[ -x "$BIN" ] || { echo "no tonvela-convert"; exit 77; }
+command -v sox >/dev/null && command -v python3 >/dev/null || exit 77
+
+T="$(mktemp -d)"
+# Immutable files cannot be removed: clear the flag on everything of ours first.
+trap 'chattr -R -i "$T" 2>/dev/null; rm -rf "$T"' EXIT
+export TMPDIR="$T/tmp" HOME="$T/home" XDG_CONFIG_HOME="$T/home/.config"
+mkdir -p "$TMPDIR" "$HOME"
+CONV=(timeout 60 "$BIN" --data-dir "$DATA" --config-dir "$T/config" -q)
+ROOT=0; [ "$(id -u)" = 0 ] && ROOT=1
+fail=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
+tone() { sox -n -r 22050 -c 1 "$1" synth "${2:-0.3}" sine 440; }
+# Marks a file immutable when we can (root on a file system that has the flag).
+immutable() { [ $ROOT = 1 ] && chattr +i "$1" 2>/dev/null; }
+
+# --- Names that are not UTF-8: JSON carries them, and the exact bytes come back.
+L1="$T/latin"; mkdir -p "$L1"
+tone "$L1/caf$(printf '\351').wav"
+"${CONV[@]}" --json "$L1" > "$T/l1.json"; rc=$?
+"${CONV[@]}" --json --probe "$L1" > "$T/l1p.json"; rcp=$?
+"${CONV[@]}" --json --set SWFOutputFolderOpt=399 --set "SWFSpecifiedFolder=$T/out$(printf '\377')" "$L1" > "$T/l1f.json"; rcf=$?
+check "non-UTF-8 names in JSON (rc $rc $rcp $rcf)" '[ $rc -eq 0 ] && [ $rcp -eq 0 ] && [ $rcf -eq 0 ] && python3 - "$T" <<"PY"
+import json, os, sys
+t = sys.argv[1]
+src = os.fsencode(t) + b"/latin/caf\xe9.wav"
+for name, key, want in (("l1", "swf", os.fsencode(t) + b"/latin/caf\xe9.swf"), ("l1p", None, None),
+                        ("l1f", "swf", os.fsencode(t) + b"/out\xff/caf\xe9.swf")):
+    rows = [json.loads(l) for l in open(t + "/" + name + ".json", "rb")]
+    assert len(rows) == 1 and rows[0]["ok"], rows
+    assert os.fsencode(rows[0]["path"]) == src, rows
+    if key:
+        assert os.fsencode(rows[0][key]) == want and os.path.getsize(want) > 0, rows
+PY'
+
+# --- FIFOs and devices where audio files are expected: refused at once, never opened.
+F="$T/fifo"; mkdir -p "$F"
+tone "$F/a.wav"; mkfifo "$F/x.wav"; ln -s /dev/zero "$F/z.mp3"
+"${CONV[@]}" "$F" > /dev/null 2>&1; rc=$?
+check "a FIFO and a link to a device in a searched folder are left out (rc $rc)" '[ $rc -eq 0 ] && [ -s "$F/a.swf" ] && [ ! -e "$F/x.swf" ] && [ ! -e "$F/z.swf" ]'
+"${CONV[@]}" "$F/x.wav" "$F/z.mp3" > /dev/null 2> "$T/err.txt"; rc=$?
+check "a FIFO and a device named on the command line fail to load (rc $rc)" '[ $rc -eq 1 ] && grep -qx "$F/x.wav" "$T/err.txt" && grep -q "z.mp3" "$T/err.txt"'
+
+# --- A settings store that is a FIFO or a link to one (or to a device) is never opened
+# for reading nor replaced.
+S="$T/store"; mkdir -p "$S"
+mkfifo "$S/settings.conf"
+timeout 20 "$BIN" --data-dir "$DATA" --config-dir "$S" -q "$F/a.wav" > /dev/null 2>&1; rc=$?
+timeout 20 "$BIN" --data-dir "$DATA" --config-dir "$S" -q --set SWFFrameRate=24 --save "$F/a.wav" > /dev/null 2> "$T/err.txt"; rcs=$?
+check "a FIFO store: start-up goes on, --save refuses (rc $rc $rcs)" '[ $rc -eq 0 ] && [ $rcs -eq 2 ] && [ -p "$S/settings.conf" ] && grep -q "not a regular file" "$T/err.txt"'
+rm "$S/settings.conf"; mkfifo "$S/pipe"; ln -s pipe "$S/settings.conf"
+timeout 20 "$BIN" --data-dir "$DATA" --config-dir "$S" -q --set SWFFrameRate=24 --save "$F/a.wav" > /dev/null 2>&1; rc=$?
+check "a link to a FIFO: --save refuses (rc $rc)" '[ $rc -eq 2 ] && [ -p "$S/pipe" ] && [ -L "$S/settings.conf" ]'
+if [ $ROOT = 1 ] && mknod "$S/null" c 1 3 2>/dev/null; then
+    ln -sfn null "$S/settings.conf"
+    timeout 20 "$BIN" --data-dir "$DATA" --config-dir "$S" -q --set SWFFrameRate=24 --save "$F/a.wav" > /dev/null 2>&1; rc=$?
+    check "a link to a device: --save refuses, the device stays (rc $rc)" '[ $rc -eq 2 ] && [ -c "$S/null" ] && [ -L "$S/settings.conf" ]'
+else
+    echo "skip a link to a device (needs root)"
+fi
+
+# --- What --save writes must be readable by the next run: a store past the size limit is
+# refused and the old one stays. (\x01 takes 4 bytes in the store.)
+big="$(head -c 120000 /dev/zero | tr '\0' '\001')"
+"${CONV[@]}" --set SWFFrameRate=20 --save --probe "$F/a.wav" > /dev/null 2>&1
+cp "$T/config/settings.conf" "$T/store-before"
+"${CONV[@]}" --set "JPEGFile=$big" --set "SWFSpecifiedFolder=$big" --set "ShellPlayerSWF=$big" --save --probe "$F/a.wav" > /dev/null 2>&1; rc=$?
+check "an oversized store is not saved (rc $rc)" '[ $rc -eq 2 ] && cmp -s "$T/store-before" "$T/config/settings.conf"'
+
+# --- Out-of-range choices and over-long names fail before any work, with the reason.
+"${CONV[@]}" --set ButtonSWFType=33 "$F/a.wav" > /dev/null 2>&1; rc=$?
+check "ButtonSWFType 33 is a usage error (rc $rc)" '[ $rc -eq 2 ]'
+N="$T/long"; mkdir -p "$N"
+long="$(printf 'a%.0s' $(seq 252))"
+sox -n -r 22050 -c 1 "$N/$long.au" synth 0.3 sine 440
+"${CONV[@]}" --json "$N/$long.au" > "$T/long.json" 2>/dev/null; rc=$?
+check "a 256-byte output name is a file-creation failure (rc $rc)" '[ $rc -eq 1 ] && grep -qF "Failed to create file \\\"$N/$long.swf\\\"" "$T/long.json"'
+
+# --- Clashes of every output file count with "Skip" and "auto-rename".
+C="$T/clash"; mkdir -p "$C"
+tone "$C/s.wav"; echo "by hand" > "$C/s.htm"
+"${CONV[@]}" --set TargetExistsOpt=33 --json "$C/s.wav" > "$T/c.json" 2>/dev/null; rc=$?
+check "Skip: an existing page is a clash (rc $rc)" '[ $rc -eq 1 ] && [ ! -e "$C/s.swf" ] && [ "$(cat "$C/s.htm")" = "by hand" ] && grep -q "Target exists and skipped" "$T/c.json"'
+"${CONV[@]}" "$C/s.wav" > /dev/null 2>&1; rc=$?
+check "auto-rename: an existing page moves all names on (rc $rc)" '[ $rc -eq 0 ] && [ -s "$C/s_1.swf" ] && [ -s "$C/s_1.htm" ] && [ ! -e "$C/s.swf" ] && [ "$(cat "$C/s.htm")" = "by hand" ]'
+tone "$C/p.wav"; echo "old player" > "$C/p.player.swf"
+"${CONV[@]}" --set CreateCtrlSWF=1 --set ButtonSWFType=22 "$C/p.wav" > /dev/null 2>&1; rc=$?
+check "auto-rename: an existing player SWF is a clash (rc $rc)" '[ $rc -eq 0 ] && [ -s "$C/p_1.player.swf" ] && [ "$(cat "$C/p.player.swf")" = "old player" ]'
+
+# --- A shell-player pair that cannot be put in place leaves the old pair as it was.
+P="$T/pair"; mkdir -p "$P"
+tone "$P/x.wav"; echo "old sound" > "$P/x.swf"; mkdir "$P/x.player.swf"
+OVER=(--set TargetExistsOpt=22 --set CreateCtrlSWF=1 --set ButtonSWFType=22 --set OutputFiles2MyDocuments=0)
+"${CONV[@]}" "${OVER[@]}" "$P/x.wav" > /dev/null 2>&1; rc=$?
+check "a folder in the player's place: the old SWF stays (rc $rc)" '[ $rc -eq 1 ] && [ "$(cat "$P/x.swf")" = "old sound" ]'
+rmdir "$P/x.player.swf"; echo "old player" > "$P/x.player.swf"
+if immutable "$P/x.player.swf"; then
+    "${CONV[@]}" "${OVER[@]}" "$P/x.wav" > /dev/null 2>&1; rc=$?
+    check "an immutable player: the old pair stays (rc $rc)" '[ $rc -eq 1 ] && [ "$(cat "$P/x.swf")" = "old sound" ] && [ "$(cat "$P/x.player.swf")" = "old player" ] && [ -z "$(ls -A "$P" | grep part)" ]'
+    chattr -i "$P/x.player.swf"
+else
+    echo "skip an immutable player (needs root)"
+fi
+
+# --- A page that cannot be written fails the entry, in its status, on stderr and in the
+# exit status; the SWF stays.
+H="$T/html"; mkdir -p "$H"
+tone "$H/h.wav"; echo "old page" > "$H/h.htm"
+if immutable "$H/h.htm"; then
+    "${CONV[@]}" --set TargetExistsOpt=22 --json "$H/h.wav" > "$T/h.json" 2> "$T/err.txt"; rc=$?
+    check "a page that cannot be replaced is a failure (rc $rc)" '[ $rc -eq 1 ] && [ -s "$H/h.swf" ] && grep -q "\"ok\":false" "$T/h.json" && grep -qF "$H/h.htm" "$T/err.txt"'
+    chattr -i "$H/h.htm"
+else
+    echo "skip a page that cannot be replaced (needs root)"
+fi
+
+# --- Links in the page are percent-encoded UTF-8, and a page with such text says so.
+U="$T/utf"; mkdir -p "$U"
+tone "$U/été.wav"; tone "$U/plain.wav"
+"${CONV[@]}" "$U" > /dev/null 2>&1; rc=$?
+check "non-ASCII page: encoded links and a charset (rc $rc)" '[ $rc -eq 0 ] && python3 - "$U" <<"PY"
+import sys, urllib.parse
+u = sys.argv[1]
+page = open(u + "/été.htm", "rb").read()
+assert ("\"" + urllib.parse.quote("été.swf") + "\"").encode() in page, page
+assert page.count(b"charset=utf-8") == 1, page
+assert b"charset" not in open(u + "/plain.htm", "rb").read()
+PY'
+
+# --- Subfolders past PATH_MAX are searched; what cannot be opened there is a failure.
+D="$T/deep"; mkdir -p "$D"
+tone "$D/top.wav"
+seg="$(printf 'd%.0s' $(seq 200))"
+( cd "$D" && for i in $(seq 22); do mkdir "$seg" && cd "$seg" || exit 1; done; tone bottom.wav )
+"${CONV[@]}" "$D" > /dev/null 2> "$T/err.txt"; rc=$?
+check "a file past PATH_MAX is reported, not skipped (rc $rc)" '[ $rc -eq 1 ] && [ -s "$D/top.swf" ] && grep -q "bottom.wav" "$T/err.txt"'
+
+# --- An output folder that cannot be written: the documents folder, and stderr says so.
+W="$T/ro"; mkdir -p "$W"; tone "$W/r.wav"
+if [ $ROOT = 1 ]; then immutable "$W"; else chmod 555 "$W"; fi
+if ! touch "$W/probe" 2>/dev/null; then
+    "${CONV[@]}" --set OutputFiles2MyDocuments=1 "$W/r.wav" > /dev/null 2> "$T/err.txt"; rc=$?
+    check "documents-folder fallback is announced (rc $rc)" '[ $rc -eq 0 ] && [ -s "$HOME/Documents/r.swf" ] && grep -q "documents folder" "$T/err.txt"'
+else
+    echo "skip documents-folder fallback (the folder stays writable)"
+fi
+chattr -i "$W" 2>/dev/null; chmod 755 "$W"
+
+# --- SIGTERM during a long conversion ends the run within seconds, leaving nothing behind.
+K="$T/kill"; mkdir -p "$K"
+sox -n -r 44100 -c 2 "$K/long.wav" synth 600 sine 440
+"$BIN" --data-dir "$DATA" --config-dir "$T/config" -q "$K/long.wav" > /dev/null 2>&1 &
+pid=$!
+sleep 2; kill -TERM $pid
+for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
+if kill -0 $pid 2>/dev/null; then alive=1; kill -KILL $pid; else alive=0; fi
+wait $pid 2>/dev/null
+check "SIGTERM ends the run, nothing left (alive $alive)" '[ $alive -eq 0 ] && [ "$(ls -A "$K")" = "long.wav" ]'
+
+exit $fail
