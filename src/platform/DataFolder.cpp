@@ -31,6 +31,10 @@ std::string DataFolderFrom(const char* envValue, const std::filesystem::path& ex
     if (!exeFolder.empty()) {
         std::error_code ec;
         if (std::filesystem::is_directory(exeFolder / "ControlSWF", ec)) return WithSlash(exeFolder.string());
+        // An installation moved or packaged under another prefix than it was built for
+        // (cmake --install --prefix, a .deb built for /usr) finds its data beside bin/.
+        const std::filesystem::path shared = (exeFolder / ".." / "share" / "tonvela").lexically_normal();
+        if (std::filesystem::is_directory(shared / "ControlSWF", ec)) return WithSlash(shared.string());
     }
     return WithSlash(installDataFolder.string());
 }

@@ -8,7 +8,8 @@ namespace tonvela {
 
 // The data folder, always with a trailing "/": $TONVELA_DATA_DIR when set; else the
 // executable's folder when it holds ControlSWF/ (a build tree runs in place); else
-// <install prefix>/share/tonvela/. Not checked for existence beyond that.
+// <executable's folder>/../share/tonvela/ when it holds ControlSWF/ (an installation, wherever
+// it was put); else <install prefix>/share/tonvela/. Not checked for existence beyond that.
 std::string DataFolder();
 
 // The rule above with its inputs given (for tests): envValue may be null; exeFolder may be
