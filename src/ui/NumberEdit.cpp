@@ -6,22 +6,20 @@
 
 namespace tonvela {
 
-CNumberEdit::CNumberEdit(QWidget* parent) : QSpinBox(parent) {
-    // The spin box's own range only keeps the edit to non-negative 32-bit numbers.
-    setRange(0, INT_MAX);
-    setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+CNumberEdit::CNumberEdit(QWidget* parent) : QAbstractSpinBox(parent), high_(INT_MAX) {
     setAccelerated(true);
-    high_ = INT_MAX;
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 30);
+    connect(lineEdit(), &QLineEdit::textChanged, this, &CNumberEdit::textChanged);
 }
 
 void CNumberEdit::SetSpinRange(int low, int high, int step) {
     low_ = low;
     high_ = high;
-    setSingleStep(step);
+    step_ = step;
 }
 
 std::optional<int> CNumberEdit::Number() const {
-    const QString text = lineEdit()->text().trimmed();
+    const QString text = lineEdit()->text();
     if (text.isEmpty()) return std::nullopt;
     bool ok = false;
     const int v = text.toInt(&ok);
@@ -29,12 +27,20 @@ std::optional<int> CNumberEdit::Number() const {
     return v;
 }
 
-void CNumberEdit::SetNumber(int value) { setValue(std::max(value, 0)); }
+void CNumberEdit::SetNumber(int value) { lineEdit()->setText(QString::number(std::max(value, 0))); }
+
+QValidator::State CNumberEdit::validate(QString& input, int&) const {
+    if (input.isEmpty()) return QValidator::Intermediate;
+    for (QChar c : input)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return QValidator::Invalid;
+    bool ok = false;
+    input.toInt(&ok);
+    return ok ? QValidator::Acceptable : QValidator::Invalid;
+}
 
 void CNumberEdit::stepBy(int steps) {
-    const long long v = static_cast<long long>(Number().value_or(low_)) +
-                        static_cast<long long>(steps) * singleStep();
-    setValue(static_cast<int>(std::clamp<long long>(v, low_, high_)));
+    const long long v = static_cast<long long>(Number().value_or(low_)) + static_cast<long long>(steps) * step_;
+    SetNumber(static_cast<int>(std::clamp<long long>(v, low_, high_)));
     selectAll();
 }
 

@@ -1,14 +1,14 @@
-// A number edit with a spin button: the edit takes digits only and any value they spell, the
-// spin button steps within its own range (so a value typed outside it can still be refused by
-// the page, with the page's own message).
+// A number edit with a spin button: the edit takes digits only and keeps whatever the user
+// typed (also nothing at all), the spin button steps within its own range. The page that owns
+// it reads and checks the number when the user leaves the page, with the page's own messages.
 #pragma once
 
-#include <QSpinBox>
+#include <QAbstractSpinBox>
 #include <optional>
 
 namespace tonvela {
 
-class CNumberEdit : public QSpinBox {
+class CNumberEdit : public QAbstractSpinBox {
     Q_OBJECT
 public:
     explicit CNumberEdit(QWidget* parent = nullptr);
@@ -18,14 +18,21 @@ public:
     std::optional<int> Number() const;
     // Shows value; a negative one shows as 0 (the edit holds digits only).
     void SetNumber(int value);
+    QLineEdit* Edit() const { return lineEdit(); }
+
+    void stepBy(int steps) override;
+    QValidator::State validate(QString& input, int& pos) const override;
+
+signals:
+    void textChanged(const QString& text);
 
 protected:
-    void stepBy(int steps) override;
     StepEnabled stepEnabled() const override;
 
 private:
     int low_ = 0;
     int high_ = 0;
+    int step_ = 1;
 };
 
 }  // namespace tonvela
