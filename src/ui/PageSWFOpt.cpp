@@ -473,7 +473,7 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
     v->addWidget(group600_);
     connect(jpegBrowse, &QPushButton::clicked, this, [this] { OnBrowseJpeg(); });
     for (CNumberEdit* e : {jpegWidthEdit_, jpegHeightEdit_})
-        connect(e, &QSpinBox::textChanged, this, [this] {
+        connect(e, &CNumberEdit::textChanged, this, [this] {
             if (!initialised_) return;
             jpegWidth = jpegWidthEdit_->Number().value_or(jpegWidth);
             jpegHeight = jpegHeightEdit_->Number().value_or(jpegHeight);
