@@ -115,6 +115,23 @@ bool SyncPath(const fs::path& p) {
     return fd.IsOpen() && ::fsync(fd.Get()) == 0;
 }
 
+// Copies one file and flushes it to disk; error is the system's reason (a full disk says so).
+bool CopyFileSynced(const fs::path& from, const fs::path& to, std::string& error) {
+    CUniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    CUniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    std::vector<char> buffer(1u << 20);
+    bool ok = in.IsOpen() && out.IsOpen();
+    while (ok) {
+        const ssize_t got = ::read(in.Get(), buffer.data(), buffer.size());
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        ok = got > 0 && WriteAll(out.Get(), buffer.data(), static_cast<std::size_t>(got));
+    }
+    ok = ok && ::fsync(out.Get()) == 0 && out.Close();
+    if (!ok) error = ErrnoText(errno);
+    return ok;
+}
+
 // A copy in a hidden folder beside the target, locked while this process works on it and
 // removed on destruction unless it was moved into place.
 class CTempCopy {
@@ -142,15 +159,7 @@ public:
             return false;
         }
         for (const SourceFile& f : files) {
-            std::error_code ec;
-            if (!fs::copy_file(source / f.name, path_ / f.name, ec)) {
-                error = ec.message();
-                return false;
-            }
-            if (!SyncPath(path_ / f.name)) {
-                error = ErrnoText(errno);
-                return false;
-            }
+            if (!CopyFileSynced(source / f.name, path_ / f.name, error)) return false;
         }
         // The marker last: only a folder that has it is complete.
         if (!WriteFileAtomically(path_ / kWebPlayerMarkerName, version + "\n") || ::fsync(lock_.Get()) != 0) {
