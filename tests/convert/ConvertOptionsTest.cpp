@@ -119,6 +119,8 @@ TEST(ConvertOptions, SaveThenLoadKeepsEveryValue) {
     o.JPEGFile = (dir / "p.jpg").string();
     o.SWFSpecifiedFolder = "/out put";
     o.Folder = "/music";
+    o.HtmlWebPlayer = kWebPlayerBesidePage;
+    o.HtmlWebPlayerUrl = "https://example.org/ruffle.js";
     o.GC = {0.0f, 0.25f, 0.5f, 1.0f};
     o.TBC = 4.5f;
     CSettingsStore store(dir / "cfg");
@@ -158,6 +160,7 @@ TEST(ConvertOptions, CorrectionsOnLoad) {
     store.SetString(kKey, "ShellPlayerSWF", "/gone/s.swf");
     store.SetString(kKey, "JPEGFile", "/gone/p.jpg");
     store.SetDword(kKey, "MP3ChannelNum", 3);
+    store.SetDword(kKey, "HtmlWebPlayer", 3);
     store.SetBinary(kKey, "GC", Floats({-0.5f, 0.5f, 1.5f, 1.0f}));
     store.SetBinary(kKey, "TBC", Floats({7.0f}));
     ASSERT_TRUE(store.Save());
@@ -168,6 +171,7 @@ TEST(ConvertOptions, CorrectionsOnLoad) {
     EXPECT_EQ(o.ShellPlayerSWF, "/data/ControlSWF/ShellPlayer/square_gradient_3.swf");
     EXPECT_EQ(o.JPEGFile, "");
     EXPECT_EQ(o.MP3ChannelNum, 2);
+    EXPECT_EQ(o.HtmlWebPlayer, kWebPlayerNone);  // no such mode: the plain page
     EXPECT_EQ(o.GC, (std::array<float, 4>{0.0f, 0.5f, 1.0f, 1.0f}));
     EXPECT_EQ(o.TBC, 5.0f);
 
