@@ -25,6 +25,7 @@ constexpr char kFlashDownload[] = "https://www.adobe.com/go/EN_US-H-GET-FLASH";
 
 // The window's place for the player in dialog units: at 4, 4, 364 x 53.
 constexpr int kPlaceX = 4, kPlaceY = 4, kPlaceW = 364, kPlaceH = 53;
+constexpr int kMinMovieSide = 16;
 
 class WaitCursor {
 public:
@@ -79,14 +80,15 @@ QRect CPlaySwfDlg::Placeholder() const {
 
 void CPlaySwfDlg::PlaceFlash(QSize movie) {
     const QRect place = Placeholder();
-    QSize size = movie.isEmpty() ? place.size() : movie;
+    // A movie without a picture (a plain sound SWF is 1 x 1 pixel) gets the placeholder's size.
+    QSize size = movie.width() >= kMinMovieSide && movie.height() >= kMinMovieSide ? movie : place.size();
     // A movie larger than the screen is shown scaled down, whole.
     if (const QScreen* screen = (parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen())) {
         const QSize room = screen->availableGeometry().size() - QSize(2 * place.x() + 40, 2 * place.y() + 80);
         if (room.isValid() && (size.width() > room.width() || size.height() > room.height()))
             size.scale(room, Qt::KeepAspectRatio);
     }
-    size = size.expandedTo(QSize(16, 16));
+    size = size.expandedTo(QSize(kMinMovieSide, kMinMovieSide));
     flash_->setGeometry(QRect(place.topLeft(), size));
     // The window ends below the player with the margin it has above it, and as much beside it.
     setFixedSize(size.width() + 2 * place.x(), size.height() + 2 * place.y());

@@ -67,6 +67,8 @@ window.tonvela.show = function (state) {
   });
   player.ruffle().load({
     url: state.url,
+    // Relative loads (a shell player's sound SWF) start from the movie's folder, not the page's.
+    base: new URL(".", state.url).href,
     backgroundColor: state.bg,
     contextMenu: state.menu ? "on" : "off",
     menu: state.menu,
