@@ -9,13 +9,16 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "audio/DecoderStartup.h"
@@ -27,8 +30,11 @@
 #include "convert/FileListColumns.h"
 #include "convert/FolderSearch.h"
 #include "convert/JsonText.h"
+#include "convert/LibraryVersions.h"
 #include "convert/OptionOverrides.h"
+#include "convert/SettingsCatalog.h"
 #include "platform/DataFolder.h"
+#include "platform/ResolvedPath.h"
 #include "platform/SettingsStore.h"
 #include "platform/ShowItems.h"
 
@@ -38,6 +44,8 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
+
+constexpr const char* kStatusFailedToLoad = "Failed to load";
 
 std::atomic<bool> gInterrupted{false};
 
@@ -152,7 +160,68 @@ std::string JsonLine(const nlohmann::json& j) {
     return line + "}";
 }
 
+// One input's object; every object has the same keys, so a file that could not be loaded
+// (entry null) gets empty paths and null probe values.
+nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool ok, const std::string& status) {
+    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"swf", e ? e->swfPath : ""},
+                        {"html", e ? e->htmlPath : ""}, {"player", e ? e->playerSwfPath : ""}};
+    if (e) {
+        j.update(ProbeJson(*e));
+    } else {
+        // The keys of ProbeJson (the test compares the key sets).
+        for (const char* key : {"channels", "sampleRate", "durationSeconds", "bitRate", "kind", "length"}) j[key] = nullptr;
+    }
+    return j;
+}
+
+// --list-settings: a table, or with --json an array of objects.
+void PrintSettings(const CConvertOptions& current, const CConvertOptions& defaults, bool json) {
+    if (json) {
+        nlohmann::json rows = nlohmann::json::array();
+        for (const SettingInfo& s : kSettingsCatalog)
+            rows.push_back({{"name", s.name},
+                            {"value", SettingValueText(current, s)},
+                            {"default", SettingValueText(defaults, s)},
+                            {"values", s.values},
+                            {"meaning", s.meaning}});
+        std::cout << rows.dump(1) << "\n";
+        return;
+    }
+    // Columns as wide as their values, but a long path only pushes its own line out.
+    constexpr std::size_t kMaxColumn = 20;
+    std::size_t nameWidth = 4, valueWidth = 5, defaultWidth = 7;
+    for (const SettingInfo& s : kSettingsCatalog) {
+        nameWidth = std::max(nameWidth, std::string_view(s.name).size());
+        valueWidth = std::max(valueWidth, std::min(kMaxColumn, SettingValueText(current, s).size()));
+        defaultWidth = std::max(defaultWidth, std::min(kMaxColumn, SettingValueText(defaults, s).size()));
+    }
+    auto pad = [](std::string t, std::size_t w) { return t.append(w + 2 - std::min(w, t.size()), ' '); };
+    std::cout << pad("NAME", nameWidth) << pad("VALUE", valueWidth) << pad("DEFAULT", defaultWidth) << "VALUES; MEANING\n";
+    for (const SettingInfo& s : kSettingsCatalog)
+        std::cout << pad(s.name, nameWidth) << pad(SettingValueText(current, s), valueWidth)
+                  << pad(SettingValueText(defaults, s), defaultWidth) << s.values << "; " << s.meaning << "\n";
+}
+
+void PrintClosestNames(const std::string& name) {
+    const std::vector<std::string> close = ClosestSettingNames(name);
+    if (close.empty()) {
+        std::cerr << "tonvela-convert: --list-settings shows every setting\n";
+        return;
+    }
+    std::cerr << "tonvela-convert: did you mean";
+    for (std::size_t i = 0; i < close.size(); ++i) std::cerr << (i == 0 ? " " : ", ") << close[i];
+    std::cerr << "? (--list-settings shows every setting)\n";
+}
+
+// An input in the order given: a list entry, or a file that no reader accepted.
+struct InputRow {
+    std::size_t entry = 0;
+    std::string failedPath;
+};
+
 int Run(int argc, char** argv) {
+    // Names sort by the user's collation, as in the window; nothing else takes the locale.
+    std::setlocale(LC_COLLATE, "");
     CLI::App app{"Converts audio files into SWF movies with HTML pages.", "tonvela-convert"};
     app.footer(
         "Web player of the HTML pages (--set HtmlWebPlayer=N):\n"
@@ -169,7 +238,8 @@ int Run(int argc, char** argv) {
     std::string configDir, dataDir;
     bool save = false, probe = false, json = false, quiet = false, browse = false;
     int jobs = 1;
-    app.add_option("PATH", inputs, "Audio files or folders (folders are searched recursively)")->required();
+    bool listSettings = false, version = false;
+    app.add_option("PATH", inputs, "Audio files or folders (folders are searched recursively)");
     // One value per --set, so that the paths after it stay paths.
     app.add_option("--set", sets, "Override one setting for this run: NAME=VALUE")
         ->type_name("NAME=VALUE")
@@ -184,11 +254,19 @@ int Run(int argc, char** argv) {
     app.add_option("-j,--jobs", jobs, "Convert N files at once")->check(CLI::Range(1, 256));
     app.add_flag("-q,--quiet", quiet, "No progress display");
     app.add_flag("--browse", browse, "Show the first SWF in the file manager afterwards");
+    app.add_flag("--list-settings", listSettings,
+                 "List every setting NAME for --set: its current value, default, values and meaning (with --json "
+                 "as JSON)");
+    app.add_flag("--version", version, "Print the program's version and those of the libraries it runs with");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         const int rc = app.exit(e);
         return rc == 0 ? kExitOk : kExitUsage;
+    }
+    if (version) {
+        std::cout << "tonvela-convert " << TONVELA_VERSION << "\n" << LibraryVersionsText();
+        return kExitOk;
     }
 
     // Settings: defaults from the data folder, the store, then the overrides.
@@ -199,7 +277,13 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     CSettingsStore store(storeFolder);
-    if (!store.Load()) std::cerr << "tonvela-convert: warning: the settings store could not be read; using defaults\n";
+    if (!store.Load()) {
+        if (store.SkippedLines().empty())
+            std::cerr << "tonvela-convert: warning: the settings store could not be read; using defaults\n";
+        for (const std::string& line : store.SkippedLines())
+            std::cerr << "tonvela-convert: warning: " << store.FilePath().string() << ", " << line
+                      << ": cannot be read, skipped\n";
+    }
     options.Load(store);
     for (const std::string& s : sets) {
         const std::size_t eq = s.find('=');
@@ -210,8 +294,17 @@ int Run(int argc, char** argv) {
         }
         if (!SetOptionByName(options, s.substr(0, eq), s.substr(eq + 1), error)) {
             std::cerr << "tonvela-convert: --set: " << error << "\n";
+            if (!FindSetting(s.substr(0, eq))) PrintClosestNames(s.substr(0, eq));
             return kExitUsage;
         }
+    }
+    if (listSettings) {
+        PrintSettings(options, CConvertOptions(options.dataFolder), json);
+        return kExitOk;
+    }
+    if (inputs.empty()) {
+        std::cerr << "tonvela-convert: PATH is required\nRun with --help for more information.\n";
+        return kExitUsage;
     }
     if (save) {
         bool saved = false;
@@ -248,8 +341,8 @@ int Run(int argc, char** argv) {
     std::vector<std::string> paths;
     for (const std::string& in : inputs) {
         std::error_code ec;
-        std::string abs = std::filesystem::absolute(in, ec).lexically_normal().string();
-        if (ec) abs = in;
+        // Resolved through the file system: "link/../x.wav" is the file the kernel opens.
+        const std::string abs = ResolvedPath(in);
         if (std::filesystem::is_directory(abs, ec))
             CollectFiles(CollectFolders(abs), paths);
         else
@@ -259,11 +352,16 @@ int Run(int argc, char** argv) {
     CFileList list;
     std::vector<std::string> failedProbes;
     std::size_t probeFailures = 0;
+    std::vector<InputRow> rows;
     for (const std::string& p : paths) {
+        const std::size_t before = list.Size();
         const int r = list.AddFileEntry(p);
         if (r == -1) {
             ++probeFailures;
             failedProbes.push_back(p);
+            rows.push_back({0, p});
+        } else if (list.Size() > before) {
+            rows.push_back({before, {}});
         }
         if (gInterrupted.load()) break;
     }
@@ -273,22 +371,21 @@ int Run(int argc, char** argv) {
         std::cerr << "tonvela-convert: " << failures.Message() << "\n";
     }
 
-    if (json)
-        for (const auto& p : failedProbes)
-            std::cout << JsonLine(nlohmann::json{{"path", p}, {"ok", false}, {"status", "Failed to load"}}) << "\n";
-
     if (probe) {
-        if (!json) std::cout << "Files\tLength\tBit Rate\tFreq.\tCh.\n";
+        if (json) {
+            for (const InputRow& row : rows) {
+                const nlohmann::json j = row.failedPath.empty()
+                                             ? EntryJson(list.At(row.entry).path, &list.At(row.entry), true, "")
+                                             : EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad);
+                std::cout << JsonLine(j) << "\n";
+            }
+            return probeFailures ? kExitSomeFailed : kExitOk;
+        }
+        std::cout << "Files\tLength\tBit Rate\tFreq.\tCh.\n";
         for (std::size_t i = 0; i < list.Size(); ++i) {
             const CFileListEntry& e = list.At(i);
-            if (json) {
-                nlohmann::json j = {{"path", e.path}, {"ok", true}, {"status", ""}};
-                j.update(ProbeJson(e));
-                std::cout << JsonLine(j) << "\n";
-            } else {
-                std::cout << ColumnText(e, 0) << "\t" << ColumnText(e, 1) << "\t" << ColumnText(e, 2) << "\t"
-                          << ColumnText(e, 3) << "\t" << ColumnText(e, 4) << "\n";
-            }
+            std::cout << ColumnText(e, 0) << "\t" << ColumnText(e, 1) << "\t" << ColumnText(e, 2) << "\t"
+                      << ColumnText(e, 3) << "\t" << ColumnText(e, 4) << "\n";
         }
         return probeFailures ? kExitSomeFailed : kExitOk;
     }
@@ -317,18 +414,24 @@ int Run(int argc, char** argv) {
                       << ": the files could not be created there; written to the documents folder instead: " << e.swfPath
                       << "\n";
     }
-    for (std::size_t i = 0; i < list.Size(); ++i) {
+    if (json) {
+        // One object per input, in the order given (with --jobs too).
+        for (const InputRow& row : rows) {
+            if (!row.failedPath.empty()) {
+                std::cout << JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad)) << "\n";
+                continue;
+            }
+            const CFileListEntry& e = list.At(row.entry);
+            const bool ok = entryOk(e);
+            if (!ok) anyFailed = true;
+            std::cout << JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry))) << "\n";
+        }
+    }
+    for (std::size_t i = 0; i < list.Size() && !json; ++i) {
         const CFileListEntry& e = list.At(i);
         const std::string& status = ui.Status(i);
         const bool ok = !e.swfPath.empty();  // a failed or untouched entry has no SWF
         if (!entryOk(e)) anyFailed = true;
-        if (json) {
-            nlohmann::json j = {{"path", e.path}, {"ok", entryOk(e)}, {"status", status},
-                                {"swf", e.swfPath}, {"html", e.htmlPath}, {"player", e.playerSwfPath}};
-            j.update(ProbeJson(e));
-            std::cout << JsonLine(j) << "\n";
-            continue;
-        }
         std::cout << e.path << ": " << (status.empty() ? std::string("not converted") : status) << "\n";
         if (ok) {
             std::cout << "  SWF:    " << e.swfPath << "\n";

@@ -77,6 +77,7 @@ void CAiffAudioSource::Close() {
     file_.reset();
     numSampleFrames_ = 0;
     framesFromHeader_ = 0;
+    framesFromData_ = 0;
     sampleSize_ = 0;
     kind_ = 0;
     byteOrder_ = 0;
@@ -119,6 +120,7 @@ bool CAiffAudioSource::Open(const std::string& path, int /*musicRate*/) {
         frames = static_cast<std::uint64_t>(static_cast<double>(dataBytes_) / (34.0 * channels_) * 64.0);
     else if (kind_ == KindGsm)
         frames = static_cast<std::uint64_t>(static_cast<double>(dataBytes_) * (1.0 / 33.0) * 160.0);
+    if (kind_ == KindIma4 || kind_ == KindGsm) framesFromData_ = frames;
     numSampleFrames_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, 0xFFFFFFFFu));
     SetDurationAndBitRate(frames, length_, sampleSize_, channels_);
     bytesPerSample_ = bitsPerSample_ / 8;

@@ -27,6 +27,10 @@ public:
     bool Open(const std::string& path, int musicRate) override;
     int Read(void* left, void* right) override;
 
+    // Sample frames worked out from the sound data's size for packed data (IMA4, GSM), whose
+    // COMM count writers fill in differently; 0 for other data or when closed.
+    std::uint64_t FramesFromSoundData() const { return framesFromData_; }
+
 private:
     using Routine = int (CAiffAudioSource::*)(void* left, void* right);
     struct FileCloser {
@@ -50,6 +54,7 @@ private:
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint32_t numSampleFrames_ = 0;
     std::uint64_t framesFromHeader_ = 0;   // COMM frame count when the file states one
+    std::uint64_t framesFromData_ = 0;     // IMA4 and GSM: from the sound data's size
     int sampleSize_ = 0;
     int kind_ = 0;
     int byteOrder_ = 0;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "audio/AiffAudioSource.h"
+
 namespace tonvela {
 
 namespace {
@@ -33,7 +35,30 @@ bool CBassAudioSource::Open(const std::string& path, int musicRate) {
         music = true;
     }
     if (!channel) return false;
-    return OpenChannel(std::move(channel), music, path);
+    if (!OpenChannel(std::move(channel), music, path)) return false;
+    // FFmpeg's AIFF reader takes COMM's frame count as a packet count, while libsndfile writes
+    // sample frames there (GSM) or half the packets (stereo IMA4). The built-in parser works
+    // the length out from the sound data, whoever decodes it.
+    if (!music) {
+        CAiffAudioSource aiff;
+        if (aiff.Open(path, 0) && aiff.FramesFromSoundData() > 0)
+            SetDecodedLength(aiff.FramesFromSoundData() * static_cast<std::uint64_t>(channels_) *
+                             static_cast<std::uint64_t>(bytesPerSample_));
+    }
+    return true;
+}
+
+void CBassAudioSource::SetDecodedLength(std::uint64_t bytes) {
+    length_ = bytes;
+    const double seconds = length_ != 0 && handle_ ? handle_->BytesToSeconds(length_) : 0.0;
+    durationSeconds_ = length_ != 0 ? ClampToInt(seconds) : 0;
+    // Bit rate from the file size over the decoded duration, to the nearest kbit/s; music (no
+    // file size) and streams of unknown length get the PCM rate instead.
+    const std::uint64_t fileSize = handle_ ? handle_->GetFileSize() : kDecoderNoFileSize;
+    if (seconds > 0.0 && fileSize != kDecoderNoFileSize)
+        bitRate_ = ClampToInt(static_cast<double>(fileSize) / (seconds * 125.0) + 0.5);
+    else
+        bitRate_ = static_cast<int>(static_cast<std::int64_t>(bitsPerSample_) * sampleRate_ * channels_ / 1000);
 }
 
 bool CBassAudioSource::OpenChannel(std::unique_ptr<CDecoderChannel> channel, bool isMusic, const std::string& path) {
@@ -43,26 +68,17 @@ bool CBassAudioSource::OpenChannel(std::unique_ptr<CDecoderChannel> channel, boo
     const DecoderChannelInfo info = channel->GetInfo();
     if (info.freq <= 0 || info.chans <= 0) return false;
 
-    length_ = channel->GetLength();
-    const double seconds = length_ != 0 ? channel->BytesToSeconds(length_) : 0.0;
-    if (length_ != 0) durationSeconds_ = ClampToInt(seconds);
     sampleRate_ = info.freq;
     channels_ = info.chans;
     outputChannels_ = channels_ < 2 ? 1 : 2;
     bitsPerSample_ = (info.flags & kDecoderSample8Bits) != 0 ? 8 : 16;
     bytesPerSample_ = bitsPerSample_ / 8;
-
-    // Bit rate from the file size over the decoded duration, to the nearest kbit/s; music (no
-    // file size) and streams of unknown length get the PCM rate instead.
-    const std::uint64_t fileSize = channel->GetFileSize();
-    if (seconds > 0.0 && fileSize != kDecoderNoFileSize)
-        bitRate_ = ClampToInt(static_cast<double>(fileSize) / (seconds * 125.0) + 0.5);
-    else
-        bitRate_ = static_cast<int>(static_cast<std::int64_t>(bitsPerSample_) * sampleRate_ * channels_ / 1000);
+    const std::uint64_t length = channel->GetLength();
+    handle_ = std::move(channel);
+    SetDecodedLength(length);
 
     interleavedBytes_ = static_cast<std::uint32_t>(bytesPerSample_ * outputChannels_ * kReadFrames);
     interleaved_.assign((interleavedBytes_ + 1u) / 2u, 0);
-    handle_ = std::move(channel);
     isMusic_ = isMusic;
     path_ = path;
     return true;

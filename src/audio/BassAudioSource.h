@@ -31,6 +31,9 @@ public:
     bool OpenChannel(std::unique_ptr<CDecoderChannel> channel, bool isMusic, const std::string& path);
 
 private:
+    // length_ (decoded bytes) and what follows from it: the duration and the bit rate.
+    void SetDecodedLength(std::uint64_t bytes);
+
     bool isMusic_ = false;
     std::unique_ptr<CDecoderChannel> handle_;
     std::vector<std::int16_t> interleaved_;  // 16-bit storage keeps 16-bit reads aligned

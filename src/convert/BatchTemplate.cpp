@@ -56,8 +56,12 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
         } else if (kind == kKindJpeg) {
             if (!settings.JPEGFile.empty() && settings.JPEGWidth > 0 && settings.JPEGHeight > 0) {
                 jpeg = true;
-                // A picture that cannot be used leaves the template's own background.
-                if (!t.ReplaceJpeg(settings.JPEGFile, settings.JPEGWidth, settings.JPEGHeight)) jpeg = false;
+                // A picture that cannot be used leaves the template's own background, but the
+                // movie keeps the size the user chose, and the user is told.
+                if (!t.ReplaceJpeg(settings.JPEGFile, settings.JPEGWidth, settings.JPEGHeight)) {
+                    t.SetFrameSize(settings.JPEGWidth, settings.JPEGHeight);
+                    out.notice = JpegRefusedText(settings.JPEGFile, settings.JPEGWidth, settings.JPEGHeight);
+                }
             }
         } else {
             BuildButtonColourMap(t, kind, Colour(settings.SWFBtnColor), settings.GC);
@@ -78,6 +82,13 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
     out.stageWidth = jpeg ? settings.JPEGWidth : t.FrameWidth();
     out.stageHeight = jpeg ? settings.JPEGHeight : t.FrameHeight();
     return TemplateError::None;
+}
+
+std::string JpegRefusedText(const std::string& jpegPath, int widthPx, int heightPx) {
+    return "The background picture \"" + jpegPath +
+           "\" could not be used (it cannot be read, or it is larger than 64 MB or 32767 pixels). "
+           "The movies show the template's own picture at " +
+           std::to_string(widthPx) + " x " + std::to_string(heightPx) + " pixels.";
 }
 
 std::string TemplateErrorText(TemplateError error, const std::string& path) {

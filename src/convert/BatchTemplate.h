@@ -37,6 +37,7 @@ struct CBatchTemplate {
     TemplateActions actions;  // not used by the shell-player pair
     int stageWidth = 0;       // pixels; the JPEG's size for a JPEG-background template
     int stageHeight = 0;
+    std::string notice;       // for the user when the batch goes on without what was asked (the picture)
 };
 
 // Loads and prepares the batch's template. NotAvailable when it cannot be loaded, NotValid
@@ -45,5 +46,7 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
 
 // The message box text for a template error, naming the template's path.
 std::string TemplateErrorText(TemplateError error, const std::string& path);
+// The notice for a background picture that ReplaceJpeg refused.
+std::string JpegRefusedText(const std::string& jpegPath, int widthPx, int heightPx);
 
 }  // namespace tonvela

@@ -152,7 +152,7 @@ std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOpt
             progress.ProcessEvents();
             if (progress.IsCancelled()) {
                 outcome.cancelled = true;
-                return i + 1;  // this entry counts as converted
+                return i;  // converted, but the browse step does not look at it
             }
             continue;
         }
@@ -284,6 +284,8 @@ std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptio
     std::size_t reported = 0;
     std::size_t stoppedAt = n;
     for (;;) {
+        // Entries reported in the round in which Cancel is seen are not looked at afterwards.
+        const std::size_t reportedBefore = reported;
         std::vector<std::pair<std::size_t, EntryOutcome>> ready;
         bool allDone = false;
         {
@@ -321,7 +323,10 @@ std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptio
             progress.SetFileBarPos(pos);
         }
         progress.ProcessEvents();
-        if (progress.IsCancelled()) shared.cancel.store(true);
+        if (progress.IsCancelled() && !shared.cancel.load()) {
+            shared.cancel.store(true);
+            stoppedAt = std::min(stoppedAt, reportedBefore);
+        }
         if (allDone) break;
     }
     for (auto& t : threads) t.join();
@@ -347,6 +352,8 @@ BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOpt
         return outcome;
     }
     outcome.started = true;
+    // The batch goes on, but not quite as the settings asked: say so before it starts.
+    if (!bt.notice.empty()) ui.ShowMessage(bt.notice, MessageIcon::Exclamation);
 
     CConvertProgress& progress = ui.OpenProgress();
     progress.SetOverallRange(static_cast<int>(items.size()));

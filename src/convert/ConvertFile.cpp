@@ -101,12 +101,15 @@ bool Conversion::Run() {
 
     const std::uint64_t estimate64 = static_cast<std::uint64_t>(rate) * (static_cast<std::uint64_t>(std::max(source.GetDuration(), 0)) + 1);
     const std::uint32_t estimate = static_cast<std::uint32_t>(std::min<std::uint64_t>(estimate64, 0xFFFFFFFFu));
-    std::uint32_t limit = estimate;
+    // The reported length only paces the progress display: containers without a duration
+    // report 0 and some headers lie, so it must never stop the decoding. In duration mode the
+    // requested amount is both the stop and the pace.
+    std::uint64_t wanted = 0;
     if (durationMode) {
-        std::uint64_t g = SamplesIn(rate, settings.ConvertDuration);
-        if (settings.SkipFirstMs > 0) g += SamplesIn(rate, settings.SkipFirstMs);
-        limit = static_cast<std::uint32_t>(std::min<std::uint64_t>(g, estimate));
+        wanted = SamplesIn(rate, settings.ConvertDuration);
+        if (settings.SkipFirstMs > 0) wanted += SamplesIn(rate, settings.SkipFirstMs);
     }
+    std::uint32_t limit = durationMode ? static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, 0xFFFFFFFFu)) : estimate;
     if (limit == 0) limit = 1;
 
     const bool withGain = settings.ChangeVolume != 0 && settings.VolumeCoef != 100;
@@ -146,7 +149,7 @@ bool Conversion::Run() {
         if (!pcmLeft.Write(left.data(), bytes)) return false;
         if (stereo && !pcmRight.Write(right.data(), bytes)) return false;
 
-        if (durationMode && decoded >= limit) break;
+        if (durationMode && decoded >= wanted) break;
     }
 
     // Trimming: the skipped start and end are cut from what was decoded.

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cmath>
 
+#include "platform/NameOrder.h"
+
 namespace tonvela {
 
 namespace {
@@ -140,6 +142,7 @@ int CompareCells(SortKind kind, std::string_view a, std::string_view b) {
             if (!Fields(a, ':', 2, fa) || !Fields(b, ':', 2, fb)) return 0;
             return ClampInt(((fa[0] - fb[0]) * 60 + (fa[1] - fb[1])) * 60 + (fa[2] - fb[2]));
         }
+        case SortName: return CompareNames(a, b);
         case SortText:
         default: {
             int c = a.compare(b);

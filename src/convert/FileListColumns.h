@@ -15,6 +15,7 @@ enum SortKind : int {
     SortDate = 3,
     SortMinSec = 4,
     SortHourMinSec = 5,
+    SortName = 6,  // file names as people read them (CompareNames)
 };
 
 enum class ColumnAlign { Left, Right };
@@ -35,7 +36,7 @@ inline constexpr int kColumnSwf = 5;  // written by the conversion
 inline constexpr int kFileListColumnCount = 6;
 
 inline constexpr FileListColumn kFileListColumns[kFileListColumnCount] = {
-    {"Files", 152, ColumnAlign::Left, SortText},
+    {"Files", 152, ColumnAlign::Left, SortName},
     {"Length", 55, ColumnAlign::Right, SortMinSec},
     {"Bit Rate", 70, ColumnAlign::Right, SortNumber},
     {"Freq.", 70, ColumnAlign::Right, SortNumber},

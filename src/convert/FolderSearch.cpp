@@ -5,10 +5,14 @@
 #include <limits.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "convert/SupportedExtensions.h"
+#include "platform/NameOrder.h"
+#include "platform/ResolvedPath.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {
@@ -72,6 +76,7 @@ void CollectFoldersInto(const std::string& folder, std::vector<std::string>& out
     ForEachEntry(folder, [&](const std::string& path, EntryType type) {
         if (type == EntryType::Folder) subs.push_back(path);
     });
+    std::sort(subs.begin(), subs.end(), NameLess);
     for (const auto& s : subs) CollectFoldersInto(s, out, depth + 1);
 }
 
@@ -91,7 +96,8 @@ bool ResolveShortcut(const std::string& path, std::string& target) {
     fs::path t = fs::read_symlink(path, ec);
     if (ec) return false;
     if (t.is_relative()) t = fs::path(path).parent_path() / t;
-    target = t.lexically_normal().string();
+    // Not lexically: a ".." in the target leads up from where the link's folder really is.
+    target = ResolvedPath(t.string());
     return true;
 }
 
@@ -123,14 +129,18 @@ void AddFoundFile(const std::string& path, std::vector<std::string>& paths) {
 
 void CollectFiles(const std::vector<std::string>& folders, std::vector<std::string>& paths) {
     for (const auto& folder : folders) {
-        ForEachEntry(folder, [&](const std::string& path, EntryType type) {
+        // Each folder's files in the order people read names, not the file system's.
+        std::vector<std::pair<std::string, EntryType>> entries;
+        ForEachEntry(folder, [&](const std::string& path, EntryType type) { entries.emplace_back(path, type); });
+        std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return NameLess(a.first, b.first); });
+        for (const auto& [path, type] : entries) {
             // FIFOs, devices and sockets are never audio files: opening a FIFO would block.
             if (type == EntryType::Regular) {
                 if (IsSupportedExtension(ExtensionOf(path))) paths.push_back(path);
             } else if (type == EntryType::Link) {
                 AddFoundFile(path, paths);
             }
-        });
+        }
     }
 }
 

@@ -10,11 +10,12 @@ namespace tonvela {
 // Longest chain of links followed before giving up (a loop of links ends here).
 inline constexpr int kMaxShortcutChain = 32;
 
-// The folder itself, then all its sub-folders in pre-order, in the order the file system lists
-// them. Links to folders are not entered; unreadable folders are listed but yield nothing.
+// The folder itself, then all its sub-folders in pre-order, each level in name order
+// (CompareNames). Links to folders are not entered; unreadable folders are listed but yield nothing.
 std::vector<std::string> CollectFolders(const std::string& folder);
 
-// Appends every supported file of these folders (not their sub-folders) to paths.
+// Appends every supported file of these folders (not their sub-folders) to paths, each
+// folder's files in name order (CompareNames).
 void CollectFiles(const std::vector<std::string>& folders, std::vector<std::string>& paths);
 
 // One found or dropped non-folder path: appended when its extension is supported; a link is

@@ -12,6 +12,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/PendingOutput.h"
 #include "platform/UniqueFd.h"
+#include "swf/TemplateKind.h"
 
 namespace tonvela {
 
@@ -42,21 +43,6 @@ constexpr std::size_t kMaxTemplateBytes = 16u << 20;
 std::string NameOf(const std::string& p) {
     std::size_t slash = p.rfind('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
-}
-
-bool ContainsNoCase(const std::string& text, std::string_view word) {
-    if (word.size() > text.size()) return false;
-    for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
-        std::size_t k = 0;
-        while (k < word.size()) {
-            char c = text[i + k];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != word[k]) break;
-            ++k;
-        }
-        if (k == word.size()) return true;
-    }
-    return false;
 }
 
 // A page with non-ASCII text (a file name in the title) says it is UTF-8, so that a browser
@@ -143,7 +129,7 @@ bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings,
     std::string movie;
     if (!entry.playerSwfPath.empty()) {
         movie = PlayerQuery(UrlEncodeName(NameOf(entry.playerSwfPath)), UrlEncodeName(swfName), settings, result,
-                            ContainsNoCase(settings.ShellPlayerSWF, "time"));
+                            TemplateShowsTime(settings.ShellPlayerSWF));
     } else {
         movie = UrlEncodeName(swfName);
     }

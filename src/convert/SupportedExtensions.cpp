@@ -7,11 +7,13 @@ namespace tonvela {
 
 namespace {
 
-constexpr std::array<std::string_view, 40> kSupported = {
+constexpr std::array<std::string_view, 52> kSupported = {
     ".mp3", ".aac", ".aiff", ".aif", ".aifc", ".afc", ".au",  ".cda", ".adx", ".ac3",
     ".flac", ".fla", ".mo3", ".mod", ".xm",   ".it",  ".s3m", ".mtm", ".umx", ".ape",
     ".mac", ".mp2", ".mp1", ".m4a", ".m4b",  ".mp4", ".mpc", ".mp+", ".mpp", ".snd",
-    ".ogg", ".oga", ".spx", ".tta", ".wav",  ".wave", ".wv", ".wma", ".wmv", ".asf"};
+    ".ogg", ".oga", ".spx", ".tta", ".wav",  ".wave", ".wv", ".wma", ".wmv", ".asf",
+    // Formats of today that FFmpeg decodes.
+    ".opus", ".webm", ".weba", ".mka", ".caf", ".w64", ".rf64", ".m4r", ".3gp", ".amr", ".dts", ".mpga"};
 
 // The extension buffer held 16 characters with its terminator.
 constexpr std::size_t kMaxExtensionLength = 15;

@@ -10,7 +10,7 @@ namespace tonvela {
 // dot included; empty when the name has no ".".
 std::string_view ExtensionOf(std::string_view path);
 
-// True for one of the 40 supported extensions (dot included, any case). An extension of 16 or
+// True for one of the 52 supported extensions (dot included, any case). An extension of 16 or
 // more characters is never supported.
 bool IsSupportedExtension(std::string_view extension);
 
@@ -23,7 +23,8 @@ inline constexpr FileFilter kOpenFileFilters[] = {
     {"All Supported Files",
      "*.aac;*.aiff;*.aif;*.aifc;*.afc;*.au;*.cda;*.adx;*.ac3;*.flac;*.fla;*.mo3;*.mod;*.xm;*.it;*.s3m;"
      "*.mtm;*.umx;*.ape;*.mac;*.mp3;*.mp2;*.mp1;*.m4a;*.m4b;*.mp4;*.mpc;*.mp+;*.mpp;*.snd;*.ogg;*.oga;"
-     "*.spx;*.tta;*.wav;*.wave;*.wv;*.wma;*.wmv;*.asf"},
+     "*.spx;*.tta;*.wav;*.wave;*.wv;*.wma;*.wmv;*.asf;*.opus;*.webm;*.weba;*.mka;*.caf;*.w64;*.rf64;*.m4r;"
+     "*.3gp;*.amr;*.dts;*.mpga"},
     {"Advanced Audio Coding (*.aac)", "*.aac"},
     {"AIFF Files (*.aiff;*.aif;*.aifc;*.afc)", "*.aiff;*.aif;*.aifc;*.afc"},
     {"AU Files (*.au)", "*.au"},
@@ -45,6 +46,9 @@ inline constexpr FileFilter kOpenFileFilters[] = {
     {"WavPack (*.wv)", "*.wv"},
     {"Windows Media Files (*.wma;*.wmv;*.asf)", "*.wma;*.wmv;*.asf"},
     {"All Files (*.*)", "*.*"},
+    // Added after the long-standing items, which keep their places.
+    {"Other Audio Files (*.opus;*.webm;*.weba;*.mka;*.caf;*.w64;*.rf64;*.m4r;*.3gp;*.amr;*.dts;*.mpga)",
+     "*.opus;*.webm;*.weba;*.mka;*.caf;*.w64;*.rf64;*.m4r;*.3gp;*.amr;*.dts;*.mpga"},
 };
 
 }  // namespace tonvela

@@ -129,6 +129,32 @@ std::string_view TrimRight(std::string_view s) {
     return s;
 }
 
+std::string_view TrimLeft(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    return s;
+}
+
+// The text after "=": dword:, hex:, a quoted string, or a string typed without quotes (the
+// rest of the line as it stands).
+bool ParseValue(std::string_view text, CSettingsStore::Value& value) {
+    if (text.substr(0, 6) == "dword:") {
+        std::uint32_t d = 0;
+        if (!ParseDword(text.substr(6), d)) return false;
+        value = d;
+    } else if (text.substr(0, 4) == "hex:") {
+        CSettingsStore::Binary b;
+        if (!ParseBinary(text.substr(4), b)) return false;
+        value = std::move(b);
+    } else if (!text.empty() && text[0] == '"') {
+        std::string s;
+        if (!ParseQuoted(text, s)) return false;
+        value = std::move(s);
+    } else {
+        value = std::string(text);
+    }
+    return true;
+}
+
 }  // namespace
 
 CSettingsStore::CSettingsStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
@@ -147,11 +173,12 @@ std::filesystem::path CSettingsStore::DefaultFolder() {
 bool CSettingsStore::Load() {
     keys_.clear();
     changed_.clear();
+    skipped_.clear();
     std::error_code ec;
     if (!std::filesystem::exists(FilePath(), ec)) return !ec;
     std::string text;
     if (!ReadWholeFile(FilePath(), kMaxFileBytes, text)) return false;
-    return Parse(text, keys_);
+    return Parse(text, keys_, &skipped_);
 }
 
 bool CSettingsStore::KeyExists(const std::string& key) const {
@@ -220,10 +247,11 @@ bool CSettingsStore::Save() {
     Keys merged;
     std::string text;
     if (std::filesystem::exists(file, ec)) {
-        if (!ReadWholeFile(file, kMaxFileBytes, text) || !Parse(text, merged)) {
-            // A damaged store is replaced by our values alone, but kept aside for the user,
-            // each one under its own name.
-            merged.clear();
+        const bool read = ReadWholeFile(file, kMaxFileBytes, text);
+        if (!read || !Parse(text, merged)) {
+            // Rewriting loses what could not be read: the damaged store is kept aside for the
+            // user first, each one under its own name. Its readable values stay in the store.
+            if (!read) merged.clear();
             if (!KeepDamagedCopy(file)) {
                 saveError_ = "the damaged store " + file.string() + " could not be kept aside";
                 return false;
@@ -296,46 +324,47 @@ std::string CSettingsStore::Format(const Keys& keys) {
     return out;
 }
 
-bool CSettingsStore::Parse(std::string_view text, Keys& out) {
+bool CSettingsStore::Parse(std::string_view text, Keys& out, std::vector<std::string>* skipped) {
     out.clear();
-    Keys keys;
+    bool clean = true;
+    // Leaves one line out, saying which.
+    auto skip = [&](std::size_t number, std::string_view line) {
+        clean = false;
+        if (skipped) skipped->push_back("line " + std::to_string(number) + ": " + std::string(line.substr(0, 200)));
+    };
+    // A byte-order mark that an editor put in front is not part of the first line.
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     std::map<std::string, Value>* current = nullptr;
-    while (!text.empty()) {
+    for (std::size_t number = 1; !text.empty(); ++number) {
         std::size_t eol = text.find('\n');
-        std::string_view line = TrimRight(text.substr(0, eol));
+        std::string_view line = TrimLeft(TrimRight(text.substr(0, eol)));
         text = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
         if (line.empty() || line[0] == ';' || line[0] == '#') continue;
         if (line[0] == '[') {
-            if (line.back() != ']' || line.size() < 3) return false;
-            std::string key(line.substr(1, line.size() - 2));
-            if (!ValidKey(key)) return false;
-            current = &keys[key];
+            std::string key(line.size() >= 3 && line.back() == ']' ? line.substr(1, line.size() - 2) : "");
+            if (!ValidKey(key)) {
+                // The values that follow belong to no key we know of.
+                current = nullptr;
+                skip(number, line);
+                continue;
+            }
+            current = &out[key];
             continue;
         }
-        if (!current) return false;  // a value outside any key
         std::size_t eq = line.find('=');
-        if (eq == std::string_view::npos) return false;
-        std::string name(line.substr(0, eq));
-        if (!ValidName(name)) return false;
-        std::string_view rest = line.substr(eq + 1);
+        if (!current || eq == std::string_view::npos) {
+            skip(number, line);
+            continue;
+        }
+        const std::string name(TrimRight(line.substr(0, eq)));
         Value value;
-        if (rest.substr(0, 6) == "dword:") {
-            std::uint32_t d = 0;
-            if (!ParseDword(rest.substr(6), d)) return false;
-            value = d;
-        } else if (rest.substr(0, 4) == "hex:") {
-            Binary b;
-            if (!ParseBinary(rest.substr(4), b)) return false;
-            value = std::move(b);
-        } else {
-            std::string s;
-            if (!ParseQuoted(rest, s)) return false;
-            value = std::move(s);
+        if (!ValidName(name) || !ParseValue(TrimLeft(line.substr(eq + 1)), value)) {
+            skip(number, line);
+            continue;
         }
         (*current)[name] = std::move(value);
     }
-    out = std::move(keys);
-    return true;
+    return clean;
 }
 
 }  // namespace tonvela

@@ -8,8 +8,9 @@
 //   ControlSWF="/usr/share/tonvela/ControlSWF/square_gradient_3.swf"
 //   GC=hex:cd,cc,cc,3e,00,00,80,3f
 // Strings escape \\ \" and control bytes (\n \r \t \xHH); other bytes are kept as they are.
-// A file that does not parse as a whole counts as an empty store, so a damaged store reads as
-// absent keys and the program falls back to its defaults.
+// Hand edits are read as meant: a UTF-8 byte-order mark, spaces around "=" and an unquoted
+// string (the rest of the line, trimmed). A line that still cannot be read is skipped alone
+// (SkippedLines names it); the other values keep working.
 #pragma once
 
 #include <cstdint>
@@ -48,8 +49,11 @@ public:
     std::filesystem::path FilePath() const { return folder_ / kFileName; }
 
     // Reads the file into memory, dropping unsaved changes. A missing file gives an empty store
-    // (true); a file that cannot be read or parsed gives an empty store too (false).
+    // (true); a file that cannot be read gives an empty store (false); lines that cannot be
+    // parsed are skipped and listed in SkippedLines (false), the rest is loaded.
     bool Load();
+    // "line N: text" for each line the last Load skipped.
+    const std::vector<std::string>& SkippedLines() const { return skipped_; }
 
     bool KeyExists(const std::string& key) const;
     std::optional<Value> Get(const std::string& key, const std::string& name) const;
@@ -86,11 +90,11 @@ public:
     const std::string& SaveError() const { return saveError_; }
     const std::string& DamagedCopy() const { return damagedCopy_; }
 
-    // Text of a whole store, and its parser (exposed for tests). Parse returns false for any
-    // malformed line and leaves out empty.
+    // Text of a whole store, and its parser (exposed for tests). Parse puts every readable value
+    // into out and returns false when it skipped a line, described in skipped when given.
     using Keys = std::map<std::string, std::map<std::string, Value>>;
     static std::string Format(const Keys& keys);
-    static bool Parse(std::string_view text, Keys& out);
+    static bool Parse(std::string_view text, Keys& out, std::vector<std::string>* skipped = nullptr);
 
 private:
     bool KeepDamagedCopy(const std::filesystem::path& file);
@@ -98,6 +102,7 @@ private:
     std::filesystem::path folder_;
     std::string saveError_;
     std::string damagedCopy_;
+    std::vector<std::string> skipped_;
     Keys keys_;
     std::set<std::pair<std::string, std::string>> changed_;
 };

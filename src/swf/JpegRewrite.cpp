@@ -1,6 +1,7 @@
 #include "swf/JpegRewrite.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "platform/AtomicFile.h"
@@ -13,8 +14,12 @@ namespace {
 
 // A user's picture larger than this is not a background.
 constexpr std::size_t kMaxJpegBytes = 64u << 20;
-// Largest field a straight edge can carry: 4 bits of width plus 2.
+// Largest field a straight edge can carry: 4 bits of width plus 2. Longer edges are drawn as
+// several straight pieces.
 constexpr int kMaxEdgeBits = 17;
+constexpr std::int64_t kMaxEdgeTwips = (std::int64_t{1} << (kMaxEdgeBits - 1)) - 1;
+// Largest picture side the rewrite takes, in twips: the settings' 32767 pixels.
+constexpr std::int32_t kMaxSideTwips = 32767 * 20;
 
 void Append(std::vector<std::uint8_t>& out, const std::uint8_t* p, std::size_t n) {
     out.insert(out.end(), p, p + n);
@@ -74,9 +79,13 @@ std::optional<std::vector<std::uint8_t>> StretchShapeBody(const std::uint8_t* bo
                                                           std::size_t length,
                                                           std::int32_t widthTwips,
                                                           std::int32_t heightTwips) {
+    if (widthTwips < 0 || heightTwips < 0 || widthTwips > kMaxSideTwips || heightTwips > kMaxSideTwips)
+        return std::nullopt;
+    // A stretched edge becomes at most this many pieces.
+    const std::int64_t pieces = std::max<std::int64_t>(widthTwips, heightTwips) / kMaxEdgeTwips + 1;
     CSwfBitReader r(body, length);
-    // Every old record takes at least 6 bits and a new one at most 75, plus RECT and slack.
-    std::vector<std::uint8_t> work(length * 13 + kMaxRectSize + 16, 0);
+    // Every old record takes at least 6 bits and a new one at most 75 per piece, plus RECT and slack.
+    std::vector<std::uint8_t> work(length * 13 * static_cast<std::size_t>(pieces) + kMaxRectSize + 16, 0);
     CSwfBitWriter w(work.data());
     w.U16(r.ReadU16());
     r.ReadRect();
@@ -137,17 +146,25 @@ std::optional<std::vector<std::uint8_t>> StretchShapeBody(const std::uint8_t* bo
                 dx = Stretch(r.ReadSBits(n), kJpegPlaceholderWidth, widthTwips);
         }
         if (r.failed()) return std::nullopt;
-        const int nb = std::max({general || !vertical ? SignedBitWidth(dx) : 2,
-                                 general || vertical ? SignedBitWidth(dy) : 2, 2});
-        if (nb > kMaxEdgeBits) return std::nullopt;
-        w.UBits(static_cast<std::uint32_t>(nb - 2), 4);
-        w.UBits(general, 1);
-        if (general) {
-            w.SBits(dx, nb);
-            w.SBits(dy, nb);
-        } else {
-            w.UBits(vertical, 1);
-            w.SBits(vertical ? dy : dx, nb);
+        // An edge too long for one record is drawn as k equal straight pieces in a row.
+        const std::int64_t k = std::max<std::int64_t>(std::max(std::abs(std::int64_t{dx}), std::abs(std::int64_t{dy})) /
+                                                          kMaxEdgeTwips + 1, 1);
+        for (std::int64_t i = 0; i < k; ++i) {
+            const auto px = static_cast<std::int32_t>(dx * (i + 1) / k - dx * i / k);
+            const auto py = static_cast<std::int32_t>(dy * (i + 1) / k - dy * i / k);
+            if (i > 0) w.UBits(3, 2);  // another edge record, straight
+            const int nb = std::max({general || !vertical ? SignedBitWidth(px) : 2,
+                                     general || vertical ? SignedBitWidth(py) : 2, 2});
+            if (nb > kMaxEdgeBits) return std::nullopt;
+            w.UBits(static_cast<std::uint32_t>(nb - 2), 4);
+            w.UBits(general, 1);
+            if (general) {
+                w.SBits(px, nb);
+                w.SBits(py, nb);
+            } else {
+                w.UBits(vertical, 1);
+                w.SBits(vertical ? py : px, nb);
+            }
         }
     }
     w.Align();
@@ -161,7 +178,7 @@ std::optional<std::vector<std::uint8_t>> RebuildAroundJpeg(const std::vector<std
                                                            int frameCount,
                                                            const std::vector<std::uint8_t>& jpeg,
                                                            int widthPx, int heightPx) {
-    if (widthPx <= 0 || heightPx <= 0 || widthPx > (1 << 25) || heightPx > (1 << 25))
+    if (widthPx <= 0 || heightPx <= 0 || widthPx > kMaxSideTwips / 20 || heightPx > kMaxSideTwips / 20)
         return std::nullopt;
     const std::int32_t wt = widthPx * 20, ht = heightPx * 20;
     std::vector<std::uint8_t> out;

@@ -15,8 +15,9 @@ inline constexpr std::int32_t kJpegPlaceholderWidth = 600;
 inline constexpr std::int32_t kJpegPlaceholderHeight = 500;
 
 // The rebuilt file, or nothing when the template's tags run past its end, a shape cannot be
-// rewritten (new styles inside a DefineShape, malformed records, an edge too long for the
-// format's 17-bit field) or the size cannot be written. Width and height in pixels, above 0.
+// rewritten (new styles inside a DefineShape, malformed records) or the size cannot be
+// written. Width and height in pixels, 1 to 32767; edges longer than the format's 17-bit
+// field are drawn as several straight pieces.
 std::optional<std::vector<std::uint8_t>> RebuildAroundJpeg(const std::vector<std::uint8_t>& swf,
                                                            std::size_t firstTagOffset,
                                                            std::uint8_t version, int frameRate,

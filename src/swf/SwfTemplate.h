@@ -55,6 +55,11 @@ public:
 
     // CSwfTagSource
     std::uint8_t Version() const override { return version_; }
+    // The frame size the writers give the movie, in pixels; the template's bytes stay as they are.
+    void SetFrameSize(int widthPx, int heightPx) {
+        frameWidth_ = widthPx;
+        frameHeight_ = heightPx;
+    }
     int FrameWidth() const override { return frameWidth_; }
     int FrameHeight() const override { return frameHeight_; }
     void ResetTagCursor() override { cursor_ = 0; }

@@ -156,6 +156,45 @@ TEST_F(BassStreamTest, BitRateComesFromFileSizeOverDuration) {
     }
 }
 
+// libsndfile's packed AIFF-C: its COMM count is sample frames (GSM) or half the packets (stereo
+// IMA4), which FFmpeg takes as packets. The length must follow the sound data: what
+// libsndfile's own decode yields, and the bit rate the file size over that.
+TEST(BassAiffLength, PackedAiffcLengthFollowsTheSoundData) {
+    if (!test::HaveTool("sox") || !test::HaveTool("sndfile-convert")) GTEST_SKIP() << "needs sox and sndfile-convert";
+    test::TempDir dir;
+    const struct {
+        const char* name;
+        const char* encoding;
+        int rate, channels;
+        double seconds;
+    } cases[] = {
+        {"gsm3.aifc", "-gsm610", 8000, 1, 3.0},
+        {"gsm10.aifc", "-gsm610", 8000, 1, 10.0},
+        {"ima3.aifc", "-ima-adpcm", 44100, 2, 3.0},
+        {"ima3mono.aifc", "-ima-adpcm", 22050, 1, 3.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string wav = dir.File("src.wav"), path = dir.File(c.name), back = dir.File("back.wav");
+        ASSERT_EQ(test::RunCommand({"sox", "-n", "-r", std::to_string(c.rate), "-c", std::to_string(c.channels), "-b",
+                                    "16", wav, "synth", std::to_string(c.seconds), "sine", "440"}),
+                  0);
+        ASSERT_EQ(test::RunCommand({"sndfile-convert", c.encoding, wav, path}), 0);
+        // libsndfile decodes its own file: the frames the sound data holds.
+        ASSERT_EQ(test::RunCommand({"sndfile-convert", "-pcm16", path, back}), 0);
+        const double frames = static_cast<double>(std::filesystem::file_size(back) - 44) / (2.0 * c.channels);
+
+        const std::unique_ptr<CAudioSource> src = OpenAudioSource(path, AudioKindAiff, 0);
+        ASSERT_NE(src, nullptr);
+        EXPECT_NE(dynamic_cast<CBassAudioSource*>(src.get()), nullptr);  // FFmpeg decodes it
+        EXPECT_EQ(src->GetDuration(), static_cast<int>(frames / c.rate));
+        const double seconds = static_cast<double>(src->GetLength()) / (2.0 * c.channels * c.rate);
+        EXPECT_NEAR(seconds * c.rate, frames, 160);  // within one packet
+        const double size = static_cast<double>(std::filesystem::file_size(path));
+        EXPECT_EQ(src->GetBitRate(), static_cast<int>(std::lround(size / (seconds * 125.0))));
+    }
+}
+
 TEST_F(BassStreamTest, ReopenAndCloseReleaseTheOldFile) {
     CBassAudioSource src;
     ASSERT_TRUE(src.Open(dir_->File("six.ac3"), 0));

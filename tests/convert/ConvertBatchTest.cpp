@@ -34,6 +34,7 @@ public:
         if (row >= statuses.size()) statuses.resize(row + 1);
         statuses[row] = text;
         if (text == kStatusConverting) ++converting;
+        if (!cancelOnStatus.empty() && text == cancelOnStatus) progress.cancelled = true;
     }
     CConvertProgress& OpenProgress() override {
         ++opened;
@@ -56,6 +57,7 @@ public:
     } progress;
 
     std::vector<std::string> messages, statuses, shown;
+    std::string cancelOnStatus;  // Cancel arrives as this status is shown
     std::vector<MessageIcon> icons;
     int opened = 0, closed = 0, converting = 0;
 };
@@ -367,6 +369,75 @@ TEST_F(ConvertBatchTest, CancelDuringSecondEntry) {
     EXPECT_EQ(ui.shown[0], dir.File("c1.swf"));
     EXPECT_EQ(ui.opened, 1);
     EXPECT_EQ(ui.closed, 1);
+}
+
+// Cancel pressed while an entry completes: the entry keeps its SWF and name, the batch stops
+// after it, and the browse step does not look at it (one by one and with several jobs).
+TEST_F(ConvertBatchTest, CancelAsAnEntryCompletesSkipsItWhenBrowsing) {
+    const std::vector<std::string> paths = {Sine("k1.wav", 22050, 1, 0.3), Sine("k2.wav", 22050, 1, 0.3)};
+    for (std::size_t i = 0; i < paths.size(); ++i) list.AddFileEntry(paths[i]);
+    for (std::size_t i = 0; i < list.Size(); ++i) items.push_back({&list.At(i), i});
+    options->BrowseOutFolder = 1;
+    for (const int jobs : {1, 2}) {
+        SCOPED_TRACE(jobs);
+        CFakeUi fake;
+        fake.cancelOnStatus = "k1.swf";
+        const BatchOutcome o = ConvertBatch(items, *options, fake, jobs);
+        EXPECT_TRUE(o.cancelled);
+        EXPECT_EQ(fake.statuses[0], "k1.swf");
+        EXPECT_TRUE(fs::exists(dir.File("k1.swf")));
+        EXPECT_TRUE(fake.shown.empty());
+        options->TargetExistsOpt = kTargetOverwrite;
+    }
+}
+
+// The frame RECT of an uncompressed SWF, in pixels, read by the file format's rules.
+std::pair<int, int> SwfFrameSize(const std::string& swf) {
+    const std::vector<std::uint8_t> b = test::ReadFileBytes(swf);
+    if (b.size() < 20 || b[0] != 'F') return {-1, -1};
+    const int n = b[8] >> 3;
+    auto field = [&](int index) {
+        std::int64_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            const std::size_t bit = 5 + static_cast<std::size_t>(index * n + i);
+            v = v << 1 | ((b[8 + bit / 8] >> (7 - bit % 8)) & 1);
+        }
+        return v >> (n - 1) ? v - (std::int64_t{1} << n) : v;
+    };
+    return {static_cast<int>((field(1) - field(0)) / 20), static_cast<int>((field(3) - field(2)) / 20)};
+}
+
+// A JPEG-background movie takes the chosen size, from a picture beyond one straight edge's
+// reach too; a picture that cannot be used is reported and the size is still kept.
+TEST_F(ConvertBatchTest, JpegBackgroundKeepsTheChosenSize) {
+    const std::string jpeg = dir.File("pic.jpg");
+    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=64x48", "-frames:v", "1", jpeg}), 0);
+    options->CreateCtrlSWF = 1;
+    options->ButtonSWFType = kButtonSingleSwf;
+    options->ControlSWF = std::string(TONVELA_DATA_DIR) + "/ControlSWF/use_a_jpeg_1.swf";
+    options->TargetExistsOpt = kTargetOverwrite;
+    const std::string wav = Sine("j.wav", 22050, 1, 0.3);
+    list.AddFileEntry(wav);
+    items = {{&list.At(0), 0}};
+    const struct {
+        std::string picture;
+        int width, height;
+        bool refused;
+    } cases[] = {{jpeg, 400, 300, false}, {jpeg, 4000, 300, false}, {dir.File("missing.jpg"), 400, 300, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picture + " " + std::to_string(c.width));
+        options->JPEGFile = c.picture;
+        options->JPEGWidth = c.width;
+        options->JPEGHeight = c.height;
+        CFakeUi fake;
+        const BatchOutcome o = ConvertBatch(items, *options, fake, 1);
+        ASSERT_EQ(o.converted, 1u);
+        EXPECT_EQ(SwfFrameSize(dir.File("j.swf")), std::make_pair(c.width, c.height));
+        ASSERT_EQ(fake.messages.size(), c.refused ? 1u : 0u);
+        if (c.refused) {
+            EXPECT_NE(fake.messages[0].find(c.picture), std::string::npos) << fake.messages[0];
+        }
+    }
 }
 
 TEST_F(ConvertBatchTest, BrowseShowsFirstWrittenSwfOnly) {

@@ -140,6 +140,37 @@ TEST_F(ConvertFileTest, DurationZeroConvertsWholeFileAndIgnoresSkipLast) {
     EXPECT_EQ(r.outputSamples, 66150u);
 }
 
+// A length the container does not know (FLAC written to a pipe) or states wrongly (stereo IMA4
+// AIFF-C from libsndfile claims half its packets) must not cut the sound short.
+TEST_F(ConvertFileTest, UnknownOrWrongLengthNeverCutsTheSound) {
+    if (!test::HaveTool("sndfile-convert")) GTEST_SKIP() << "needs sndfile-convert";
+    const std::string ten = Sine("ten.wav", 44100, 1, 16, 10.0);
+    const std::string piped = dir.File("piped.flac");
+    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-i", ten, "-f", "flac", "-"}, piped), 0);
+    const std::string stereo = Sine("s.wav", 44100, 2, 16, 6.0);
+    const std::string ima4 = dir.File("ima4.aifc");
+    ASSERT_EQ(RunCommand({"sndfile-convert", "-ima-adpcm", stereo, ima4}), 0);
+    struct Case {
+        std::string path;
+        int trimLastType, duration, skipFirst;
+        double seconds;  // what must come out, within one block
+    };
+    const Case cases[] = {
+        {piped, 0, 0, 0, 10.0},  {piped, 1, 5000, 0, 5.0}, {piped, 1, 5000, 2000, 5.0},
+        {ima4, 1, 4000, 0, 4.0}, {ima4, 1, 4000, 1000, 4.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + " duration " + std::to_string(c.duration) + " skip " + std::to_string(c.skipFirst));
+        options.TrimLastType = c.trimLastType;
+        options.ConvertDuration = c.duration;
+        options.SkipFirstMs = c.skipFirst;
+        ConvertResult r;
+        ASSERT_TRUE(Convert(c.path, r));
+        EXPECT_GE(r.outputSamples, static_cast<std::uint32_t>(c.seconds * 44100));
+        EXPECT_LE(r.outputSamples, static_cast<std::uint32_t>(c.seconds * 44100) + 1152u);
+    }
+}
+
 TEST_F(ConvertFileTest, SkipsCoveringTheSoundFailAndLeaveNoMp3) {
     const std::string wav = Sine("a.wav", 44100, 1, 16, 1.0);
     ConvertResult r;

@@ -76,6 +76,10 @@ TEST_F(HtmlPageTest, ShellPlayerQuery) {
     EXPECT_EQ(Write("a b.swf", "a b.player.swf"),
               ExpectedPage("a b.swf", "320", "40",
                            "a%20b.player.swf?soundswf=a%20b.swf&autoplay=0&loops=1&duration=83", "#FFFFFF", "a b"));
+    // Only the player's file name counts, as for the batch: a folder named "time" adds nothing.
+    settings.ShellPlayerSWF = "/home/maritime/ShellPlayer/square_gradient_3.swf";
+    EXPECT_EQ(Write("a.swf", "a.player.swf"),
+              ExpectedPage("a.swf", "320", "40", "a.player.swf?soundswf=a.swf&autoplay=0&loops=1", "#FFFFFF", "a"));
 }
 
 // Names are text inside the page: markup characters must not break out of it.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -89,9 +91,11 @@ TEST(SettingsStore, SaveWritesOnlyChangedValuesAndKeepsOthers) {
 }
 
 // Each of these files is damaged somewhere; the whole store then reads as empty.
-TEST(SettingsStore, DamagedFileReadsAsAbsentKey) {
+// A line that cannot be read is skipped alone and named with its number; the values around
+// it still load.
+TEST(SettingsStore, UnreadableLineIsSkippedAlone) {
+    // Each goes between good lines; line 1, a value before any key, is skipped too.
     const char* damaged[] = {
-        "X=dword:00000001\n",                                // a value outside any key
         "[Software\\Tonvela\\Options]\nX=dword:1234567890\n",  // too many digits
         "[Software\\Tonvela\\Options]\nX=dword:\n",
         "[Software\\Tonvela\\Options]\nX=dword:12g4\n",
@@ -106,15 +110,68 @@ TEST(SettingsStore, DamagedFileReadsAsAbsentKey) {
         "[Software\\Tonvela\\Options]\nno equals sign\n",
         "[Software\\Tonvela\\Options\nX=dword:1\n",
         "[]\n",
-        "[Software\\Tonvela\\Options]\nX=plain\n",
         "[Software\\Tonvela\\Options]\nX=\"\n",
+        "[Software\\Tonvela\\Options]\n=dword:1\n",
     };
     for (const char* text : damaged) {
         CTestTempDir dir;
-        WriteText(dir / CSettingsStore::kFileName, text);
+        const std::string whole = std::string("A=dword:00000001\n[Software\\Tonvela\\Options]\nB=dword:00000002\n") +
+                                  text + "[Software\\Tonvela\\Options]\nC=\"kept\"\n";
+        WriteText(dir / CSettingsStore::kFileName, whole);
         CSettingsStore store(dir.Path());
         EXPECT_FALSE(store.Load()) << text;
-        EXPECT_FALSE(store.KeyExists(kKey)) << text;
+        EXPECT_EQ(store.GetDword(kKey, "B"), 2u) << text;
+        EXPECT_EQ(store.GetString(kKey, "C"), "kept") << text;
+        EXPECT_FALSE(store.Get(kKey, "X")) << text;
+        // Line 1 (a value before any key), then the damaged lines: each "line N: " and line N.
+        ASSERT_GE(store.SkippedLines().size(), 2u) << text;
+        EXPECT_EQ(store.SkippedLines()[0], "line 1: A=dword:00000001");
+        std::vector<std::string> lines;
+        for (std::size_t start = 0; start < whole.size();) {
+            const std::size_t eol = whole.find('\n', start);
+            lines.push_back(whole.substr(start, eol - start));
+            start = eol + 1;
+        }
+        for (std::size_t i = 1; i < store.SkippedLines().size(); ++i) {
+            const std::string& skipped = store.SkippedLines()[i];
+            const std::size_t n = std::stoul(skipped.substr(5));
+            ASSERT_GE(n, 4u) << skipped;
+            ASSERT_LE(n, lines.size()) << skipped;
+            EXPECT_EQ(skipped, "line " + std::to_string(n) + ": " + lines[n - 1]);
+        }
+    }
+}
+
+// Forms a hand edit leaves behind are read as meant.
+TEST(SettingsStore, HandEditedFormsAreRead) {
+    const struct {
+        const char* line;
+        CSettingsStore::Value value;
+    } cases[] = {
+        {"X = dword:0000000c", CSettingsStore::Value(12u)},
+        {"X\t=\tdword:c", CSettingsStore::Value(12u)},
+        {"  X =hex:01,02", CSettingsStore::Value(CSettingsStore::Binary{1, 2})},
+        {"X = \"quoted\"  ", CSettingsStore::Value(std::string("quoted"))},
+        {"X=/home/me/My Music/back.jpg", CSettingsStore::Value(std::string("/home/me/My Music/back.jpg"))},
+        {"X = plain text ", CSettingsStore::Value(std::string("plain text"))},
+        {"X=", CSettingsStore::Value(std::string())},
+    };
+    for (const auto& c : cases) {
+        for (const char* bom : {"", "\xEF\xBB\xBF"}) {
+            CTestTempDir dir;
+            WriteText(dir / CSettingsStore::kFileName,
+                      std::string(bom) + "[Software\\Tonvela\\Options]\r\n" + c.line + "\r\n");
+            CSettingsStore store(dir.Path());
+            EXPECT_TRUE(store.Load()) << c.line;
+            EXPECT_EQ(store.Get(kKey, "X"), c.value) << c.line;
+            // Saving keeps the store where it is: nothing is moved aside.
+            store.SetDword(kKey, "Y", 1);
+            ASSERT_TRUE(store.Save());
+            EXPECT_TRUE(store.DamagedCopy().empty()) << c.line;
+            CSettingsStore again(dir.Path());
+            ASSERT_TRUE(again.Load());
+            EXPECT_EQ(again.Get(kKey, "X"), c.value) << c.line;
+        }
     }
 }
 

@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "swf/SwfTemplate.h"
 #include "swf/TemplateTestSwf.h"
 
@@ -45,8 +51,89 @@ TEST(StretchShapeBody, RewritesThePlaceholderRectangle) {
     EXPECT_EQ(*out, StretchedShape());
     // Truncated records are refused, never read past.
     EXPECT_FALSE(StretchShapeBody(in.data(), in.size() - 3, 2000, 1500));
-    // An edge longer than the format's 17-bit field cannot be written.
-    EXPECT_FALSE(StretchShapeBody(in.data(), in.size(), 70000 * 20, 1500));
+    // Beyond the settings' 32767 pixels a picture is refused.
+    EXPECT_FALSE(StretchShapeBody(in.data(), in.size(), 32768 * 20, 1500));
+}
+
+// Reads shape records by the file format's rules, independently of the writer: the straight
+// edges' deltas and the widest field any edge uses.
+struct Edges {
+    std::vector<std::pair<std::int64_t, std::int64_t>> deltas;
+    int widestBits = 0;
+};
+Edges ReadEdges(const Bytes& body, std::size_t styleBytes) {
+    std::size_t bit = 8 * 2;
+    auto u = [&](int n) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < n; ++i, ++bit) v = v << 1 | ((body.at(bit / 8) >> (7 - bit % 8)) & 1u);
+        return v;
+    };
+    auto sb = [&](int n) {
+        const std::uint32_t v = u(n);
+        return n > 0 && (v >> (n - 1)) ? static_cast<std::int64_t>(v) - (std::int64_t{1} << n) : std::int64_t{v};
+    };
+    const int rectBits = static_cast<int>(u(5));
+    bit = 8 * (2 + (5 + 4 * static_cast<std::size_t>(rectBits) + 7) / 8 + styleBytes);
+    const int fillBits = static_cast<int>(u(4)), lineBits = static_cast<int>(u(4));
+    Edges e;
+    for (;;) {
+        if (u(1) == 0) {
+            const std::uint32_t flags = u(5);
+            if (flags == 0) return e;
+            if (flags & 1) {
+                const int n = static_cast<int>(u(5));
+                sb(n);
+                sb(n);
+            }
+            if (flags & 2) u(fillBits);
+            if (flags & 4) u(fillBits);
+            if (flags & 8) u(lineBits);
+            continue;
+        }
+        const bool straight = u(1) != 0;
+        const int n = static_cast<int>(u(4)) + 2;
+        e.widestBits = std::max(e.widestBits, n);
+        if (!straight) {
+            for (int i = 0; i < 4; ++i) sb(n);
+            continue;
+        }
+        std::int64_t dx = 0, dy = 0;
+        if (u(1)) {
+            dx = sb(n);
+            dy = sb(n);
+        } else if (u(1)) {
+            dy = sb(n);
+        } else {
+            dx = sb(n);
+        }
+        e.deltas.emplace_back(dx, dy);
+    }
+}
+
+// Pictures wider or taller than one straight edge can reach (3276 pixels) get edges in pieces:
+// the outline still runs W x H and closes, and no edge needs more than 17 bits.
+TEST(StretchShapeBody, LongEdgesAreDrawnInPieces) {
+    const Bytes in = PlaceholderShape();
+    const std::pair<int, int> sizes[] = {{100, 75}, {3276, 10}, {3277, 300}, {4000, 300}, {300, 9000}, {32767, 32767}};
+    for (const auto& [w, h] : sizes) {
+        SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+        const auto out = StretchShapeBody(in.data(), in.size(), w * 20, h * 20);
+        ASSERT_TRUE(out);
+        const Edges e = ReadEdges(*out, 12);
+        std::int64_t right = 0, down = 0, x = 0, y = 0;
+        for (const auto& [dx, dy] : e.deltas) {
+            if (dx > 0) right += dx;
+            if (dy > 0) down += dy;
+            x += dx;
+            y += dy;
+        }
+        EXPECT_EQ(right, std::int64_t{w} * 20);
+        EXPECT_EQ(down, std::int64_t{h} * 20);
+        EXPECT_EQ(x, 0);
+        EXPECT_EQ(y, 0);
+        EXPECT_LE(e.widestBits, 17);
+        EXPECT_EQ(e.deltas.size(), 5u + 2u * static_cast<std::size_t>(w * 20 / 65535) + 2u * static_cast<std::size_t>(h * 20 / 65535));
+    }
 }
 
 TEST(ReplaceJpeg, RebuildsTheTemplateAroundThePicture) {
@@ -99,7 +186,7 @@ TEST(ReplaceJpeg, FailureLeavesTheTemplateAsItWas) {
     t.MapColour(1, 2);
     EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "missing.jpg", 100, 75));
     WriteFile(dir.path() / "pic.jpg", Bytes(10, 1));
-    EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "pic.jpg", 5000, 75));  // edge beyond 17 bits
+    EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "pic.jpg", 40000, 75));  // beyond 32767 pixels
     EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "pic.jpg", 0, 75));
     EXPECT_EQ(t.Bytes(), JpegTemplate());
     EXPECT_EQ(t.ColourMap().size(), 1u);
