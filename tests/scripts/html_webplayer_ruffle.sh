@@ -55,6 +55,15 @@ for name in streaming controls event pair; do
   check "$name: Ruffle's files beside the page" "cmp -s '$DATA/ruffle/ruffle.js' '$SITE/$name/ruffle/ruffle.js'"
 done
 
+# The command line: mode 1 writes the address given, a mode that does not exist is refused, and
+# --help says how to look at a page.
+convert "$T/cdn" --set HtmlWebPlayer=1 --set HtmlWebPlayerUrl='https://example.org/r.js?a&b'
+check "mode 1: the configured address, no copy" \
+  "grep -q '<SCRIPT src=\"https://example.org/r.js?a&amp;b\"></SCRIPT></HEAD>' '$T/cdn/tone.htm' && [ ! -e '$T/cdn/ruffle' ]"
+"$BIN" --config-dir "$T/config" --set HtmlWebPlayer=3 "$T/tone.wav" >/dev/null 2>&1
+check "HtmlWebPlayer=3 refused" "[ $? -eq 2 ]"
+check "--help tells about file:// pages" "'$BIN' --help | grep -q 'file://'"
+
 # A second run into the same folder finds the copy complete and copies nothing.
 before="$(stat -c %i "$SITE/streaming/ruffle/ruffle.js")"
 cp "$T/tone.wav" "$SITE/streaming/again.wav"
@@ -63,8 +72,8 @@ check "second run copies nothing" "[ '$(stat -c %i "$SITE/streaming/ruffle/ruffl
 
 # Killed half-way through the copy: no file may grow beyond 8 MB, the .wasm files are larger.
 mkdir -p "$T/killed"; cp "$T/tone.wav" "$T/killed/"
-( ulimit -c 0; ulimit -f 8192; exec "$BIN" -q --config-dir "$T/config" --data-dir "$DATA" --set HtmlWebPlayer=2 \
-    "$T/killed/tone.wav" ) >/dev/null 2>&1
+{ ( ulimit -c 0; ulimit -f 8192; exec "$BIN" -q --config-dir "$T/config" --data-dir "$DATA" --set HtmlWebPlayer=2 \
+    "$T/killed/tone.wav" ) >/dev/null 2>&1; } 2>/dev/null
 rc=$?
 check "run killed during the copy (status $rc) leaves no ruffle folder" "[ $rc -eq $((128 + 25)) ] && [ ! -e '$T/killed/ruffle' ]"
 check "... only its hidden temporary folder" "ls -A '$T/killed' | grep -q '^.tonvela-ruffle-'"
