@@ -1,5 +1,6 @@
-// The web player's files (Ruffle) copied into a "ruffle" folder beside the HTML pages that load
-// them, so that a page plays wherever its folder is served, without any outside address.
+// The web player (Ruffle) of the HTML page, which plays the movie in browsers without Flash: the
+// script tag that loads it, and its files copied into a "ruffle" folder beside the pages, so that
+// a page plays wherever its folder is served, without any outside address.
 #pragma once
 
 #include <cstddef>
@@ -8,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tonvela {
 
