@@ -1,0 +1,101 @@
+// The recorder without a sound server: the failure messages, the enabling table of the ready
+// state, the quality preset kept in tonvela.ini, and the keys that must not close the dialog.
+#include <QSignalSpy>
+#include <QTest>
+
+#include "RecordDlgTestUtil.h"
+#include "platform/ProfileFile.h"
+
+namespace tonvela {
+
+class RecordDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QVERIFY(root_.isValid());
+        test::IsolateEnvironment(root_);
+        // No sound server: the client finds no socket and may not start a daemon of its own.
+        QDir(root_.path()).mkpath(QStringLiteral("run"));
+        QFile conf(root_.filePath(QStringLiteral("client.conf")));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("autospawn = no\n");
+        conf.close();
+        qputenv("PULSE_CLIENTCONFIG", QFile::encodeName(conf.fileName()));
+        qputenv("PULSE_SERVER", QFile::encodeName(root_.filePath(QStringLiteral("run/no-such-socket"))));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(root_.filePath(QStringLiteral("run"))));
+    }
+
+    void recordWithoutSoundCard() {
+        CRecordDlg dlg;
+        dlg.show();
+        QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00"));
+        QCOMPARE(test::EnabledControls(dlg), QStringLiteral("1000100"));
+        QCOMPARE(test::Button(dlg, "playPause")->text(), QStringLiteral("&Play"));
+
+        QString message;
+        test::AnswerMessage(&message);
+        test::Button(dlg, "record")->click();
+        QCOMPARE(message, QStringLiteral("Failed to record. Be sure sound card is installed in your computer."));
+        QCOMPARE(dlg.GetState(), int(CRecordDlg::kReady));
+        QCOMPARE(dlg.GetRecordedLength(), 0u);
+        QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00"));
+        QCOMPARE(test::EnabledControls(dlg), QStringLiteral("1000100"));
+        // Nothing was made in the temporary folder, and nothing saved.
+        QVERIFY(QDir(root_.filePath(QStringLiteral("tmp"))).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        QVERIFY(dlg.SavedPath().empty());
+    }
+
+    void qualityFromProfile_data() {
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("missing") << QString() << QStringLiteral("Medium quality [Mono]");
+        QTest::newRow("500") << QStringLiteral("500") << QStringLiteral("High quality [Mono]");
+        QTest::newRow("200") << QStringLiteral("200") << QStringLiteral("Low quality [Stereo]");
+        QTest::newRow("unknown") << QStringLiteral("450") << QStringLiteral("Medium quality [Mono]");
+        QTest::newRow("not a number") << QStringLiteral("high") << QStringLiteral("Medium quality [Mono]");
+    }
+    // The preset comes from [Options] RecQuality; closing the dialog stores the one selected.
+    void qualityFromProfile() {
+        QFETCH(QString, saved);
+        QFETCH(QString, shown);
+        CProfileFile profile(QFile::encodeName(root_.filePath(QStringLiteral("config"))).toStdString());
+        QFile::remove(QString::fromStdString(profile.FilePath().string()));
+        if (!saved.isEmpty()) QVERIFY(profile.WriteString("Options", "RecQuality", saved.toStdString()));
+
+        CRecordDlg dlg;
+        dlg.show();
+        QComboBox* box = test::QualityBox(dlg);
+        QCOMPARE(box->count(), 6);
+        QCOMPARE(box->currentText(), shown);
+        box->setCurrentIndex(5);
+        QCOMPARE(box->currentText(), QStringLiteral("High quality [Stereo]"));
+        test::Button(dlg, "cancel")->click();
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(profile.GetInt("Options", "RecQuality", 0), 600);
+    }
+
+    // Enter and Escape do nothing; Convert to SWF without a recording leaves the dialog open.
+    void keysAndConvertLeaveItOpen() {
+        CRecordDlg dlg;
+        QSignalSpy finished(&dlg, &QDialog::finished);
+        dlg.show();
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QTest::keyClick(&dlg, Qt::Key_Return);
+        QTest::keyClick(test::QualityBox(dlg), Qt::Key_Enter);
+        test::Button(dlg, "convert")->click();  // disabled: no effect
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(finished.count(), 0);
+        dlg.close();  // the close box ends with Cancel
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    }
+
+private:
+    QTemporaryDir root_;
+};
+
+}  // namespace tonvela
+
+QTEST_MAIN(tonvela::RecordDlgTest)
+#include "RecordDlgTest.moc"

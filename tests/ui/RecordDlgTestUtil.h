@@ -1,0 +1,92 @@
+// Helpers of the recorder's tests: a private home, settings and temporary folder; answers to the
+// modal windows the recorder opens; the recorder's controls by name.
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+
+#include "ui/RecordDlg.h"
+
+namespace tonvela::test {
+
+// Points home, the settings folder and the temporary folder into root, before anything reads them.
+inline void IsolateEnvironment(const QTemporaryDir& root) {
+    for (const char* sub : {"home", "config", "tmp"}) QDir(root.path()).mkpath(QLatin1String(sub));
+    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/.config"))));
+    qputenv("TONVELA_CONFIG_DIR", QFile::encodeName(root.filePath(QStringLiteral("config"))));
+    qputenv("TMPDIR", QFile::encodeName(root.filePath(QStringLiteral("tmp"))));
+}
+
+// Calls act once with the first visible top-level window of type W that opens from now on.
+template <class W>
+void WhenShown(std::function<void(W*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* win = qobject_cast<W*>(w);
+            if (win == nullptr || !win->isVisible() || win->property("answered").toBool()) continue;
+            win->setProperty("answered", true);
+            timer->stop();
+            timer->deleteLater();
+            act(win);
+            return;
+        }
+    });
+    timer->start();
+}
+
+// The next message box: its text goes into *text, then it is answered with button.
+inline void AnswerMessage(QString* text, QMessageBox::StandardButton button = QMessageBox::Ok) {
+    WhenShown<QMessageBox>([text, button](QMessageBox* box) {
+        *text = box->text();
+        box->done(button);
+    });
+}
+
+// The next save dialog: chooses path, or cancels when path is empty.
+inline void AnswerSaveDialog(const QString& path) {
+    WhenShown<QFileDialog>([path](QFileDialog* dialog) {
+        if (path.isEmpty()) {
+            dialog->reject();
+        } else {
+            dialog->selectFile(path);
+            static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept: checks and takes the name
+        }
+    });
+}
+
+inline QPushButton* Button(CRecordDlg& dlg, const char* name) {
+    return dlg.findChild<QPushButton*>(QLatin1String(name));
+}
+
+inline QString StatusText(CRecordDlg& dlg) {
+    return dlg.findChild<QLabel*>(QStringLiteral("status"))->text();
+}
+
+inline QComboBox* QualityBox(CRecordDlg& dlg) {
+    return dlg.findChild<QComboBox*>(QStringLiteral("quality"));
+}
+
+// Which controls are enabled, in the order Record, Stop Rec, Play/Pause, Stop, quality, Save As,
+// Convert to SWF, as a string of 0 and 1 (compact to compare against the enabling table).
+inline QString EnabledControls(CRecordDlg& dlg) {
+    QString s;
+    for (const char* name : {"record", "stopRec", "playPause", "stop"})
+        s += Button(dlg, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    s += QualityBox(dlg)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    for (const char* name : {"saveAs", "convert"})
+        s += Button(dlg, name)->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+    return s;
+}
+
+}  // namespace tonvela::test
