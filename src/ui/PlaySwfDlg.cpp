@@ -26,6 +26,7 @@ constexpr char kFlashDownload[] = "https://www.adobe.com/go/EN_US-H-GET-FLASH";
 // The window's place for the player in dialog units: at 4, 4, 364 x 53.
 constexpr int kPlaceX = 4, kPlaceY = 4, kPlaceW = 364, kPlaceH = 53;
 constexpr int kMinMovieSide = 16;
+constexpr int kMinClientWidth = 240;
 
 class WaitCursor {
 public:
@@ -89,9 +90,11 @@ void CPlaySwfDlg::PlaceFlash(QSize movie) {
             size.scale(room, Qt::KeepAspectRatio);
     }
     size = size.expandedTo(QSize(kMinMovieSide, kMinMovieSide));
-    flash_->setGeometry(QRect(place.topLeft(), size));
-    // The window ends below the player with the margin it has above it, and as much beside it.
-    setFixedSize(size.width() + 2 * place.x(), size.height() + 2 * place.y());
+    // The window ends below the player with the margin it has above it, and as much beside it;
+    // a small movie sits in the middle of a window wide enough for its title.
+    const int width = std::max(size.width() + 2 * place.x(), kMinClientWidth);
+    flash_->setGeometry(QRect(QPoint((width - size.width()) / 2, place.y()), size));
+    setFixedSize(width, size.height() + 2 * place.y());
 }
 
 bool CPlaySwfDlg::SetUp() {

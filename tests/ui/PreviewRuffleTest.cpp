@@ -87,7 +87,7 @@ QVariant Js(QWebEnginePage* page, const QString& script) {
         out = v;
         done = true;
     });
-    QTest::qWaitFor([&] { return done; }, 10000);
+    (void)QTest::qWaitFor([&] { return done; }, 10000);
     return out;
 }
 
@@ -99,7 +99,7 @@ QWebEnginePage* PageOf(CShockwaveFlash* flash) {
 // Ruffle's metadata of the movie shown, once it has read it (empty after the timeout).
 QJsonObject WaitForMetadata(CShockwaveFlash* flash, int loads = 1) {
     QJsonObject m;
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             const QString json = Js(PageOf(flash), QStringLiteral("window.tonvela && tonvela.loads >= %1 && "
                                                                   "tonvela.metadata ? JSON.stringify(tonvela.metadata) : ''")
@@ -226,10 +226,102 @@ void PreviewRuffleTest::metadata() {
     }
 }
 
-void PreviewRuffleTest::pageReachesOnlyItsMovie() {}
-void PreviewRuffleTest::reloadSamePath() {}
-void PreviewRuffleTest::screenshots_data() {}
-void PreviewRuffleTest::screenshots() {}
+void PreviewRuffleTest::pageReachesOnlyItsMovie() {
+    const QJsonObject out = Convert("reach", {"CreateCtrlSWF=1", "ButtonSWFType=11"});
+    QVERIFY(out.value("ok").toBool());
+    const QString swf = out.value("swf").toString();
+    QFile secret(QFileInfo(swf).dir().filePath("secret.txt"));
+    QVERIFY(secret.open(QIODevice::WriteOnly));
+    secret.write("not for the page");
+    secret.close();
+    QWidget host;
+    host.resize(400, 200);
+    std::unique_ptr<CShockwaveFlash> flash = CShockwaveFlash::Create(&host);
+    QVERIFY(flash);
+    flash->LoadMovie(0, swf);
+    host.show();
+    QVERIFY(!WaitForMetadata(flash.get()).isEmpty());
+    // The movie itself (the probe works), then a file beside it, the same through an encoded
+    // "/", a file URL, and a way out of the player's folder.
+    Js(PageOf(flash.get()), R"(
+        window.probe = null;
+        const movie = tonvela.fetched.find(f => f.url.includes("/movie/")).url;
+        const base = new URL(".", movie).href;
+        Promise.all([movie, base + "secret.txt", base + "x%2F..%2Fsecret.txt", "file:///etc/hostname",
+                     "tonvela-preview://player/ruffle/..%2F..%2F..%2F..%2Fetc%2Fhostname"]
+                    .map(u => fetch(u).then(r => r.status, e => "refused")))
+          .then(v => { window.probe = v; });)");
+    QVariant probe;
+    QVERIFY(QTest::qWaitFor([&] { return !(probe = Js(PageOf(flash.get()), "window.probe")).isNull(); }, 10000));
+    QCOMPARE(probe.toList(), (QVariantList{200, "refused", "refused", "refused", "refused"}));
+}
+
+void PreviewRuffleTest::reloadSamePath() {
+    // The options page rewrites its preview file and loads the same path again.
+    const QString a = data_ + "/ControlSWF/circle_plain_1.swf", b = data_ + "/ControlSWF/use_a_jpeg_1.swf";
+    const std::optional<SwfFacts> fa = ReadSwfFacts(a), fb = ReadSwfFacts(b);
+    QVERIFY(fa && fb && fa->width != fb->width);
+    const QString path = tmp_.filePath("preview.swf");
+    QVERIFY(QFile::copy(a, path));
+    QWidget host;
+    host.resize(600, 400);
+    std::unique_ptr<CShockwaveFlash> flash = CShockwaveFlash::Create(&host);
+    QVERIFY(flash);
+    flash->resize(host.size());
+    flash->SetMenu(false);
+    flash->LoadMovie(0, path);
+    flash->SetBGColor("#FF0000");
+    host.show();
+    QCOMPARE(WaitForMetadata(flash.get()).value("width").toInt(), fa->width);
+    QVERIFY(QFile::remove(path) && QFile::copy(b, path));
+    flash->LoadMovie(0, path);
+    QCOMPARE(WaitForMetadata(flash.get(), 2).value("width").toInt(), fb->width);
+    // The background colour given replaces the movie's own around and behind the picture.
+    const bool red = QTest::qWaitFor([&] { return flash->grab().toImage().pixelColor(2, 2) == QColor(255, 0, 0); }, 10000);
+    flash->grab().save(TONVELA_BINARY_DIR "/screenshots/preview_reload.png");
+    QVERIFY(red);
+    flash->SetBGColor("#0000FF");
+    QVERIFY(QTest::qWaitFor([&] { return flash->grab().toImage().pixelColor(2, 2) == QColor(0, 0, 255); }, 30000));
+}
+
+void PreviewRuffleTest::screenshots_data() {
+    QTest::addColumn<QString>("templateName");
+    for (const QString& t : QDir(data_ + "/ControlSWF").entryList({"*.swf"}, QDir::Files, QDir::Name))
+        QTest::newRow(qPrintable(t)) << t;
+}
+
+void PreviewRuffleTest::screenshots() {
+    QFETCH(QString, templateName);
+    const QString stem = QFileInfo(templateName).completeBaseName();
+    const QJsonObject out = Convert("shot_" + stem, {"CreateCtrlSWF=1", "ButtonSWFType=11", "SWFBkgColor=0xF0E0D0",
+                                                      "ControlSWF=" + data_ + "/ControlSWF/" + templateName,
+                                                      "JPEGFile=" + data_ + "/sample.jpg"});
+    QVERIFY2(out.value("ok").toBool(), qPrintable(QJsonDocument(out).toJson()));
+    CFileListEntry entry;
+    entry.swfPath = out.value("swf").toString().toStdString();
+    CConvertOptions settings;
+    settings.SWFBkgColor = 0xF0E0D0;
+    CPlaySwfDlg dlg(QString::fromStdString(PlaySwfMovieReference(entry, settings)), 0xF0E0D0, nullptr);
+    QVERIFY(dlg.SetUp());
+    dlg.show();
+    QVERIFY(!WaitForMetadata(dlg.Flash()).isEmpty());
+    // Something beside the background is drawn: the controls.
+    QImage shot;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            shot = dlg.grab().toImage();
+            const QImage movie = dlg.Flash()->grab().toImage();
+            for (int y = 0; y < movie.height(); ++y)
+                for (int x = 0; x < movie.width(); ++x)
+                    if (movie.pixelColor(x, y) != QColor(0xD0, 0xE0, 0xF0)) return true;
+            return false;
+        },
+        20000));
+    QTest::qWait(1000);  // let a moving time display run
+    shot = dlg.grab().toImage();
+    QDir().mkpath(TONVELA_BINARY_DIR "/screenshots");
+    QVERIFY(shot.save(QStringLiteral(TONVELA_BINARY_DIR "/screenshots/preview_%1.png").arg(stem)));
+}
 
 QTEST_MAIN(PreviewRuffleTest)
 #include "PreviewRuffleTest.moc"

@@ -76,7 +76,7 @@ window.tonvela.show = function (state) {
     unmuteOverlay: "hidden",
     splashScreen: false,
     preloader: false,
-    letterbox: "on",
+    letterbox: "off",
     allowScriptAccess: false,
     allowNetworking: "internal",
     openUrlMode: "deny",
