@@ -8,7 +8,7 @@ namespace tonvela {
 
 CNumberEdit::CNumberEdit(QWidget* parent) : QAbstractSpinBox(parent), high_(INT_MAX) {
     setAccelerated(true);
-    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 30);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 24);
     connect(lineEdit(), &QLineEdit::textChanged, this, &CNumberEdit::textChanged);
 }
 

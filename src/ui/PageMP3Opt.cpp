@@ -177,11 +177,17 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     vg->setColumnStretch(3, 1);
     vg->setColumnMinimumWidth(2, 30);
 
+    auto* help = new QLabel(QStringLiteral("<a href=\"#\">?</a>"), this);
+    help->setToolTip(tr("Help on the sound options"));
+    connect(help, &QLabel::linkActivated, this,
+            [dataFolder = s.dataFolder] { OpenHelpTopic(dataFolder, QStringLiteral("options.html"), QStringLiteral("sound")); });
+
     auto* page = new QVBoxLayout(this);
     page->addWidget(encodingGroup);
     page->addWidget(trimGroup);
     page->addWidget(volumeGroup);
     page->addStretch();
+    page->addWidget(help, 0, Qt::AlignRight);
 
     // Set-up
     int selected = -1;

@@ -31,6 +31,7 @@
 #include "ui/MessageBox.h"
 #include "ui/NumberEdit.h"
 #include "ui/ShockwaveFlash.h"
+#include "ui/TemplatePreview.h"
 
 namespace tonvela {
 
@@ -172,12 +173,12 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
     player_ = factory ? factory(previewArea_) : CShockwaveFlash::Create(previewArea_);
     if (player_) {
         player_->SetMenu(false);
-        previewArea_->layout()->addWidget(player_.get());
+        previewArea_->SetContent(player_.get());
     } else {
         auto* none = new QLabel(tr("No preview available"), previewArea_);
         none->setAlignment(Qt::AlignCenter);
         none->setEnabled(false);
-        previewArea_->layout()->addWidget(none);
+        previewArea_->SetContent(none);
     }
 
     // 2. Frame rates.
@@ -219,6 +220,7 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
     // 9. Number edits and check boxes.
     blankEdit_->SetNumber(blankFrames);
     jpegEdit_->setText(QString::fromStdString(jpegFile));
+    jpegEdit_->setToolTip(jpegEdit_->text());
     jpegWidthEdit_->SetNumber(jpegWidth);
     jpegHeightEdit_->SetNumber(jpegHeight);
     initPlayBox_->setChecked(initPlay);
@@ -388,12 +390,9 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
     v->addLayout(ColourLine(kButton, tr("&Button color:"), "buttonColour", box));
     v->addLayout(ColourLine(kBackground, tr("B&ackground color:"), "backgroundColour", box));
 
-    previewArea_ = new QFrame(box);
+    previewArea_ = new CTemplatePreview(box);
     previewArea_->setObjectName(QStringLiteral("previewArea"));
-    previewArea_->setFrameShape(QFrame::StyledPanel);
     previewArea_->setMinimumSize(260, 120);
-    auto* pl = new QVBoxLayout(previewArea_);
-    pl->setContentsMargins(1, 1, 1, 1);
     v->addWidget(previewArea_, 1);
 
     buttonOptions_ = new QLabel(tr("Button options:"), box);
@@ -579,11 +578,13 @@ void CPageSWFOpt::BuildPreview() {
     CSwfTemplate t;
     if (!t.Load(path)) return;
     const int kind = TemplateKindFromPath(path);
+    bool picture = false;
     if (kind == kKindTrack) {
         BuildTrackColourMap(t, buttonColour, trackTopColour, trackBottomColour, trackBorderColour, live_.TBC);
     } else if (kind == kKindJpeg) {
         // A picture that cannot be used leaves the template's own background.
-        if (!jpegFile.empty() && jpegWidth > 0 && jpegHeight > 0) t.ReplaceJpeg(jpegFile, jpegWidth, jpegHeight);
+        if (!jpegFile.empty() && jpegWidth > 0 && jpegHeight > 0)
+            picture = t.ReplaceJpeg(jpegFile, jpegWidth, jpegHeight);
     } else {
         BuildButtonColourMap(t, kind, buttonColour, live_.GC);
     }
@@ -593,7 +594,10 @@ void CPageSWFOpt::BuildPreview() {
 
     const std::filesystem::path previous = previewFile_;
     previewFile_ = previewFolder_.Path() / ("preview-" + std::to_string(++previewCount_) + ".swf");
-    if (t.SaveAs(previewFile_)) player_->LoadMovie(0, QString::fromStdString(previewFile_.string()));
+    if (t.SaveAs(previewFile_)) {
+        previewArea_->SetMovieSize(picture ? QSize(jpegWidth, jpegHeight) : QSize(t.FrameWidth(), t.FrameHeight()));
+        player_->LoadMovie(0, QString::fromStdString(previewFile_.string()));
+    }
     if (!previous.empty()) {
         std::error_code ec;
         std::filesystem::remove(previous, ec);
@@ -601,7 +605,9 @@ void CPageSWFOpt::BuildPreview() {
 }
 
 void CPageSWFOpt::SetPreviewBackground() {
-    if (player_) player_->SetBGColor(QLatin1Char('#') + ColourText(backgroundColour));
+    if (!player_) return;
+    player_->SetBGColor(QLatin1Char('#') + ColourText(backgroundColour));
+    previewArea_->SetBackground(ToQColor(backgroundColour));
 }
 
 void CPageSWFOpt::OnLayoutClicked() {
@@ -684,6 +690,7 @@ void CPageSWFOpt::OnBrowseJpeg() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
     jpegFile = dialog.selectedFiles().first().toStdString();
     jpegEdit_->setText(QString::fromStdString(jpegFile));
+    jpegEdit_->setToolTip(jpegEdit_->text());
     BuildPreview();
 }
 

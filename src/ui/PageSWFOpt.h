@@ -30,6 +30,7 @@ class CColorSwatch;
 class CConvertOptions;
 class CNumberEdit;
 class CShockwaveFlash;
+class CTemplatePreview;
 
 // Makes the preview's player; the default is CShockwaveFlash::Create.
 using PlayerFactory = std::function<std::unique_ptr<CShockwaveFlash>(QWidget* parent)>;
@@ -142,7 +143,7 @@ private:
     QComboBox* controlList_;
     QComboBox* shellList_;
     std::array<ColourRow, kColours> colours_{};
-    QFrame* previewArea_;
+    CTemplatePreview* previewArea_;
     QLabel* buttonOptions_;
     QWidget* group100_;
     QWidget* group300_;
