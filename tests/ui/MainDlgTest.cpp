@@ -1,0 +1,478 @@
+// The main window, driven as a user would: adding, dropping, removing, sorting, the context
+// menu, the messages, batches with a failure and with Cancel, and the first-run help. Inputs
+// are made by sox; the desktop is a fake that records what it was asked.
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+
+#include "convert/FileListEntry.h"
+#include "platform/SettingsStore.h"
+#include "ui/ConvertProgressDlg.h"
+#include "ui/FileListModel.h"
+#include "ui/MainDlg.h"
+#include "ui/Skin.h"
+#include "ui/SortListCtrl.h"
+#include "UiTestUtil.h"
+
+using namespace tonvela;
+using namespace tonvela::test;
+namespace fs = std::filesystem;
+
+class MainDlgTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home_;
+    QString files_;  // inputs shared by the tests
+    CFakeDesktop::Log log_;
+
+    std::unique_ptr<CMainDlg> MakeWindow() {
+        log_.opened.clear();
+        log_.shown.clear();
+        log_.viewed.clear();
+        auto w = std::make_unique<CMainDlg>(std::make_unique<CFakeDesktop>(log_));
+        w->show();
+        return w;
+    }
+    QString In(const QString& name) const { return files_ + QLatin1Char('/') + name; }
+    static QStringList Column(CMainDlg& w, int column) {
+        QStringList texts;
+        for (int r = 0; r < w.Model().rowCount(); ++r)
+            texts << QString::fromStdString(w.Model().CellText(r, column));
+        return texts;
+    }
+    static QStringList EnabledListCommands(CMainDlg& w) {
+        w.UpdateListMenu();
+        QStringList on;
+        for (QAction* a : w.ListMenu()->actions())
+            if (!a->isSeparator() && a->isEnabled()) on << a->objectName();
+        return on;
+    }
+    static void Select(CMainDlg& w, const std::vector<int>& rows) {
+        w.List().clearSelection();
+        for (int r : rows)
+            w.List().selectionModel()->select(w.Model().index(r, 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    static bool WaitForBatch(CMainDlg& w) {
+        QSignalSpy done(&w, &CMainDlg::BatchFinished);
+        return done.wait(180000);
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home_.isValid());
+        qputenv("HOME", home_.path().toUtf8());
+        qunsetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_DOCUMENTS_DIR", (home_.path() + QStringLiteral("/Documents")).toUtf8());
+        qputenv("TONVELA_CONFIG_DIR", (home_.path() + QStringLiteral("/config")).toUtf8());
+        ApplySkin(*qApp);
+        files_ = home_.path() + QStringLiteral("/in");
+        QVERIFY(QDir().mkpath(files_));
+        // First start (opens the help when the build has it); the other tests start later.
+        MakeWindow();
+    }
+
+    // Add Files: each file's probed columns, worked out by hand from sox's parameters. The bit
+    // rate is the file's size (header included: 44 bytes, 68 for six channels) over its length.
+    void columnTexts_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QStringList>("texts");  // Length, Bit Rate, Freq., Ch.
+        QTest::newRow("half a second") << "half.wav" << 0.5 << 8000 << 1 << 16
+                                       << QStringList{"00:00", "129 kbps", "8000 Hz", "Mono"};
+        QTest::newRow("two hours") << "long.wav" << 7200.0 << 4000 << 1 << 8
+                                   << QStringList{"120:00", "32 kbps", "4000 Hz", "Mono"};
+        QTest::newRow("six channels") << "six.wav" << 1.0 << 8000 << 6 << 16
+                                      << QStringList{"00:01", "769 kbps", "8000 Hz", "6"};
+        QTest::newRow("stereo, a minute") << "stereo.aiff" << 61.0 << 8000 << 2 << 8
+                                          << QStringList{"01:01", "128 kbps", "8000 Hz", "Stereo"};
+    }
+    void columnTexts() {
+        QFETCH(QString, name);
+        QFETCH(double, seconds);
+        QFETCH(int, rate);
+        QFETCH(int, channels);
+        QFETCH(int, bits);
+        QFETCH(QStringList, texts);
+        const QString path = In(name);
+        QVERIFY(MakeTone(path, seconds, rate, channels, bits));
+        auto w = MakeWindow();
+        log_.files = {path};
+        CMessageCatcher catcher;
+        w->OnAddFiles();
+        QCOMPARE(w->Model().rowCount(), 1);
+        QCOMPARE(Column(*w, kColumnFiles), QStringList{name});
+        QCOMPARE((QStringList{Column(*w, 1)[0], Column(*w, 2)[0], Column(*w, 3)[0], Column(*w, 4)[0]}), texts);
+        QCOMPARE(Column(*w, kColumnSwf), QStringList{QString()});
+        QVERIFY(catcher.messages.empty());
+        QVERIFY(!w->IsBusy());
+    }
+
+    // Add Folder: sorted by name, sub-folders after their parent's files, links to files
+    // followed, links to folders and link loops left alone, other files skipped silently.
+    void addFolderSearchesRecursively() {
+        const QString root = In(QStringLiteral("tree"));
+        const QString outside = In(QStringLiteral("outside"));
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/sub")));
+        QVERIFY(QDir().mkpath(outside));
+        QVERIFY(MakeTone(root + QStringLiteral("/b.wav"), 0.3));
+        QVERIFY(MakeTone(root + QStringLiteral("/a.WAV"), 0.3));
+        QVERIFY(MakeTone(root + QStringLiteral("/sub/c.au"), 0.3));
+        QVERIFY(MakeTone(outside + QStringLiteral("/d.wav"), 0.3));
+        QFile notes(root + QStringLiteral("/notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("not audio");
+        notes.close();
+        const fs::path r = root.toStdString();
+        fs::create_symlink(outside.toStdString() + "/d.wav", r / "d-link");
+        fs::create_directory_symlink(r / "sub", r / "dirlink");
+        fs::create_symlink(r / "loop2", r / "loop1");
+        fs::create_symlink(r / "loop1", r / "loop2");
+
+        auto w = MakeWindow();
+        log_.folder = root;
+        CMessageCatcher catcher;
+        w->OnAddFolder();
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"a.WAV", "b.wav", "d.wav", "c.au"}));
+        QCOMPARE(QString::fromStdString(w->Model().Entry(2).path), outside + QStringLiteral("/d.wav"));
+        QVERIFY(catcher.messages.empty());
+        // The chosen folder is kept, with its trailing "/", in the store at once.
+        CSettingsStore store(qEnvironmentVariable("TONVELA_CONFIG_DIR").toStdString());
+        QVERIFY(store.Load());
+        QCOMPARE(store.GetString(kOptionsKey, "Folder").value_or(""), root.toStdString() + "/");
+    }
+
+    // Dropped items: files with a supported extension, folders searched, links followed; other
+    // files ignored without a word. Files already listed are not added again.
+    void dropsAndDuplicates() {
+        auto w = MakeWindow();
+        const QString root = In(QStringLiteral("tree"));
+        CMessageCatcher catcher;
+        auto drop = [&](const QStringList& paths) {
+            QMimeData mime;
+            QList<QUrl> urls;
+            for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
+            mime.setUrls(urls);
+            const QPoint at(300, 200);
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w.get(), &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w.get(), &dropped);
+            QTest::qWait(50);  // the drop is handled once the file manager is let go
+            QTRY_VERIFY(!w->IsBusy());
+        };
+        drop({root + QStringLiteral("/notes.txt"), root + QStringLiteral("/b.wav"), root + QStringLiteral("/sub"),
+              root + QStringLiteral("/d-link"), root + QStringLiteral("/loop1")});
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"b.wav", "c.au", "d.wav"}));
+        // Again, by other names of the same files: a link, "..", the folder once more.
+        drop({root + QStringLiteral("/sub/../b.wav"), root + QStringLiteral("/dirlink/c.au"), root});
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"b.wav", "c.au", "d.wav", "a.WAV"}));
+        QVERIFY(catcher.messages.empty());
+    }
+
+    // Files no reader opens: one message after the add, 30 paths, then "<more files>...".
+    void failuresListed() {
+        const QString dir = In(QStringLiteral("bad"));
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(MakeTone(dir + QStringLiteral("/good.wav"), 0.2));
+        for (int i = 0; i < 41; ++i) {
+            QFile f(dir + QStringLiteral("/bad%1.mp3").arg(i, 2, 10, QLatin1Char('0')));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("this is no sound at all ");
+        }
+        auto w = MakeWindow();
+        log_.folder = dir;
+        CMessageCatcher catcher;
+        w->OnAddFolder();
+        QCOMPARE(Column(*w, kColumnFiles), QStringList{"good.wav"});
+        QCOMPARE(catcher.messages.size(), std::size_t{1});
+        QString expected = QStringLiteral("Failed to load the following files.\n\n");
+        for (int i = 0; i < 30; ++i) expected += dir + QStringLiteral("/bad%1.mp3\n").arg(i, 2, 10, QLatin1Char('0'));
+        expected += QStringLiteral("<more files>...\n\nTo get help, please see the manual's page on supported formats <") +
+                    qEnvironmentVariable("TONVELA_DATA_DIR") + QStringLiteral("/help/formats.html>.");
+        QCOMPARE(catcher.messages[0].text, expected);
+        QCOMPARE(catcher.messages[0].icon, QMessageBox::Warning);
+        QCOMPARE(catcher.captions, QStringList{"Tonvela"});
+    }
+
+    // Header clicks: ascending, then descending on the same column, another column ascending;
+    // bit rates compare as numbers (96 before 128), the selection stays with its file.
+    void sorting_data() {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<bool>("ascending");
+        QTest::newRow("as added") << QList<int>{} << QStringList{"gamma.wav", "alpha.wav", "beta.wav"} << true;
+        QTest::newRow("bit rate") << QList<int>{2} << QStringList{"beta.wav", "gamma.wav", "alpha.wav"} << true;
+        QTest::newRow("bit rate twice") << QList<int>{2, 2} << QStringList{"alpha.wav", "gamma.wav", "beta.wav"}
+                                        << false;
+        QTest::newRow("bit rate thrice") << QList<int>{2, 2, 2} << QStringList{"beta.wav", "gamma.wav", "alpha.wav"}
+                                         << true;
+        QTest::newRow("descending, then names") << QList<int>{2, 2, 0}
+                                                << QStringList{"alpha.wav", "beta.wav", "gamma.wav"} << true;
+        QTest::newRow("names twice") << QList<int>{0, 0} << QStringList{"gamma.wav", "beta.wav", "alpha.wav"} << false;
+        QTest::newRow("length") << QList<int>{1} << QStringList{"gamma.wav", "beta.wav", "alpha.wav"} << true;
+    }
+    void sorting() {
+        QFETCH(QList<int>, clicks);
+        QFETCH(QStringList, order);
+        QFETCH(bool, ascending);
+        // 96, 128 and 32 kbps; 2, 70 and 9 seconds.
+        if (!QFile::exists(In(QStringLiteral("gamma.wav")))) {
+            QVERIFY(MakeTone(In(QStringLiteral("gamma.wav")), 2, 12000, 1, 8));
+            QVERIFY(MakeTone(In(QStringLiteral("alpha.wav")), 70, 8000, 1, 16));
+            QVERIFY(MakeTone(In(QStringLiteral("beta.wav")), 9, 4000, 1, 8));
+        }
+        auto w = MakeWindow();
+        w->AddCommandLinePaths({In(QStringLiteral("gamma.wav")), In(QStringLiteral("alpha.wav")),
+                                In(QStringLiteral("beta.wav"))});
+        w->List().SelectOnly(1);  // alpha
+        QSignalSpy sorted(&w->List(), &CSortListCtrl::Sorted);
+        QHeaderView* header = w->List().header();
+        for (int column : clicks) {
+            const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        }
+        QCOMPARE(Column(*w, kColumnFiles), order);
+        QCOMPARE(sorted.size(), clicks.size());
+        if (!clicks.isEmpty()) {
+            QCOMPARE(sorted.last().at(0).toInt(), clicks.last());
+            QCOMPARE(sorted.last().at(1).toBool(), ascending);
+        }
+        QCOMPARE(w->List().SelectedRows(), std::vector<int>{static_cast<int>(order.indexOf("alpha.wav"))});
+    }
+
+    // The messages of commands that have nothing to work on; Enter and Esc do nothing.
+    void messages_data() {
+        QTest::addColumn<bool>("withFile");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("message");
+        const QString noFiles = QStringLiteral("There aren't files in list.");
+        const QString noSelection = QStringLiteral("You should select a file at least.");
+        QTest::newRow("convert all, empty") << false << "convertAllButton" << noFiles;
+        QTest::newRow("remove all, empty") << false << "removeAllButton" << noFiles;
+        QTest::newRow("convert to SWF, nothing selected") << true << "OnConvertSelected" << noSelection;
+        QTest::newRow("remove, nothing selected") << true << "OnRemove" << noSelection;
+        QTest::newRow("Del, nothing selected") << true << "key:Delete" << noSelection;
+        QTest::newRow("Enter") << true << "key:Return" << QString();
+        QTest::newRow("Esc") << true << "key:Escape" << QString();
+    }
+    void messages() {
+        QFETCH(bool, withFile);
+        QFETCH(QString, command);
+        QFETCH(QString, message);
+        auto w = MakeWindow();
+        if (withFile) {
+            if (!QFile::exists(In(QStringLiteral("one.wav")))) QVERIFY(MakeTone(In(QStringLiteral("one.wav")), 0.3));
+            w->AddCommandLinePaths({In(QStringLiteral("one.wav"))});
+            w->List().clearSelection();
+        }
+        const int rows = w->Model().rowCount();
+        CMessageCatcher catcher;
+        QApplication::setActiveWindow(w.get());
+        if (command.startsWith(QStringLiteral("key:"))) {
+            const Qt::Key key = command.endsWith(QStringLiteral("Delete")) ? Qt::Key_Delete
+                                : command.endsWith(QStringLiteral("Return")) ? Qt::Key_Return
+                                                                             : Qt::Key_Escape;
+            w->List().setFocus();
+            QTest::keyClick(&w->List(), key);
+        } else if (auto* button = w->findChild<QPushButton*>(command)) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        } else {
+            QVERIFY(QMetaObject::invokeMethod(w.get(), command.toLatin1().constData()));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), std::size_t(message.isEmpty() ? 0 : 1), 2000);
+        QTest::qWait(50);
+        if (!message.isEmpty()) {
+            QCOMPARE(catcher.messages.size(), std::size_t{1});
+            QCOMPARE(catcher.messages[0].text, message);
+            QCOMPARE(catcher.messages[0].icon, QMessageBox::Information);
+        } else {
+            QVERIFY(catcher.messages.empty());
+        }
+        QCOMPARE(w->Model().rowCount(), rows);
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->ConvertProgress());
+    }
+
+    // A batch of three whose second file went missing: names, "Conversion Failure", names;
+    // the first SWF is shown in the file manager. The same with two jobs at once.
+    void batchWithFailure_data() {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("one job") << 1;
+        QTest::newRow("two jobs") << 2;
+    }
+    void batchWithFailure() {
+        QFETCH(int, jobs);
+        const QString dir = In(QStringLiteral("batch%1").arg(jobs));
+        QVERIFY(QDir().mkpath(dir));
+        QStringList paths;
+        for (const char* name : {"first.wav", "second.wav", "third.wav"}) {
+            paths << dir + QLatin1Char('/') + QLatin1String(name);
+            QVERIFY(MakeTone(paths.last(), 1.5));
+        }
+        auto w = MakeWindow();
+        w->Settings().ConvertJobs = jobs;
+        w->AddCommandLinePaths(paths);
+        QVERIFY(QFile::remove(paths[1]));
+        CMessageCatcher catcher;
+        w->OnConvertAll();
+        QVERIFY(w->IsBusy());
+        QVERIFY(WaitForBatch(*w));
+        QCOMPARE(Column(*w, kColumnSwf), (QStringList{"first.swf", "Conversion Failure", "third.swf"}));
+        QVERIFY(QFile::exists(dir + QStringLiteral("/first.swf")));
+        QVERIFY(QFile::exists(dir + QStringLiteral("/third.htm")));
+        QVERIFY(w->Model().Entry(1).swfPath.empty());
+        QCOMPARE(log_.shown, std::vector<std::string>{(dir + QStringLiteral("/first.swf")).toStdString()});
+        QVERIFY(catcher.messages.empty());
+        QVERIFY(!w->IsBusy());
+        QTRY_VERIFY(!w->ConvertProgress());
+        if (jobs == 1) QVERIFY(SaveShot(w->grab(), QStringLiteral("main-after-batch.png")));
+    }
+
+    // Cancel during the second of three: it shows "Cancelled", the third stays untouched, no
+    // part of the second's output is left, and only the first counts for the file manager.
+    void cancelDuringSecond() {
+        const QString dir = In(QStringLiteral("cancel"));
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(MakeTone(dir + QStringLiteral("/one.wav"), 1));
+        QVERIFY(MakeTone(dir + QStringLiteral("/two.wav"), 900, 44100, 2));
+        QVERIFY(MakeTone(dir + QStringLiteral("/three.wav"), 1));
+        auto w = MakeWindow();
+        w->AddCommandLinePaths({dir + QStringLiteral("/one.wav"), dir + QStringLiteral("/two.wav"),
+                                dir + QStringLiteral("/three.wav")});
+        w->Model().SetStatus(2, "earlier status");
+        bool clicked = false;
+        connect(&w->Model(), &QAbstractItemModel::dataChanged, w.get(), [&](const QModelIndex& from) {
+            if (clicked || from.row() != 1 || w->Model().CellText(1, kColumnSwf) != "Converting...") return;
+            clicked = true;
+            CConvertProgressDlg* dlg = w->ConvertProgress();
+            QVERIFY(dlg && dlg->isVisible());
+            QVERIFY(!w->List().isEnabled());
+            // The window while the batch runs, with its progress window where it stands, once
+            // the second file is under way.
+            QVERIFY(QTest::qWaitFor([dlg] {
+                return dlg->FilePos() >= dlg->FileBarWidth() / 20 &&
+                       dlg->FileText().startsWith(QStringLiteral("Converting two.wav..."));
+            }, 60000));
+            QCOMPARE(dlg->OverallText(), QStringLiteral("Converting 2 of 3 file(s) into SWF..."));
+            QCOMPARE(dlg->OverallPos(), 2);
+            QPixmap shot = w->grab();
+            QPainter p(&shot);
+            p.drawPixmap(dlg->pos() - w->pos(), dlg->grab());
+            p.end();
+            QVERIFY(SaveShot(shot, QStringLiteral("main-during-batch.png")));
+            QTest::mouseClick(dlg->CancelButton(), Qt::LeftButton);
+        });
+        w->OnConvertAll();
+        QVERIFY(WaitForBatch(*w));
+        QVERIFY(clicked);
+        QCOMPARE(Column(*w, kColumnSwf), (QStringList{"one.swf", "Cancelled", "earlier status"}));
+        QVERIFY(w->Model().Entry(1).swfPath.empty());
+        QVERIFY(w->Model().Entry(2).swfPath.empty());
+        QStringList left = QDir(dir).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(left, (QStringList{"one.htm", "one.swf", "one.wav", "three.wav", "two.wav"}));
+        QCOMPARE(log_.shown, std::vector<std::string>{(dir + QStringLiteral("/one.swf")).toStdString()});
+        QVERIFY(w->List().isEnabled());
+    }
+
+    // The context menu's commands by the list and the selection, before and after a
+    // conversion with and without the HTML page; the enabled ones act on the first selection.
+    void contextMenu() {
+        const QString dir = In(QStringLiteral("menu"));
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(MakeTone(dir + QStringLiteral("/page.wav"), 0.5));
+        QVERIFY(MakeTone(dir + QStringLiteral("/nopage.wav"), 0.5));
+        auto w = MakeWindow();
+        const QStringList always{"addFiles", "addFolder"};
+        QCOMPARE(EnabledListCommands(*w), always);
+        w->AddCommandLinePaths({dir + QStringLiteral("/page.wav"), dir + QStringLiteral("/nopage.wav")});
+        QCOMPARE(EnabledListCommands(*w), (QStringList{"convertAll", "addFiles", "addFolder", "removeAll"}));
+        Select(*w, {0, 1});
+        QCOMPARE(EnabledListCommands(*w),
+                 (QStringList{"convertSelected", "convertAll", "addFiles", "addFolder", "remove", "removeAll"}));
+        Select(*w, {0});
+        const QStringList oneSelected{"play", "browseFolder", "convertSelected", "convertAll",
+                                      "addFiles", "addFolder", "remove", "removeAll"};
+        QCOMPARE(EnabledListCommands(*w), oneSelected);
+
+        w->OnConvertSelected();
+        QVERIFY(WaitForBatch(*w));
+        QCOMPARE(EnabledListCommands(*w), (QStringList{"play", "browseFolder", "playSwf", "browseSwfFolder",
+                                                       "openHtml", "viewHtml", "convertSelected", "convertAll",
+                                                       "addFiles", "addFolder", "remove", "removeAll"}));
+        w->Settings().CreateHtmlFile = 0;
+        Select(*w, {1});
+        QCOMPARE(EnabledListCommands(*w), oneSelected);
+        w->OnConvertSelected();
+        QVERIFY(WaitForBatch(*w));
+        QCOMPARE(EnabledListCommands(*w), (QStringList{"play", "browseFolder", "playSwf", "browseSwfFolder",
+                                                       "convertSelected", "convertAll", "addFiles", "addFolder",
+                                                       "remove", "removeAll"}));
+
+        // The commands reach the desktop with the entry's files.
+        Select(*w, {0});
+        w->UpdateListMenu();
+        log_.opened.clear();
+        log_.shown.clear();
+        for (const char* name : {"play", "browseFolder", "browseSwfFolder", "openHtml", "viewHtml"})
+            w->ListMenu()->findChild<QAction*>(QLatin1String(name))->trigger();
+        const std::string base = dir.toStdString();
+        QCOMPARE(log_.opened, (std::vector<std::string>{base + "/page.wav", base + "/page.htm"}));
+        QCOMPARE(log_.shown, (std::vector<std::string>{base + "/page.wav", base + "/page.swf"}));
+        QCOMPARE(log_.viewed, std::vector<std::string>{base + "/page.htm"});
+
+        // Remove takes the selected rows only, and no file.
+        Select(*w, {0});
+        QApplication::setActiveWindow(w.get());
+        QTest::keyClick(&w->List(), Qt::Key_Delete);
+        QCOMPARE(Column(*w, kColumnFiles), QStringList{"nopage.wav"});
+        QVERIFY(QFile::exists(dir + QStringLiteral("/page.swf")));
+    }
+
+    // The manual opens on the first start only, and again once the store has no FirstRun;
+    // F1 opens it whenever asked.
+    void firstRunHelp() {
+        QTemporaryDir data, config;
+        QVERIFY(QDir().mkpath(data.path() + QStringLiteral("/help")));
+        QFile index(data.path() + QStringLiteral("/help/index.html"));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("<html></html>");
+        index.close();
+        const QByteArray oldData = qgetenv("TONVELA_DATA_DIR"), oldConfig = qgetenv("TONVELA_CONFIG_DIR");
+        qputenv("TONVELA_DATA_DIR", data.path().toUtf8());
+        qputenv("TONVELA_CONFIG_DIR", config.path().toUtf8());
+        const std::vector<std::string> help{data.path().toStdString() + "/help/index.html"};
+
+        MakeWindow();
+        const std::vector<std::string> first = log_.opened;
+        MakeWindow();
+        const std::vector<std::string> second = log_.opened;
+        QVERIFY(QFile::remove(config.path() + QStringLiteral("/settings.conf")));
+        auto w = MakeWindow();
+        const std::vector<std::string> afterDelete = log_.opened;
+        log_.opened.clear();
+        QApplication::setActiveWindow(w.get());
+        QTest::keyClick(w.get(), Qt::Key_F1);
+
+        qputenv("TONVELA_DATA_DIR", oldData);
+        qputenv("TONVELA_CONFIG_DIR", oldConfig);
+        QCOMPARE(first, help);
+        QVERIFY(second.empty());
+        QCOMPARE(afterDelete, help);
+        QCOMPARE(log_.opened, help);
+    }
+};
+
+QTEST_MAIN(MainDlgTest)
+#include "MainDlgTest.moc"
