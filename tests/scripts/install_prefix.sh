@@ -81,19 +81,11 @@ if [ -x "$BUILD/bin/tonvela" ]; then
     check "desktop entry lists $type ($f)" 'grep -q "[=;]$type;" <<<"$mimes"'
   done
 
-  # The window starts headless: "--version" prints the version and exits 0, or, when the
-  # program takes no such option, the window keeps running until stopped (exit 124 from
-  # timeout). A crash or a start-up error fails either way.
+  # The window starts headless and keeps running until stopped (exit 124 from timeout); a
+  # crash or a start-up error fails. Its first start opens the installed manual.
   rm -f "$T/opened.log"
-  run QT_QPA_PLATFORM=offscreen timeout 10 "$P/bin/tonvela" --version >"$T/gui.log" 2>&1; rc=$?
-  if [ $rc -eq 124 ]; then
-    echo "ok   installed tonvela starts headless and runs until stopped"
-    # Its first start opens the installed manual.
-    if [ -s "$T/opened.log" ]; then
-      check "first start opens the installed manual" 'grep -q "$DATA/help/index.html" "$T/opened.log"' || cat "$T/opened.log"
-    fi
-  else
-    check "installed tonvela --version (rc $rc)" '[ $rc -eq 0 ] && grep -q "[0-9]\.[0-9]" "$T/gui.log"' || cat "$T/gui.log"
-  fi
+  run QT_QPA_PLATFORM=offscreen timeout 10 "$P/bin/tonvela" >"$T/gui.log" 2>&1; rc=$?
+  check "installed tonvela starts headless and runs until stopped (rc $rc)" '[ $rc -eq 124 ]' || cat "$T/gui.log"
+  check "first start opens the installed manual" 'grep -q "$DATA/help/index.html" "$T/opened.log" 2>/dev/null' || cat "$T/opened.log"
 fi
 exit "$fail"
