@@ -1,0 +1,102 @@
+// Time to the first loaded movie in the preview window, cold (web engine not yet started in
+// this process) and warm (later windows), and the memory (PSS) of the program and all its
+// helper processes before, with and after an open preview.
+//   bench_preview_load MOVIE [WARM_RUNS]     prints one "name value" line per figure
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMainWindow>
+#include <QTimer>
+#include <cstdio>
+#include <map>
+#include <unistd.h>
+
+#include "ui/PlaySwfDlg.h"
+#include "ui/ShockwaveFlash.h"
+
+using namespace tonvela;
+
+namespace {
+
+// Sum of Pss over this process and its descendants, in KiB.
+long PssKiBOfTree() {
+    std::map<long, long> parent;
+    for (const QString& d : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const long pid = d.toLong(&ok);
+        if (!ok) continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) continue;
+        const QByteArray s = stat.readAll();
+        const qsizetype close = s.lastIndexOf(')');
+        const QList<QByteArray> f = s.mid(close + 2).split(' ');
+        if (f.size() > 1) parent[pid] = f[1].toLong();
+    }
+    long total = 0;
+    for (const auto& [pid, ppid] : parent) {
+        bool mine = false;
+        for (long p = pid; p > 1; p = parent.count(p) ? parent[p] : 0)
+            if (p == getpid()) {
+                mine = true;
+                break;
+            }
+        if (!mine) continue;
+        QFile f(QStringLiteral("/proc/%1/smaps_rollup").arg(pid));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith("Pss:")) total += line.mid(4).trimmed().split(' ').first().toLong();
+    }
+    return total;
+}
+
+// Opens the preview window on movie and waits for the player to report it; ms, or -1.
+qint64 OpenAndLoad(const QString& movie, std::unique_ptr<CPlaySwfDlg>& dlg) {
+    QElapsedTimer clock;
+    clock.start();
+    dlg = std::make_unique<CPlaySwfDlg>(movie, 0xFFFFFF, nullptr);
+    if (!dlg->SetUp()) return -1;
+    bool loaded = false;
+    QObject::connect(dlg->Flash(), &CShockwaveFlash::movieLoaded, [&] { loaded = true; });
+    dlg->show();
+    while (!loaded && clock.elapsed() < 120000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return loaded ? clock.elapsed() : -1;
+}
+
+void Settle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_preview_load MOVIE [WARM_RUNS]\n");
+        return 2;
+    }
+    const QString movie = QString::fromLocal8Bit(argv[1]);
+    const int warmRuns = argc > 2 ? std::atoi(argv[2]) : 3;
+    QMainWindow main;  // the program's own window, open throughout
+    main.resize(600, 400);
+    main.show();
+    Settle(500);
+    std::printf("pss_kib_no_preview %ld\n", PssKiBOfTree());
+
+    std::unique_ptr<CPlaySwfDlg> dlg;
+    std::printf("cold_ms %lld\n", static_cast<long long>(OpenAndLoad(movie, dlg)));
+    Settle(1000);
+    std::printf("pss_kib_preview_open %ld\n", PssKiBOfTree());
+    dlg.reset();
+    for (int i = 0; i < warmRuns; ++i) {
+        Settle(500);
+        std::printf("warm_ms %lld\n", static_cast<long long>(OpenAndLoad(movie, dlg)));
+        dlg.reset();
+    }
+    Settle(3000);
+    std::printf("pss_kib_after_close %ld\n", PssKiBOfTree());
+    std::fflush(stdout);
+    return 0;
+}
