@@ -1,0 +1,101 @@
+// The two progress windows: Enter and Esc do nothing, Cancel only sets the flag (the window
+// stays until its owner closes it), and the face drags the window.
+#include <QPushButton>
+#include <QtTest>
+
+#include "ui/ConvertProgressDlg.h"
+#include "ui/ProgressDlg.h"
+
+using namespace tonvela;
+
+class ProgressDlgTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keysAndCancel_data() {
+        QTest::addColumn<bool>("convert");  // the conversion's window, else the add window
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("cancels");
+        for (bool convert : {true, false}) {
+            const char* w = convert ? "convert" : "add";
+            QTest::addRow("%s: Esc", w) << convert << int(Qt::Key_Escape) << false;
+            QTest::addRow("%s: Enter", w) << convert << int(Qt::Key_Return) << false;
+            QTest::addRow("%s: keypad Enter", w) << convert << int(Qt::Key_Enter) << false;
+            QTest::addRow("%s: Space on Cancel", w) << convert << int(Qt::Key_Space) << true;
+        }
+    }
+    void keysAndCancel() {
+        QFETCH(bool, convert);
+        QFETCH(int, key);
+        QFETCH(bool, cancels);
+        QWidget owner;
+        owner.resize(600, 400);
+        owner.show();
+        std::unique_ptr<CConvertProgressDlg> convertDlg;
+        std::unique_ptr<CProgressDlg> addDlg;
+        QWidget* dlg;
+        QPushButton* cancel;
+        if (convert) {
+            convertDlg = std::make_unique<CConvertProgressDlg>(&owner);
+            convertDlg->setAttribute(Qt::WA_DeleteOnClose, false);  // the test owns it
+            convertDlg->Open();
+            dlg = convertDlg.get();
+            cancel = convertDlg->CancelButton();
+        } else {
+            addDlg = std::make_unique<CProgressDlg>(&owner);
+            addDlg->Open();
+            dlg = addDlg.get();
+            cancel = addDlg->CancelButton();
+        }
+        QVERIFY(QTest::qWaitForWindowExposed(dlg));
+        QApplication::setActiveWindow(dlg);
+        cancel->setFocus();
+        QTest::keyClick(dlg->focusWidget() ? dlg->focusWidget() : dlg, static_cast<Qt::Key>(key));
+        QTest::keyClick(dlg, static_cast<Qt::Key>(key));
+        QTest::qWait(20);
+        QVERIFY(dlg->isVisible());
+        QCOMPARE(convert ? convertDlg->CancelRequested() : addDlg->IsCancelled(), cancels);
+        // A click on Cancel: the flag, and the window still there.
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(dlg->isVisible());
+        QVERIFY(convert ? convertDlg->CancelRequested() : addDlg->IsCancelled());
+    }
+
+    // Pressing on the face and moving drags the window (here without a window manager, so
+    // the window follows the mouse itself); a press on the button does not.
+    void dragsFromItsFace() {
+        QWidget owner;
+        owner.resize(600, 400);
+        owner.show();
+        CConvertProgressDlg dlg(&owner);
+        dlg.setAttribute(Qt::WA_DeleteOnClose, false);
+        dlg.Open();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QPoint start = dlg.pos();
+        const QPoint face(dlg.width() - 8, dlg.height() - 8);
+        QTest::mousePress(&dlg, Qt::LeftButton, {}, face);
+        QMouseEvent move(QEvent::MouseMove, QPointF(face + QPoint(40, 25)), QPointF(dlg.mapToGlobal(face + QPoint(40, 25))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &move);
+        QTest::mouseRelease(&dlg, Qt::LeftButton, {}, face + QPoint(40, 25));
+        QCOMPARE(dlg.pos(), start + QPoint(40, 25));
+        QVERIFY(!dlg.CancelRequested());
+    }
+
+    // The bars take what the batch reports and stay within their ranges.
+    void barsFollowTheBatch() {
+        CConvertProgressDlg dlg(nullptr);
+        dlg.setAttribute(Qt::WA_DeleteOnClose, false);
+        dlg.SetOverallRange(3);
+        for (int i = 0; i < 5; ++i) dlg.StepOverall();
+        QCOMPARE(dlg.OverallPos(), 3);
+        dlg.SetFileBarRange(dlg.FileBarWidth());
+        dlg.SetFileBarPos(dlg.FileBarWidth() + 50);
+        QCOMPARE(dlg.FilePos(), dlg.FileBarWidth());
+        dlg.SetOverallRange(2);
+        QCOMPARE(dlg.OverallPos(), 0);
+    }
+};
+
+QTEST_MAIN(ProgressDlgTest)
+#include "ProgressDlgTest.moc"
