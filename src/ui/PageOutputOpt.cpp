@@ -40,9 +40,9 @@ constexpr std::array<Item, 3> kExistsItems = {{
 }};
 
 constexpr std::array<Item, 3> kWebPlayerItems = {{
-    {kWebPlayerNone, "None (only browsers with the Flash plug-in)"},
-    {kWebPlayerFromUrl, "Ruffle, loaded from its web address"},
-    {kWebPlayerBesidePage, "Ruffle, copied beside the pages"},
+    {kWebPlayerNone, "None"},
+    {kWebPlayerFromUrl, "From an address"},
+    {kWebPlayerBesidePage, "Copied beside the page"},
 }};
 
 template <std::size_t N>
@@ -71,6 +71,7 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     browseOutFolder = s.BrowseOutFolder != 0;
     convertJobs = s.ConvertJobs;
     webPlayer = s.HtmlWebPlayer;
+    webPlayerUrl = s.HtmlWebPlayerUrl;
 
     auto* where = new QGroupBox(tr("Output"), this);
     folderBox_ = new QComboBox(where);
@@ -123,9 +124,14 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     Fill(webPlayerBox_, kWebPlayerItems);
     auto* webLabel = new QLabel(tr("&Web player in the page:"), after);
     webLabel->setBuddy(webPlayerBox_);
+    webPlayerUrl_ = new QLineEdit(after);
+    webPlayerUrl_->setObjectName(QStringLiteral("webPlayerUrl"));
+    webPlayerUrl_->setPlaceholderText(QString::fromLatin1(kDefaultWebPlayerUrl));
+    auto* urlLabel = new QLabel(tr("Web player &address:"), after);
+    urlLabel->setBuddy(webPlayerUrl_);
     webPlayerWarning_ = new QLabel(
         tr("With \"Create a folder for each SWF file\" every folder gets its own copy of the web "
-           "player's files."),
+           "player's files (about 30 MB)."),
         after);
     webPlayerWarning_->setObjectName(QStringLiteral("webPlayerWarning"));
     webPlayerWarning_->setWordWrap(true);
@@ -137,7 +143,9 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     a->addWidget(jobs_, 2, 1);
     a->addWidget(webLabel, 3, 0);
     a->addWidget(webPlayerBox_, 3, 1, 1, 2);
-    a->addWidget(webPlayerWarning_, 4, 0, 1, 3);
+    a->addWidget(urlLabel, 4, 0);
+    a->addWidget(webPlayerUrl_, 4, 1, 1, 2);
+    a->addWidget(webPlayerWarning_, 5, 0, 1, 3);
     a->setColumnStretch(2, 1);
 
     auto* help = new QLabel(QStringLiteral("<a href=\"#\">?</a>"), this);
@@ -160,6 +168,7 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     browseBox_->setChecked(browseOutFolder);
     jobs_->setValue(convertJobs);
     webPlayer = SelectCode(webPlayerBox_, webPlayer);
+    webPlayerUrl_->setText(QString::fromStdString(webPlayerUrl));
     OnFolderOptionChanged();
 
     connect(folderBox_, &QComboBox::currentIndexChanged, this, [this] { OnFolderOptionChanged(); });
@@ -195,8 +204,9 @@ void CPageOutputOpt::OnFolderOptionChanged() {
     folderEdit_->setEnabled(custom);
     browse_->setEnabled(custom);
     createDirsBox_->setEnabled(custom);
-    webPlayerWarning_->setVisible(code == kOutputFolderPerSwf &&
-                                  webPlayerBox_->currentData().toInt() == kWebPlayerBesidePage);
+    const int player = webPlayerBox_->currentData().toInt();
+    webPlayerUrl_->setEnabled(player == kWebPlayerFromUrl);
+    webPlayerWarning_->setVisible(code == kOutputFolderPerSwf && player == kWebPlayerBesidePage);
     UpdateExample();
 }
 
@@ -207,6 +217,9 @@ void CPageOutputOpt::ReadControls() {
     browseOutFolder = browseBox_->isChecked();
     convertJobs = jobs_->value();
     webPlayer = webPlayerBox_->currentData().toInt();
+    // An emptied address means the standard one (shown greyed in the empty edit).
+    webPlayerUrl = webPlayerUrl_->text().trimmed().toStdString();
+    if (webPlayerUrl.empty()) webPlayerUrl = kDefaultWebPlayerUrl;
 }
 
 void CPageOutputOpt::OnBrowse() {
@@ -240,6 +253,7 @@ void CPageOutputOpt::CopyBack(CConvertOptions& s) const {
     s.BrowseOutFolder = browseOutFolder ? 1 : 0;
     s.ConvertJobs = convertJobs;
     s.HtmlWebPlayer = webPlayer;
+    s.HtmlWebPlayerUrl = webPlayerUrl;
 }
 
 }  // namespace tonvela

@@ -39,6 +39,7 @@ public:
     bool browseOutFolder = true;
     int convertJobs = 1;
     int webPlayer = 0;
+    std::string webPlayerUrl;
 
 private:
     void ReadControls();
@@ -56,6 +57,7 @@ private:
     QCheckBox* browseBox_;
     QSpinBox* jobs_;
     QComboBox* webPlayerBox_;
+    QLineEdit* webPlayerUrl_;
     QLabel* webPlayerWarning_;
 };
 

@@ -2,6 +2,7 @@
 // SWF type's rules, the layout swap, the JPEG check, and the live preview: each preview is what
 // the batch would build from the same settings, old previews are deleted, none outlives the sheet.
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -195,6 +196,19 @@ void CPageSWFOptTest::editsRebuildPreview() {
     Child<QLineEdit>(&page, "backgroundColour")->setText(QStringLiteral("123456"));
     QCOMPARE(player->background, QStringLiteral("#123456"));
     QCOMPARE(player->movies.size(), 2);
+    // A colour chosen in the colour dialog becomes the edit's text.
+    {
+        CModalDriver driver;
+        driver.onDialog = [](QWidget* w) {
+            auto* dialog = qobject_cast<QColorDialog*>(w);
+            QVERIFY(dialog);
+            dialog->setCurrentColor(QColor(0x11, 0x22, 0x33));
+            dialog->accept();
+        };
+        emit Child<CColorSwatch>(&page, "backgroundColourSwatch")->clicked();
+    }
+    QCOMPARE(Child<QLineEdit>(&page, "backgroundColour")->text(), QStringLiteral("112233"));
+    QCOMPARE(player->background, QStringLiteral("#112233"));
 
     // A slider changes the running coefficient and the preview at once; presets set all three.
     Child<QSlider>(&page, "slider1")->setValue(55);

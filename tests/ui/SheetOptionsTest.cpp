@@ -268,7 +268,8 @@ void CSheetOptionsTest::okSavesWhatWasShown() {
         auto* jobs = Child<QSpinBox>(sheet, "convertJobs");
         maxJobs = jobs->maximum();
         jobs->setValue(maxJobs);
-        Child<QComboBox>(sheet, "webPlayer")->setCurrentIndex(2);
+        Child<QComboBox>(sheet, "webPlayer")->setCurrentIndex(1);
+        Child<QLineEdit>(sheet, "webPlayerUrl")->setText(QStringLiteral("https://example.org/r/ruffle.js"));
         sheet->findChild<QTabWidget*>()->setCurrentIndex(CSheetOptions::kSoundPage);
         Click(sheet, QDialogButtonBox::Ok);
     };
@@ -311,7 +312,8 @@ void CSheetOptionsTest::okSavesWhatWasShown() {
         QCOMPARE(o->OutputFiles2MyDocuments, 0);
         QCOMPARE(o->BrowseOutFolder, 0);
         QCOMPARE(o->ConvertJobs, maxJobs);
-        QCOMPARE(o->HtmlWebPlayer, int(kWebPlayerBesidePage));
+        QCOMPARE(o->HtmlWebPlayer, int(kWebPlayerFromUrl));
+        QCOMPARE(o->HtmlWebPlayerUrl, std::string("https://example.org/r/ruffle.js"));
         QCOMPARE(o->ControlSWF, settings.DefaultControlSWF());
     }
 }
