@@ -18,6 +18,7 @@
 
 #include "convert/FileListEntry.h"
 #include "convert/FolderSearch.h"
+#include "platform/ResolvedPath.h"
 #include "ui/BatchWorker.h"
 #include "ui/ConvertProgressDlg.h"
 #include "ui/DesktopServices.h"
@@ -318,8 +319,8 @@ void CMainDlg::AddCommandLinePaths(const QStringList& given) {
     std::vector<std::string> paths;
     for (const QString& p : given) {
         std::error_code ec;
-        std::filesystem::path abs = std::filesystem::absolute(p.toStdString(), ec);
-        const std::string path = ec ? p.toStdString() : abs.lexically_normal().string();
+        // Resolved through the file system: "link/../x.wav" is the file the kernel opens.
+        const std::string path = ResolvedPath(p.toStdString());
         // Files are taken as the user named them (like Add Files); folders are searched.
         if (std::filesystem::is_directory(path, ec))
             CollectFiles(CollectFolders(path), paths);

@@ -90,9 +90,15 @@ TEST(ConvertOptions, FirstRunGivesEveryDefault) {
     ExpectDefaults(o, "/opt/tonvela/share/");
 }
 
-TEST(ConvertOptions, DamagedStoreGivesDefaults) {
+// A line that cannot be read costs only itself: the values around it still load.
+TEST(ConvertOptions, DamagedLineKeepsTheOtherValues) {
     CTestTempDir dir;
-    CConvertOptions o = LoadFrom(dir, "[Software\\Tonvela\\Options]\nSWFFrameRate=dword:00000018\nbroken line\n");
+    CConvertOptions o = LoadFrom(
+        dir, "[Software\\Tonvela\\Options]\nSWFFrameRate=dword:00000018\nbroken line\nVolumeCoef = dword:000000c8\n");
+    EXPECT_EQ(o.SWFFrameRate, 24);
+    EXPECT_EQ(o.VolumeCoef, 200);
+    o.SWFFrameRate = 12;
+    o.VolumeCoef = 100;
     ExpectDefaults(o, "/data/");
 }
 
