@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # tonvela-convert as a new user meets it: paths through symbolic links, --json in input order
-# with the same keys everywhere, a refused background picture, --list-settings, --version and
-# the closest names for a mistyped --set.
+# with the same keys everywhere, --list-settings, --version and the closest names for a
+# mistyped --set.
 # Usage: cli_inputs_and_settings.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 BUILD="$1"
@@ -61,25 +61,7 @@ assert [r["path"] for r in rows] == [t + "/bad.mp3", t + "/a.wav"], rows
 assert set(rows[0]) == set(rows[1]), rows
 PY'
 
-# 3. A background picture the movie cannot take is reported, and the movie keeps W x H.
-JPEG_T="$(ls "$DATA"/ControlSWF/*use_a_jpeg*.swf 2>/dev/null | head -1)"
-if [ -n "$JPEG_T" ]; then
-    err="$("${CONV[@]}" --set "ControlSWF=$JPEG_T" --set "JPEGFile=$T/gone.jpg" --set JPEGWidth=400 --set JPEGHeight=300 "$T/a.wav" 2>&1 >/dev/null)"
-    check "refused picture is reported on stderr" 'grep -qi "picture" <<<"$err" && grep -qF "$T/gone.jpg" <<<"$err"'
-    check "movie keeps 400 x 300" 'python3 - "$T/a.swf" <<"PY"
-import sys, zlib
-b = open(sys.argv[1], "rb").read()
-if b[:1] == b"C": b = b[:8] + zlib.decompress(b[8:])
-n = b[8] >> 3
-bits = int.from_bytes(b[8:8 + (5 + 4 * n + 7) // 8], "big")
-total = 8 * ((5 + 4 * n + 7) // 8)
-vals = [(bits >> (total - 5 - n * (i + 1))) & ((1 << n) - 1) for i in range(4)]
-vals = [v - (1 << n) if v >> (n - 1) else v for v in vals]
-assert (vals[1] - vals[0], vals[3] - vals[2]) == (8000, 6000), vals
-PY'
-fi
-
-# 4. --list-settings: every setting with its current value, default, values and meaning.
+# 3. --list-settings: every setting with its current value, default, values and meaning.
 "${CONV[@]}" --set SWFFrameRate=24 --save --probe "$T/a.wav" >/dev/null 2>&1
 table="$("${CONV[@]}" --list-settings)"; rc=$?
 check "--list-settings table (rc $rc)" '[ $rc -eq 0 ] && grep -Eq "^SWFFrameRate +24 +12 " <<<"$table" && grep -q "^SWFSoundType" <<<"$table"'
@@ -92,11 +74,11 @@ assert \"20\" in r[\"SWFSoundType\"][\"values\"] and r[\"SWFSoundType\"][\"meani
 assert all(set(x) == {\"name\", \"value\", \"default\", \"values\", \"meaning\"} for x in rows)
 "'
 
-# 5. --version names the program and the libraries it runs with.
+# 4. --version names the program and the libraries it runs with.
 ver="$("${CONV[@]}" --version)"; rc=$?
 check "--version (rc $rc)" '[ $rc -eq 0 ] && grep -q "^tonvela-convert " <<<"$ver" && grep -qi "lame" <<<"$ver" && grep -qi "ffmpeg" <<<"$ver" && grep -qi "openmpt" <<<"$ver"'
 
-# 6. A mistyped setting name gets the closest known names.
+# 5. A mistyped setting name gets the closest known names.
 err="$("${CONV[@]}" --set SWFSoundTyp=20 "$T/a.wav" 2>&1 >/dev/null)"; rc=$?
 check "closest names for an unknown setting (rc $rc)" '[ $rc -eq 2 ] && grep -q "SWFSoundType" <<<"$err"'
 err="$("${CONV[@]}" --set swfframerate=20 "$T/a.wav" 2>&1 >/dev/null)"
