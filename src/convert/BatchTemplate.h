@@ -38,6 +38,7 @@ struct CBatchTemplate {
     int stageWidth = 0;       // pixels; the JPEG's size for a JPEG-background template
     int stageHeight = 0;
     std::string notice;       // for the user when the batch goes on without what was asked (the picture)
+    int encodeThreads = 0;    // cores the encoder of one file may use; 0: all of the machine's
 };
 
 // Loads and prepares the batch's template. NotAvailable when it cannot be loaded, NotValid

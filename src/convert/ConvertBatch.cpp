@@ -79,7 +79,7 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     // The page's web player first: a page that cannot play is no success, so nothing is written.
     std::string webPlayerError;
     out.ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) && mp3.Create() &&
-             ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result) &&
+             ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads) &&
              mp3.Size() > 0 && WriteSwfFiles(bt, entry, settings, mp3.Path(), result);
     mp3.Close();
     if (!out.ok) {
@@ -209,6 +209,7 @@ struct SharedBatch {
     std::atomic<bool> cancel{false};
     COutputReservations reservations;
     CWebPlayerCopies* webPlayer = nullptr;
+    int encodeThreads = 1;
 };
 
 // Makes the names of item i in its turn, so that names are given in input order exactly as
@@ -233,6 +234,7 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
             CJobProgress& progress) {
     CBatchTemplate bt;
     const bool prepared = PrepareBatchTemplate(settings, bt) == TemplateError::None;
+    bt.encodeThreads = shared.encodeThreads;
     for (;;) {
         std::size_t i;
         {
@@ -274,6 +276,8 @@ std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptio
     shared.webPlayer = webPlayer;
     shared.done.resize(n);
     const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(jobs), n);
+    // Files converted side by side share the cores: none of them starts more encoders than its share.
+    shared.encodeThreads = static_cast<int>(std::max<std::size_t>(1, std::max(1u, std::thread::hardware_concurrency()) / workers));
     std::vector<std::unique_ptr<CJobProgress>> progresses;
     for (std::size_t w = 0; w < workers; ++w)
         progresses.push_back(std::make_unique<CJobProgress>(progress.FileBarWidth(), shared.cancel));

@@ -10,11 +10,13 @@
 #include <memory>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "convert/ConvertOptions.h"
 #include "convert/FileListColumns.h"
 #include "convert/Mp3Encoder.h"
+#include "convert/ParallelMp3Encode.h"
 #include "convert/TempFile.h"
 
 namespace tonvela {
@@ -86,8 +88,16 @@ struct Conversion {
     int rate = 0;
     int channels = 0;
     double ratio = 1.0;
+    struct Parallel {
+        const Mp3EncoderSetup* setup = nullptr;
+        const std::string* mp3Path = nullptr;
+        int threads = 1;
+    } parallel;
 
     bool Run();
+    // Encodes a long sound on several cores. Returns false when that was done (ok tells how it
+    // went), true when the sound is to be encoded here with the encoder.
+    bool EncodeHere(const CTempFile& left, const CTempFile& right, std::uint64_t start, std::uint64_t total, bool& ok);
 };
 
 bool Conversion::Run() {
@@ -176,6 +186,8 @@ bool Conversion::Run() {
     const std::uint64_t e2 = std::max<std::uint64_t>(total / w, 1);
     const std::uint64_t base = progress.Bar();
     std::uint64_t encoded = 0;
+    bool parallelOk = false;
+    if (!EncodeHere(pcmLeft, pcmRight, start, total, parallelOk)) return parallelOk;
     while (remaining > 0) {
         const std::size_t c = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadFrames));
         if (!pcmLeft.ReadExact(left.data(), c * 2)) return false;
@@ -191,10 +203,39 @@ bool Conversion::Run() {
     return true;
 }
 
+bool Conversion::EncodeHere(const CTempFile& pcmLeft, const CTempFile& pcmRight, std::uint64_t start,
+                            std::uint64_t total, bool& ok) {
+    if (!parallel.setup || !parallel.mp3Path) return true;
+    const int threads = ParallelEncodeThreads(total, rate, parallel.threads);
+    if (threads < 2) return true;
+    const PcmChannelFiles pcm{pcmLeft.Fd(), channels == 2 ? pcmRight.Fd() : -1, start, total};
+    const std::uint32_t w = progress.Width();
+    const std::uint64_t base = progress.Bar();
+    // The encoders write the file themselves; the one opened for this file is not needed.
+    encoder.Discard();
+    const ParallelEncodeResult r =
+        EncodeMp3InParallel(pcm, *parallel.setup, *parallel.mp3Path, threads, [&](std::uint64_t encoded) {
+            const std::uint64_t d = std::max<std::uint64_t>(total / 100, 1), e = std::max<std::uint64_t>(total / w, 1);
+            progress.Show(static_cast<std::uint32_t>(std::min<std::uint64_t>(20 + 4 * (encoded / d) / 5, 100)),
+                          static_cast<std::uint32_t>(std::min<std::uint64_t>(base + 4 * (encoded / e) / 5, w)));
+            return !progress.Cancelled();
+        });
+    if (r == ParallelEncodeResult::NoJoin) {
+        // No place to join two pieces: one encoder after all, from the start.
+        if (encoder.Open(*parallel.mp3Path) && encoder.SetUp(*parallel.setup)) return true;
+        ok = false;
+        return false;
+    }
+    ok = r == ParallelEncodeResult::Done;
+    if (ok && progress.Percent() != 100) progress.Show(100, w);
+    return false;
+}
+
 }  // namespace
 
 bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3Path,
-                 CConvertProgress& progress, const CConvertOptions& settings, ConvertResult& result) {
+                 CConvertProgress& progress, const CConvertOptions& settings, ConvertResult& result,
+                 int encodeThreads) {
     int musicRate = 44100;
     if (settings.AutoDestMP3EncodingParam != 1) musicRate = settings.MP3SampleRate < 1 ? 44100 : settings.MP3SampleRate;
     std::unique_ptr<CAudioSource> source = OpenAudioSource(path, kind, musicRate);
@@ -210,16 +251,15 @@ bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3
     bool ok = false;
     if (encoder.Open(mp3Path)) {
         const EncodingChoice choice = ChooseEncoding(settings, rate, channels);
-        encoder.SetInputChannels(channels);
-        encoder.SetInputSampleRate(rate);
-        if (choice.forceMono) encoder.SetMode(3);
-        encoder.SetOutputSampleRate(choice.sampleRate);
-        encoder.SetBitRate(choice.bitRate);
-        if (encoder.InitParams()) {
+        const Mp3EncoderSetup setup{channels, rate, choice};
+        if (encoder.SetUp(setup)) {
             result.encoderDelay = static_cast<std::uint32_t>(std::max(encoder.EncoderDelay(), 0));
             CFileProgress fileProgress(progress, FileNameOf(path));
             Conversion conversion{settings, *source, encoder, fileProgress, result, rate, channels,
-                                  static_cast<double>(choice.sampleRate) / rate};
+                                  static_cast<double>(choice.sampleRate) / rate, {}};
+            conversion.parallel = {&setup, &mp3Path,
+                                   encodeThreads > 0 ? encodeThreads
+                                                     : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))};
             ok = conversion.Run();
         }
     }

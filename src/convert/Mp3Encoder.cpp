@@ -55,6 +55,34 @@ bool CMp3Encoder::Open(const std::string& path) {
     return true;
 }
 
+bool CMp3Encoder::OpenInMemory() {
+    Close();
+    path_.clear();
+    memory_.clear();
+    writeFailed_ = false;
+    lame_.reset(lame_init());
+    if (!lame_) return false;
+    inMemory_ = true;
+    if (buffer_.empty()) buffer_.resize(kOutputBufferBytes);
+    return true;
+}
+
+bool CMp3Encoder::SetUp(const Mp3EncoderSetup& setup) {
+    SetInputChannels(setup.inputChannels);
+    SetInputSampleRate(setup.inputSampleRate);
+    if (setup.choice.forceMono) SetMode(3);
+    SetOutputSampleRate(setup.choice.sampleRate);
+    SetBitRate(setup.choice.bitRate);
+    return InitParams();
+}
+
+void CMp3Encoder::Discard() {
+    lame_.reset();
+    file_.reset();
+    inMemory_ = false;
+    initialised_ = false;
+}
+
 void CMp3Encoder::SetInputChannels(int n) {
     if (lame_) lame_set_num_channels(lame_.get(), std::clamp(n, 1, 2));
 }
@@ -91,10 +119,22 @@ int CMp3Encoder::EncoderDelay() const {
     return lame_get_encoder_delay(lame_.get());
 }
 
+int CMp3Encoder::FrameSize() const {
+    return lame_ && initialised_ ? lame_get_framesize(lame_.get()) : 0;
+}
+
+int CMp3Encoder::OutputSampleRate() const {
+    return lame_ && initialised_ ? lame_get_out_samplerate(lame_.get()) : 0;
+}
+
 bool CMp3Encoder::WriteOutput(int bytes) {
     if (bytes < 0) return false;
     if (bytes == 0) return true;
     const auto n = static_cast<std::size_t>(bytes);
+    if (inMemory_) {
+        memory_.insert(memory_.end(), buffer_.begin(), buffer_.begin() + bytes);
+        return true;
+    }
     if (std::fwrite(buffer_.data(), 1, n, file_.get()) != n) {
         writeFailed_ = true;
         return false;
@@ -103,7 +143,7 @@ bool CMp3Encoder::WriteOutput(int bytes) {
 }
 
 bool CMp3Encoder::Encode(const std::int16_t* left, const std::int16_t* right, int count) {
-    if (!lame_ || !initialised_ || !file_ || !left || count < 0) return false;
+    if (!lame_ || !initialised_ || !IsOpen() || !left || count < 0) return false;
     if (count == 0) return true;
     // With one input channel the encoder reads only the left array.
     if (!right) right = left;
@@ -113,7 +153,7 @@ bool CMp3Encoder::Encode(const std::int16_t* left, const std::int16_t* right, in
 }
 
 bool CMp3Encoder::Close() {
-    if (!file_) return true;
+    if (!IsOpen()) return true;
     bool ok = !writeFailed_;
     if (lame_ && initialised_) {
         int bytes = lame_encode_flush(lame_.get(), buffer_.data(), static_cast<int>(buffer_.size()));
@@ -122,7 +162,8 @@ bool CMp3Encoder::Close() {
         ok = false;  // nothing was encoded: no valid MP3
     }
     // fclose flushes the stream buffer: a full disk often shows up only here.
-    ok = std::fclose(file_.release()) == 0 && ok;
+    if (file_) ok = std::fclose(file_.release()) == 0 && ok;
+    inMemory_ = false;
     lame_.reset();
     initialised_ = false;
     return ok;

@@ -25,6 +25,13 @@ struct EncodingChoice {
 // count (1 or 2): automatic per source, or the manual settings.
 EncodingChoice ChooseEncoding(const CConvertOptions& settings, int sourceSampleRate, int sourceChannels);
 
+// Everything an encoder is set up with, so that several encoders of one file agree.
+struct Mp3EncoderSetup {
+    int inputChannels = 0;
+    int inputSampleRate = 0;
+    EncodingChoice choice;
+};
+
 class CMp3Encoder {
 public:
     // Size of the buffer that receives the encoder's output for one call.
@@ -37,6 +44,10 @@ public:
 
     // Closes first; creates or truncates path and creates the encoder. False when either fails.
     bool Open(const std::string& path);
+    // Closes first; creates the encoder with its output collected in memory (Output()).
+    bool OpenInMemory();
+    // Applies the set-up and InitParams.
+    bool SetUp(const Mp3EncoderSetup& setup);
     void SetInputChannels(int n);       // clamped to 1 .. 2
     void SetInputSampleRate(int hz);
     void SetMode(int mode);             // 0 stereo, 1 joint stereo, 3 mono; anything else is 0
@@ -46,6 +57,9 @@ public:
     bool InitParams();
     // Samples of silence the encoder puts before the sound; valid after InitParams, else -1.
     int EncoderDelay() const;
+    // Samples per MP3 frame and the MP3 sample rate; valid after InitParams, else 0.
+    int FrameSize() const;
+    int OutputSampleRate() const;
     // Encodes count samples per channel (right may be null for one input channel) and writes
     // what the encoder returns. False on an encoder error or a failed write.
     bool Encode(const std::int16_t* left, const std::int16_t* right, int count);
@@ -53,9 +67,14 @@ public:
     // (a full disk) or the encoder was never initialised: the MP3 is then incomplete or empty.
     // True when nothing was open.
     bool Close();
+    // Drops the encoder and closes the file without flushing (whatever it holds is the
+    // caller's to replace).
+    void Discard();
 
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return file_ != nullptr || inMemory_; }
     const std::string& Path() const { return path_; }
+    // The frames written so far in memory mode (complete after Close).
+    const std::vector<unsigned char>& Output() const { return memory_; }
 
 private:
     struct FileCloser {
@@ -71,6 +90,8 @@ private:
     std::unique_ptr<std::FILE, FileCloser> file_;
     std::unique_ptr<lame_global_struct, LameCloser> lame_;
     std::vector<unsigned char> buffer_;
+    std::vector<unsigned char> memory_;
+    bool inMemory_ = false;
     bool initialised_ = false;
     bool writeFailed_ = false;
 };
