@@ -1,12 +1,15 @@
 // Screenshots of the main window, empty and with 20 files, saved under <build>/screenshots/: at
 // the scale the program was started with, and again at 200 % by a second run of this program
 // with QT_SCALE_FACTOR=2 (the scale is fixed when the application starts).
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
+#include "ui/ProgressDlg.h"
+#include "ui/TextViewerDlg.h"
 #include "ui/Skin.h"
 #include "UiTestUtil.h"
 
@@ -54,6 +57,32 @@ private slots:
         QVERIFY(SaveShot(window.grab(), QStringLiteral("main-20-files%1.png").arg(suffix_)));
     }
 
+    // The add operation's progress window, and the viewer of HTML code: read-only, the whole page.
+    void smallWindows() {
+        CProgressDlg progress(nullptr);
+        progress.SetRange(20);
+        for (int i = 0; i < 7; ++i) progress.Step();
+        progress.SetText("[7/20] Adding file track 07 - take 1.wav...");
+        progress.Open();
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        QVERIFY(SaveShot(progress.grab(), QStringLiteral("add-progress%1.png").arg(suffix_)));
+
+        const QString page = home_.path() + QStringLiteral("/page.htm");
+        QFile f(page);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("<html>\n<body>\n<embed src=\"song.swf\" width=\"100\" height=\"75\">\n</body>\n</html>\n");
+        f.close();
+        ShowTextViewer(page.toStdString(), nullptr);
+        QWidget* viewer = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QStringLiteral("textViewer")) viewer = w;
+        QVERIFY(viewer);
+        QVERIFY(viewer->findChild<QPlainTextEdit*>()->toPlainText().contains(QStringLiteral("song.swf")));
+        QVERIFY(viewer->findChild<QPlainTextEdit*>()->isReadOnly());
+        QVERIFY(SaveShot(viewer->grab(), QStringLiteral("html-viewer%1.png").arg(suffix_)));
+        viewer->close();
+    }
+
     // The same shots at 200 %, from a run of our own with the scale set.
     void atDoubleScale() {
         if (scale_ != 1.0) QSKIP("this run is the scaled one");
@@ -62,7 +91,7 @@ private slots:
         env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
         run.setProcessEnvironment(env);
         run.setProcessChannelMode(QProcess::ForwardedChannels);
-        run.start(QCoreApplication::applicationFilePath(), {QStringLiteral("mainWindow")});
+        run.start(QCoreApplication::applicationFilePath(), {QStringLiteral("mainWindow"), QStringLiteral("smallWindows")});
         QVERIFY(run.waitForFinished(300000));
         QCOMPARE(run.exitCode(), 0);
         QVERIFY(QFile::exists(ScreenshotDir() + QStringLiteral("/main-20-files-200.png")));
