@@ -59,6 +59,9 @@ TEST(FileListColumns, SortComparisons) {
     EXPECT_EQ(CompareCells(SortNumber, "1.5x", "1.50"), 0);
     EXPECT_EQ(CompareCells(SortNumber, "abc", "0"), 0);
     EXPECT_LT(CompareCells(SortText, "B.mp3", "a.mp3"), 0);  // case-sensitive
+    // The Files column reads names as people do: case aside, numbers by value.
+    EXPECT_GT(CompareCells(kFileListColumns[kColumnFiles].sort, "B.mp3", "a.mp3"), 0);
+    EXPECT_LT(CompareCells(kFileListColumns[kColumnFiles].sort, "track2.mp3", "Track10.mp3"), 0);
     EXPECT_LT(CompareCells(SortSize, "900 K", "1M"), 0);
     EXPECT_GT(CompareCells(SortSize, "1.5 g", "1500 M"), 0);
     EXPECT_EQ(CompareCells(SortSize, "1024", "1 K"), 0);
@@ -115,6 +118,16 @@ TEST_F(FolderSearchTest, RecursiveWithLinksAsShortcuts) {
     std::vector<std::string> expected = {a, b, c, outside, outside};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(paths, expected);
+}
+
+// Folders and the files of each come in reading order, whatever order the file system keeps.
+TEST_F(FolderSearchTest, NamesInReadingOrder) {
+    const std::vector<std::string> files = {Touch("t/A.ogg"), Touch("t/b.wav"), Touch("t/Track2.mp3"),
+                                            Touch("t/track10.mp3"), Touch("t/sub1/z.mp3"), Touch("t/sub2/x.mp3"),
+                                            Touch("t/Sub10/y.mp3")};
+    std::vector<std::string> paths;
+    CollectFiles(CollectFolders((dir.Path() / "t").string()), paths);
+    EXPECT_EQ(paths, files);
 }
 
 TEST_F(FolderSearchTest, DroppedItems) {
