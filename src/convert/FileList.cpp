@@ -7,6 +7,7 @@
 
 #include "audio/AudioSource.h"
 #include "convert/FileListColumns.h"
+#include "platform/DataFolder.h"
 
 namespace tonvela {
 
@@ -20,8 +21,9 @@ void CAddFailures::Add(const std::string& path) {
 
 std::string CAddFailures::Message() const {
     if (text_.empty()) return {};
-    return "Failed to load the following files.\n\n" + text_ + "\nTo get help, please contact <" +
-           std::string(kSupportAddress) + ">.";
+    return "Failed to load the following files.\n\n" + text_ +
+           "\nTo get help, please see the manual's page on supported formats <" + DataFolder() + kFormatsHelpPage +
+           ">.";
 }
 
 CFileList::FileIdentity CFileList::IdentityOf(const std::string& path) {

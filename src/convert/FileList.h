@@ -24,8 +24,9 @@ public:
 
 // At most this many failed paths are listed in the failure message.
 inline constexpr int kMaxListedFailures = 30;
-// The address named at the end of the failure message.
-inline constexpr const char* kSupportAddress = "support@tonvela.example";
+// The manual's page on supported formats, inside the data folder; the failure message ends by
+// pointing to it.
+inline constexpr const char* kFormatsHelpPage = "help/formats.html";
 
 // Collects the failed paths of one add operation.
 class CAddFailures {
@@ -33,7 +34,8 @@ public:
     void Add(const std::string& path);
     int Count() const { return count_; }
     const std::string& Text() const { return text_; }
-    // The whole message box text, or "" when nothing failed.
+    // The whole message box text, or "" when nothing failed; the closing line names the
+    // formats page in the data folder.
     std::string Message() const;
 
 private:

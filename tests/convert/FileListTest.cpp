@@ -13,6 +13,7 @@
 #include "convert/FileListColumns.h"
 #include "convert/FolderSearch.h"
 #include "convert/SupportedExtensions.h"
+#include "platform/DataFolder.h"
 #include "convert/ConvertTestUtil.h"
 
 namespace tonvela {
@@ -194,7 +195,8 @@ TEST_F(FileListTest, FailureMessageListsThirtyPaths) {
     EXPECT_EQ(list.Size(), 1u);
     std::string expected = "Failed to load the following files.\n\n";
     for (int i = 0; i < 30; ++i) expected += dir.File("bad" + std::to_string(i) + ".mp3") + "\n";
-    expected += "<more files>...\n\nTo get help, please contact <" + std::string(kSupportAddress) + ">.";
+    expected += "<more files>...\n\nTo get help, please see the manual's page on supported formats <" + DataFolder() +
+                "help/formats.html>.";
     EXPECT_EQ(msg, expected);
     EXPECT_EQ(list.AddPathList({wav}, nullptr), "");  // a duplicate is no failure
 }
