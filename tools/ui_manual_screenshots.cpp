@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/DecoderStartup.h"
 #include "convert/ConvertOptions.h"
 #include "convert/FileListEntry.h"
 #include "platform/SettingsStore.h"
@@ -25,6 +26,7 @@
 #include "ui/PlaySwfDlg.h"
 #include "ui/RecordDlg.h"
 #include "ui/SheetOptions.h"
+#include "ui/Skin.h"
 #include "ui/SortListCtrl.h"
 
 namespace {
@@ -134,6 +136,9 @@ void ShootPages(QWidget* w, const QStringList& names) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // Started as the program starts: the same decoders and the same look.
+    const CDecoderSession decoder;
+    ApplySkin(app);
     const QStringList args = app.arguments();
     if (args.size() < 3) {
         std::fprintf(stderr, "usage: %s OUTDIR SWF [AUDIO...]\n", argv[0]);
@@ -156,6 +161,8 @@ int main(int argc, char** argv) {
                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     main.OnConvertSelected();
     for (int waited = 0; main.IsBusy() && waited < 60000; waited += 100) Settle(100);
+    selection->clearSelection();
+    main.setFocus();
     Settle(300);
     Save(&main, QStringLiteral("main-window.png"));
 
