@@ -20,7 +20,12 @@ cmake --install "$BUILD" --prefix "$P" >"$T/install.log" 2>&1; rc=$?
 check "cmake --install (rc $rc)" '[ $rc -eq 0 ]' || cat "$T/install.log"
 DATA="$P/share/tonvela"
 check "data folder installed" '[ -f "$DATA/ControlSWF/square_gradient_3.swf" ] && [ -f "$DATA/ControlSWF/ShellPlayer/square_gradient_3.swf" ] && [ -f "$DATA/empty.swf" ]'
-check "manual installed" '[ -f "$DATA/help/index.html" ] && [ -f "$DATA/help/FAQ.html" ] && grep -q "id=\"swf_diff\"" "$DATA/help/FAQ.html"'
+# The pages and places the program opens: the contents, the FAQ's sound types, each options
+# page's part, the formats page the add-failure message names.
+for topic in index.html FAQ.html#swf_diff options.html#swf options.html#sound options.html#output formats.html; do
+  page="${topic%%#*}"; anchor="${topic#"$page"}"; anchor="${anchor#\#}"
+  check "manual has $topic" '[ -f "$DATA/help/$page" ] && { [ -z "$anchor" ] || grep -q "id=\"$anchor\"" "$DATA/help/$page"; }'
+done
 
 # Everything below runs with a clean environment: no data folder named, the user's settings
 # out of the way, and a stand-in xdg-open that only notes what it was asked to open.
