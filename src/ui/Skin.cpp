@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QProxyStyle>
 
 namespace tonvela {
 
@@ -143,6 +144,17 @@ private:
     QColor colour_;
 };
 
+// The platform's style with tooltips that come up after 300 ms.
+class CSkinStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_ToolTip_WakeUpDelay) return kToolTipDelayMs;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+    static constexpr int kToolTipDelayMs = 300;
+};
+
 }  // namespace
 
 QIcon SkinIcon(SkinGlyph glyph, const QColor& colour) { return QIcon(new CGlyphEngine(glyph, colour)); }
@@ -155,6 +167,7 @@ void ApplySkin(QApplication& app) {
     pal.setColor(QPalette::WindowText, skin::kInk);
     pal.setColor(QPalette::ToolTipBase, QColor(0xff, 0xfb, 0xe6));
     pal.setColor(QPalette::ToolTipText, skin::kInk);
+    app.setStyle(new CSkinStyle);  // the application takes ownership
     app.setPalette(pal);
     app.setStyleSheet(SkinStyleSheet());
     app.setWindowIcon(SkinIcon(SkinGlyph::Logo));
