@@ -10,11 +10,18 @@ namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The run starting at pos: all digits or all non-digits.
+// Names are compared run by run: digits by value, each "." on its own (it sorts before
+// anything, so "x.wav" comes before "x1.wav" as in file managers), other text by collation.
+enum class RunKind { Digits, Dot, Text };
+
+RunKind KindOf(char c) { return IsDigit(c) ? RunKind::Digits : c == '.' ? RunKind::Dot : RunKind::Text; }
+
+// The run starting at pos.
 std::string_view Run(std::string_view s, std::size_t pos) {
+    const RunKind kind = KindOf(s[pos]);
+    if (kind == RunKind::Dot) return s.substr(pos, 1);
     std::size_t end = pos;
-    const bool digits = IsDigit(s[pos]);
-    while (end < s.size() && IsDigit(s[end]) == digits) ++end;
+    while (end < s.size() && KindOf(s[end]) == kind) ++end;
     return s.substr(pos, end - pos);
 }
 
@@ -46,25 +53,16 @@ int CompareRuns(std::string_view a, std::string_view b, bool fold) {
     std::size_t pa = 0, pb = 0;
     while (pa < a.size() && pb < b.size()) {
         const std::string_view ra = Run(a, pa), rb = Run(b, pb);
+        const RunKind ka = KindOf(ra[0]), kb = KindOf(rb[0]);
         int c = 0;
-        if (IsDigit(ra[0]) && IsDigit(rb[0])) {
+        if (ka == RunKind::Digits && kb == RunKind::Digits)
             c = CompareNumbers(ra, rb);
-        } else {
-            const std::string ta = fold ? AsciiLower(ra) : std::string(ra);
-            const std::string tb = fold ? AsciiLower(rb) : std::string(rb);
-            const std::string_view shorter = ta.size() < tb.size() ? ta : tb;
-            const std::string_view longer = ta.size() < tb.size() ? tb : ta;
-            const bool prefix = shorter.size() != longer.size() && longer.substr(0, shorter.size()) == shorter;
-            // "x" (of "x1.wav") is a prefix of "x.wav": what follows decides, as it would in
-            // the whole names.
-            if (prefix) {
-                const std::string restA = fold ? AsciiLower(a.substr(pa)) : std::string(a.substr(pa));
-                const std::string restB = fold ? AsciiLower(b.substr(pb)) : std::string(b.substr(pb));
-                c = Collate(restA, restB);
-            } else {
-                c = Collate(ta, tb);
-            }
-        }
+        else if (ka == RunKind::Dot || kb == RunKind::Dot)
+            c = ka == kb ? 0 : (ka == RunKind::Dot ? -1 : 1);
+        else if (fold)
+            c = Collate(AsciiLower(ra), AsciiLower(rb));
+        else
+            c = Collate(std::string(ra), std::string(rb));
         if (c != 0) return c;
         pa += ra.size();
         pb += rb.size();

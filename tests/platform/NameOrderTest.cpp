@@ -27,7 +27,7 @@ const std::vector<std::vector<std::string>> kOrders = {
     {"track2.mp3", "track10.mp3", "Track11.mp3", "track100.mp3"},  // numbers by value
     {"2.wav", "02b.wav", "10.wav"},                           // "2" and "02" are equal numbers
     {"take 9 (1).wav", "take 9 (2).wav", "take 10.wav"},
-    {"x.wav", "x1.wav", "x1a.wav", "x2.wav"},
+    {"x.wav", "x1.wav", "x1a.wav", "x2.wav", "xa.wav", "xab.wav"},  // "." first, then digits
     {"9.wav", "99999999999999999999999.wav", "100000000000000000000000.wav"},  // beyond 64 bits
 };
 
@@ -43,7 +43,8 @@ TEST(NameOrder, CaseInsensitiveAndNumericInTheCLocale) {
 }
 
 // Under a language's collation accented letters sort beside their base letter; skipped where
-// the system has no such locale.
+// the system has no such locale (one can be made: localedef -i en_US -f UTF-8 DIR/en_US.UTF-8,
+// then run with LOCPATH=DIR).
 TEST(NameOrder, AccentsFollowTheUsersCollation) {
     const std::string old = std::setlocale(LC_COLLATE, nullptr);
     if (std::setlocale(LC_COLLATE, "en_US.UTF-8") == nullptr && std::setlocale(LC_COLLATE, "de_DE.UTF-8") == nullptr)
