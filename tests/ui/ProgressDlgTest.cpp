@@ -81,20 +81,6 @@ private slots:
         QCOMPARE(dlg.pos(), start + QPoint(40, 25));
         QVERIFY(!dlg.CancelRequested());
     }
-
-    // The bars take what the batch reports and stay within their ranges.
-    void barsFollowTheBatch() {
-        CConvertProgressDlg dlg(nullptr);
-        dlg.setAttribute(Qt::WA_DeleteOnClose, false);
-        dlg.SetOverallRange(3);
-        for (int i = 0; i < 5; ++i) dlg.StepOverall();
-        QCOMPARE(dlg.OverallPos(), 3);
-        dlg.SetFileBarRange(dlg.FileBarWidth());
-        dlg.SetFileBarPos(dlg.FileBarWidth() + 50);
-        QCOMPARE(dlg.FilePos(), dlg.FileBarWidth());
-        dlg.SetOverallRange(2);
-        QCOMPARE(dlg.OverallPos(), 0);
-    }
 };
 
 QTEST_MAIN(ProgressDlgTest)
