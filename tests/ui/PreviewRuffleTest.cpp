@@ -208,6 +208,9 @@ void PreviewRuffleTest::metadata() {
         QVERIFY(dlg.Flash()->width() > 200 && dlg.Flash()->height() > 30);
     QTRY_COMPARE(loaded.count(), 1);
     QCOMPARE(loaded.first().first().toMap().value("width").toInt(), facts->width);
+    QDir().mkpath(TONVELA_BINARY_DIR "/screenshots");
+    dlg.grab().save(QStringLiteral(TONVELA_BINARY_DIR "/screenshots/preview_%1.png")
+                        .arg(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_')));
 
     if (!entry.playerSwfPath.empty()) {
         // The shell player fetched its sound SWF, whole, through the query.
