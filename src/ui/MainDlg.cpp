@@ -81,8 +81,9 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
     setWindowTitle(QStringLiteral("Tonvela"));
     setWindowIcon(SkinIcon(SkinGlyph::Logo));
     setFixedSize(kWidth, kHeight);
+    // The controls' parent, disabled as one while a list operation or a batch runs; it draws
+    // no background, so presses on it reach the window and drag it.
     face_->setObjectName(QStringLiteral("mainFace"));
-    face_->setAttribute(Qt::WA_TranslucentBackground);
     face_->setGeometry(0, 0, kWidth, kHeight);
 
     list_ = new CSortListCtrl(*model_, face_);

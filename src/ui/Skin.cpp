@@ -13,7 +13,7 @@ QString SkinStyleSheet() {
     // Sizes in logical pixels: Qt scales them with the screen (QT_SCALE_FACTOR, 200 % screens).
     return QStringLiteral(R"css(
 QWidget { color: #1e2933; }
-QWidget#mainFace, QWidget#addProgress, QWidget#convertProgress {
+QWidget#addProgress, QWidget#convertProgress {
     background: #f3f6f8;
 }
 QWidget#addProgress, QWidget#convertProgress { border: 1px solid #124e60; }
