@@ -386,6 +386,32 @@ private slots:
         QVERIFY(w->List().isEnabled());
     }
 
+    // A template that went missing stops the batch before it starts: the message (the batch
+    // waits for it), no progress window, no status, and the window takes commands again.
+    void missingTemplate() {
+        if (!QFile::exists(In(QStringLiteral("one.wav")))) QVERIFY(MakeTone(In(QStringLiteral("one.wav")), 0.3));
+        auto w = MakeWindow();
+        w->AddCommandLinePaths({In(QStringLiteral("one.wav"))});
+        const QString missing = home_.path() + QStringLiteral("/gone/square.swf");
+        w->Settings().ControlSWF = missing.toStdString();
+        CMessageCatcher catcher;
+        bool progressShown = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] { progressShown |= w->ConvertProgress() && w->ConvertProgress()->isVisible(); });
+        watch.start(5);
+        w->OnConvertAll();
+        QVERIFY(WaitForBatch(*w));
+        QCOMPARE(catcher.messages.size(), std::size_t{1});
+        QCOMPARE(catcher.messages[0].text, QStringLiteral("Error: the template SWF file \"%1\" is not available.\n\n"
+                                                          "Please re-install the software and try again.")
+                                               .arg(missing));
+        QCOMPARE(catcher.messages[0].icon, QMessageBox::Warning);
+        QVERIFY(!progressShown);
+        QCOMPARE(Column(*w, kColumnSwf), QStringList{QString()});
+        QVERIFY(!w->IsBusy());
+        QVERIFY(log_.shown.empty());
+    }
+
     // The context menu's commands by the list and the selection, before and after a
     // conversion with and without the HTML page; the enabled ones act on the first selection.
     void contextMenu() {
