@@ -5,7 +5,6 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>

@@ -15,7 +15,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
