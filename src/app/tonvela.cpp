@@ -8,6 +8,7 @@
 #include "audio/DecoderStartup.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
+#include "ui/PreviewFolder.h"
 #include "ui/Skin.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
     }
 
     tonvela::ApplySkin(app);
+    // Preview movies of an options sheet that a crash or a kill left behind.
+    tonvela::CPreviewFolder::RemoveStale();
     int status = 0;
     {
         tonvela::CMainDlg window;

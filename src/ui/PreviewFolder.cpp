@@ -29,6 +29,13 @@ long OwnerPid(const std::string& name) {
     return pid > 0 ? pid : -1;
 }
 
+// The system's temporary folder; empty when $TMPDIR names none.
+std::filesystem::path TempRoot() {
+    std::error_code ec;
+    std::filesystem::path root = std::filesystem::temp_directory_path(ec);
+    return ec ? std::filesystem::path() : root;
+}
+
 bool ProcessRunning(long pid) {
     // EPERM: it runs under another user.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
@@ -40,6 +47,16 @@ CPreviewFolder::~CPreviewFolder() {
     if (path_.empty()) return;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+bool CPreviewFolder::Create() {
+    const std::filesystem::path root = TempRoot();
+    return !root.empty() && Create(root);
+}
+
+int CPreviewFolder::RemoveStale() {
+    const std::filesystem::path root = TempRoot();
+    return root.empty() ? 0 : RemoveStale(root);
 }
 
 bool CPreviewFolder::Create(const std::filesystem::path& root) {

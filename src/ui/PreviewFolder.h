@@ -18,13 +18,15 @@ public:
     ~CPreviewFolder();
 
     // Removes stale folders in root, then creates this process's folder there. False when it
-    // cannot be created.
-    bool Create(const std::filesystem::path& root = std::filesystem::temp_directory_path());
+    // cannot be created. Without root: the system's temporary folder.
+    bool Create();
+    bool Create(const std::filesystem::path& root);
     const std::filesystem::path& Path() const { return path_; }
 
     // Removes root's preview folders whose process is gone; returns how many. Only folders of
     // this user; a symbolic link of that name is removed itself, never followed.
     static int RemoveStale(const std::filesystem::path& root);
+    static int RemoveStale();
 
 private:
     std::filesystem::path path_;
