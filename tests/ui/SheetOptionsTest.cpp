@@ -20,6 +20,7 @@
 #include "ui/PageMP3Opt.h"
 #include "ui/PageOutputOpt.h"
 #include "ui/SheetOptions.h"
+#include "ui/Skin.h"
 
 using namespace tonvela;
 using namespace tonvela::test;
@@ -456,6 +457,8 @@ void CSheetOptionsTest::exampleText() {
 }
 
 void CSheetOptionsTest::screenshots() {
+    // In the program's own look (the last test: the style sheet stays on the application).
+    ApplySkin(*qApp);
     CConvertOptions s(DataDir());
     CSheetOptions sheet(s, CSheetOptions::kSwfPage);
     sheet.show();
