@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     }
     g_outDir = args[1];
     const std::string swf = args[2].toStdString();
-    QStringList audio = args.mid(3);
+    const QStringList audio = args.mid(3);
 
     CMainDlg main(std::make_unique<CQuietDesktop>());
     main.show();
