@@ -7,11 +7,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 #include "ui/RecordDlg.h"
 
@@ -53,16 +56,40 @@ inline void AnswerMessage(QString* text, QMessageBox::StandardButton button = QM
     });
 }
 
-// The next save dialog: chooses path, or cancels when path is empty.
+// The next save dialog: chooses path, or cancels when path is empty. The answer is repeated
+// until that dialog closes: the dialog may still be reading its folder when it first shows.
 inline void AnswerSaveDialog(const QString& path) {
-    WhenShown<QFileDialog>([path](QFileDialog* dialog) {
+    auto* timer = new QTimer;
+    timer->setInterval(100);
+    auto mine = std::make_shared<QPointer<QFileDialog>>();
+    auto found = std::make_shared<bool>(false);
+    QObject::connect(timer, &QTimer::timeout, [timer, path, mine, found] {
+        if (*found && (mine->isNull() || !(*mine)->isVisible())) {
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
+        if (!*found) {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(w);
+                if (dialog != nullptr && dialog->isVisible() && !dialog->property("answered").toBool()) *mine = dialog;
+            }
+            if (mine->isNull()) return;
+            (*mine)->setProperty("answered", true);
+            *found = true;
+        }
+        QFileDialog* dialog = mine->data();
         if (path.isEmpty()) {
             dialog->reject();
         } else {
-            dialog->selectFile(path);
+            // Typed into the name field: selectFile leaves a focused field as it is.
+            const QFileInfo info(path);
+            dialog->setDirectory(info.absolutePath());
+            if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) edit->setText(info.fileName());
             static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept: checks and takes the name
         }
     });
+    timer->start();
 }
 
 inline QPushButton* Button(CRecordDlg& dlg, const char* name) {
