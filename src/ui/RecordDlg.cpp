@@ -20,6 +20,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <filesystem>
+#include <optional>
 
 #include "platform/DocumentsFolder.h"
 #include "platform/PendingOutput.h"

@@ -78,7 +78,7 @@ private slots:
         if (started_) QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("-k")});
     }
 
-    // About 3.6 s at "High quality [Stereo]": the status counts whole seconds, the file holds all
+    // About 3.5 s at "High quality [Stereo]": the status counts whole seconds, the file holds all
     // of it (the part after the last full buffer too), as 44100 Hz 16-bit stereo.
     void recordHighStereo() {
         dlg_ = std::make_unique<CRecordDlg>();
@@ -91,7 +91,8 @@ private slots:
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("0100000"));
         QTRY_COMPARE_WITH_TIMEOUT(test::StatusText(*dlg_), QStringLiteral("Recording...  00:02"), 4000);
         Shot(*dlg_, "recorder-recording.png");
-        QTest::qWait(1600);  // past 3 s, not yet 4
+        QTRY_COMPARE_WITH_TIMEOUT(test::StatusText(*dlg_), QStringLiteral("Recording...  00:03"), 2000);
+        QTest::qWait(500);  // half a second after the last full buffer
         const double elapsed = static_cast<double>(clock.elapsed()) / 1000.0;
         test::Button(*dlg_, "stopRec")->click();
         const double end = static_cast<double>(clock.elapsed()) / 1000.0;
