@@ -22,6 +22,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "platform/DocumentsFolder.h"
 #include "platform/PendingOutput.h"
@@ -218,8 +219,11 @@ void CRecordDlg::OnRecord() {
         recordedLength_ = 0;
         ShowStatus();
         UpdateControls();
-        ShowMessageBox(this, tr("Failed to create the temporary file for the recording in '%1'.")
-                                 .arg(QString::fromStdString(std::filesystem::temp_directory_path().string())),
+        std::error_code ec;
+        const std::string folder = std::filesystem::temp_directory_path(ec).string();
+        ShowMessageBox(this,
+                       tr("Failed to create the temporary file for the recording in '%1'.")
+                           .arg(QString::fromStdString(ec ? std::string("$TMPDIR") : folder)),
                        MessageIcon::Exclamation);
         return;
     }
