@@ -8,12 +8,16 @@
 #include <QImageWriter>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QHash>
+#include <QList>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -43,8 +47,53 @@ void Settle(int ms) {
     loop.exec();
 }
 
-// Palette-reduced PNGs are a third of the size of full-colour ones and look the same for flat
-// window pictures; the manual's pictures are committed, so size matters.
+// The committed pictures stay small as 8-bit palette PNGs. Window pictures are flat colours
+// plus the shades of smoothed text, so the 256 most frequent colours, with every other colour
+// drawn as its nearest one, look like the original; Qt's own reduction to a fixed colour cube
+// bands the skin's gradients.
+QImage Compact(const QImage& image) {
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) ++counts[line[x]];
+    }
+    QList<QPair<int, QRgb>> byCount;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) byCount.append({it.value(), it.key()});
+    std::sort(byCount.begin(), byCount.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    QList<QRgb> palette;
+    for (const auto& [count, rgb] : byCount) {
+        if (palette.size() == 256) break;
+        palette.append(rgb);
+    }
+    QHash<QRgb, uchar> index;
+    auto nearest = [&](QRgb c) {
+        int best = 0;
+        int bestDistance = std::numeric_limits<int>::max();
+        for (int i = 0; i < palette.size(); ++i) {
+            const int dr = qRed(c) - qRed(palette[i]), dg = qGreen(c) - qGreen(palette[i]),
+                      db = qBlue(c) - qBlue(palette[i]);
+            const int d = dr * dr + dg * dg + db * db;
+            if (d < bestDistance) {
+                bestDistance = d;
+                best = i;
+            }
+        }
+        return static_cast<uchar>(best);
+    };
+    QImage out(image.size(), QImage::Format_Indexed8);
+    out.setColorTable(palette);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        uchar* line = out.scanLine(y);
+        for (int x = 0; x < image.width(); ++x) {
+            auto it = index.constFind(in[x]);
+            if (it == index.constEnd()) it = index.insert(in[x], nearest(in[x]));
+            line[x] = it.value();
+        }
+    }
+    return out;
+}
+
 bool Save(QWidget* w, const QString& name) {
     QImage image = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
     if (image.isNull()) {
@@ -55,7 +104,7 @@ bool Save(QWidget* w, const QString& name) {
     const QString path = g_outDir + '/' + name;
     QImageWriter writer(path, "png");
     writer.setQuality(0);  // highest PNG compression
-    if (!writer.write(image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither))) {
+    if (!writer.write(Compact(image))) {
         std::fprintf(stderr, "could not write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
         ++g_failures;
         return false;
