@@ -1,6 +1,9 @@
 // The desktop program: starts the decoding libraries, then runs the main window; files named
 // on the command line (as "Open with" passes them) are added to the list.
+#include <unistd.h>
+
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QMessageBox>
 #include <QStringList>
 #include <QTimer>
@@ -12,10 +15,21 @@
 #include "ui/Skin.h"
 
 int main(int argc, char** argv) {
+    // The preview's web engine cannot sandbox its helpers as root; without this it stays blank.
+    if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tonvela"));
     QApplication::setApplicationVersion(QStringLiteral(TONVELA_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("tonvela"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Turns audio files into SWF movies for web pages."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders to add to the list."),
+                                 QStringLiteral("[FILE...]"));
+    parser.process(app);
 
     // The libraries are released when the session goes, after the window.
     const tonvela::CDecoderSession decoder;
@@ -33,7 +47,7 @@ int main(int argc, char** argv) {
     {
         tonvela::CMainDlg window;
         window.show();
-        const QStringList files = QApplication::arguments().mid(1);
+        const QStringList files = parser.positionalArguments();
         if (!files.isEmpty()) QTimer::singleShot(0, &window, [&window, files] { window.AddCommandLinePaths(files); });
         status = QApplication::exec();
     }

@@ -13,6 +13,7 @@ QString SkinStyleSheet() {
     // Sizes in logical pixels: Qt scales them with the screen (QT_SCALE_FACTOR, 200 % screens).
     return QStringLiteral(R"css(
 QWidget { color: #1e2933; }
+QWidget:disabled { color: #8c99a3; }
 QWidget#addProgress, QWidget#convertProgress {
     background: #f3f6f8;
 }
