@@ -120,12 +120,12 @@ bool SetOptionByName(CConvertOptions& options, const std::string& name, const st
             error = "invalid number for " + name + ": \"" + value + "\"";
             return false;
         }
-        if (!IsAllowedChoice(name, v)) {
-            error = "value out of range for " + name + ": \"" + value + "\"";
-            return false;
-        }
         if (f.field == &CConvertOptions::HtmlWebPlayer && (v < kWebPlayerNone || v > kWebPlayerBesidePage)) {
             error = "HtmlWebPlayer is 0 (none), 1 (from HtmlWebPlayerUrl) or 2 (copied beside the page)";
+            return false;
+        }
+        if (!IsAllowedChoice(name, v)) {
+            error = "value out of range for " + name + ": \"" + value + "\"";
             return false;
         }
         options.*f.field = v;
