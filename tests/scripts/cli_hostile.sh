@@ -146,7 +146,10 @@ K="$T/kill"; mkdir -p "$K"
 sox -n -r 44100 -c 2 "$K/long.wav" synth 600 sine 440
 "$BIN" --data-dir "$DATA" --config-dir "$T/config" -q "$K/long.wav" > /dev/null 2>&1 &
 pid=$!
-sleep 2; kill -TERM $pid
+# The run claims its output name before it decodes: signal it once it is at work, however fast
+# the machine converts.
+for _ in $(seq 100); do [ -e "$K/long.swf" ] && break; sleep 0.05; done
+sleep 0.3; kill -TERM $pid
 for _ in $(seq 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
 if kill -0 $pid 2>/dev/null; then alive=1; kill -KILL $pid; else alive=0; fi
 wait $pid 2>/dev/null
