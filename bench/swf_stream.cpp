@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "convert/ConvertOptions.h"
 #include "swf/MemoryTagSource.h"
 #include "swf/Mp3SoundFile.h"
 #include "swf/SoundSwfLayouts.h"
@@ -15,9 +14,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: bench_swf_stream MP3 OUT.swf [FPS]\n");
         return 2;
     }
-    CConvertOptions options(std::filesystem::path("."));
-    options.CreateCtrlSWF = 0;
-    if (argc > 3) options.SWFFrameRate = std::atoi(argv[3]);
+    SoundSwfOptions options;
+    options.copyControls = false;
+    if (argc > 3) options.frameRate = std::atoi(argv[3]);
     // The conversion reports the sound's length; for a CBR file it follows from size and bit rate
     // (no extra pass over the file, which the conversion does not make either).
     SoundSwfNumbers numbers;

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <string>
 
-#include "convert/ConvertOptions.h"
 #include "swf/MemoryTagSource.h"
 #include "swf/SoundSwfLayouts.h"
 
@@ -40,9 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool written = std::fwrite(data + 1, 1, size - 1, f) == size - 1;
     if (std::fclose(f) != 0 || !written) return 0;
 
-    tonvela::CConvertOptions options(std::filesystem::path("/nonexistent/"));
-    options.SWFFrameRate = 1 + data[0] % 120;
-    options.BlankFrames = data[0] % 3;
+    tonvela::SoundSwfOptions options;
+    options.frameRate = 1 + data[0] % 120;
+    options.blankFrames = data[0] % 3;
     tonvela::SoundSwfNumbers numbers;
     numbers.outputSamples = static_cast<std::uint32_t>(size * 8);
     numbers.convertedSeconds = static_cast<int>(size / 4000);

@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS=(cmake g++ make pkg-config libgtest-dev
       libmp3lame-dev libgsm1-dev libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-      libopenmpt-dev libcli11-dev nlohmann-json3-dev
+      libopenmpt-dev zlib1g-dev libcli11-dev nlohmann-json3-dev
       sox libsox-fmt-all ffmpeg sndfile-programs lame
       clang libclang-rt-14-dev python3 chromium
       qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libqt6svg6 xvfb xauth

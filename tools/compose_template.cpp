@@ -42,7 +42,8 @@ int Fail(const char* what) {
 int main(int argc, char** argv) {
     if (argc < 4) return Fail("usage: compose_template MP3 TEMPLATE OUT.swf [options]");
     const std::string mp3 = argv[1], path = argv[2], out = argv[3];
-    CConvertOptions o;
+    CConvertOptions o;  // the colour tables and colours of the settings' defaults
+    SoundSwfOptions layout;
     SoundSwfNumbers numbers;
     numbers.convertedSeconds = 1;
     std::string player, jpeg;
@@ -53,11 +54,11 @@ int main(int argc, char** argv) {
         auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : "0"; };
         if (a == "--seconds") numbers.convertedSeconds = std::atoi(next());
         else if (a == "--colour") o.SWFBtnColor = static_cast<int>(ColourRef(next()));
-        else if (a == "--background") o.SWFBkgColor = static_cast<int>(ColourRef(next()));
-        else if (a == "--init-play") o.SWFInitPlay = std::atoi(next());
-        else if (a == "--loop") o.SWFLoopPlay = std::atoi(next());
-        else if (a == "--blank") o.BlankFrames = std::atoi(next());
-        else if (a == "--fps") o.SWFFrameRate = std::atoi(next());
+        else if (a == "--background") o.SWFBkgColor = layout.backgroundColour = static_cast<int>(ColourRef(next()));
+        else if (a == "--init-play") layout.initPlay = std::atoi(next()) != 0;
+        else if (a == "--loop") layout.loopPlay = std::atoi(next()) != 0;
+        else if (a == "--blank") layout.blankFrames = std::atoi(next());
+        else if (a == "--fps") layout.frameRate = std::atoi(next());
         else if (a == "--player") player = next();
         else if (a == "--template-only") templateOnly = true;
         else if (a == "--jpeg") {
@@ -84,15 +85,14 @@ int main(int argc, char** argv) {
     if (templateOnly) return t.SaveAs(out) ? 0 : Fail("cannot write");
 
     if (!player.empty()) {
-        o.ButtonSWFType = kButtonShellPlayer;
-        return WriteShellPlayerPair(o, numbers, mp3, out, player, t) ? 0 : Fail("writing failed");
+        return WriteShellPlayerPair(layout, numbers, mp3, out, player, t) ? 0 : Fail("writing failed");
     }
     TemplateActions actions;
     if (!ExtractTemplateActions(t, actions)) return Fail("template without its four actions");
     if (TemplateShowsTime(path)) {
-        ActionTag& start = o.SWFInitPlay ? actions.startPlay : actions.startStop;
+        ActionTag& start = layout.initPlay ? actions.startPlay : actions.startStop;
         start.frameRatePatch = FindFrameRateLiteral(start);
         if (!start.frameRatePatch) return Fail("time template without the frame-rate literal");
     }
-    return WriteStreamingSwf(o, numbers, mp3, out, t, actions) ? 0 : Fail("writing failed");
+    return WriteStreamingSwf(layout, numbers, mp3, out, t, actions) ? 0 : Fail("writing failed");
 }

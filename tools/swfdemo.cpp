@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "convert/ConvertOptions.h"
 #include "swf/MemoryTagSource.h"
 #include "swf/Mp3SoundFile.h"
 #include "swf/SoundSwfLayouts.h"
@@ -136,8 +135,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    CConvertOptions options(outDir);
-    options.SWFFrameRate = fps;
+    SoundSwfOptions options;
+    options.frameRate = fps;
     TemplateActions actions;
     CMemoryTagSource controls = MakeDemoControlTemplate(200, 120, 0x00AA00, actions);
     const std::string stem = mp3.stem().string();
@@ -151,20 +150,17 @@ int main(int argc, char** argv) {
         }
     };
 
-    options.CreateCtrlSWF = 1;
+    options.copyControls = true;
     fs::path p = outDir / (stem + ".controls.swf");
     report(WriteStreamingSwf(options, numbers, mp3, p, controls, actions), p);
 
-    options.CreateCtrlSWF = 0;
+    options.copyControls = false;
     p = outDir / (stem + ".streaming.swf");
     report(WriteStreamingSwf(options, numbers, mp3, p, controls, actions), p);
 
-    options.SWFSoundType = kSoundEvent;
     p = outDir / (stem + ".event.swf");
     report(WriteEventSwf(options, numbers, mp3, p, controls, actions), p);
 
-    options.CreateCtrlSWF = 1;
-    options.ButtonSWFType = kButtonShellPlayer;
     p = outDir / (stem + ".pair.swf");
     const fs::path player = outDir / (stem + ".pair.player.swf");
     const bool pairOk = WriteShellPlayerPair(options, numbers, mp3, p, player, controls);

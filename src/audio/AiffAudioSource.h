@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/AudioSource.h"
+#include "platform/UniqueFile.h"
 
 namespace tonvela {
 
@@ -33,9 +34,6 @@ public:
 
 private:
     using Routine = int (CAiffAudioSource::*)(void* left, void* right);
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
 
     bool WalkChunks(bool aifc);
     bool ParseComm(std::uint64_t size, bool aifc);
@@ -50,7 +48,7 @@ private:
     template <typename Sample, typename Convert>
     int SplitFrames(Sample* left, Sample* right, int frames, int sampleBytes, Convert convert);
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    CUniqueFile file_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint32_t numSampleFrames_ = 0;
     std::uint64_t framesFromHeader_ = 0;   // COMM frame count when the file states one

@@ -7,6 +7,8 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include "platform/UniqueFile.h"
+
 namespace tonvela {
 
 namespace {
@@ -16,9 +18,6 @@ constexpr int kDefaultMusicRate = 44100;
 constexpr long kMaxModuleBytes = 256L * 1024 * 1024;
 constexpr std::uint32_t kFrameBytes = 4;  // 16-bit stereo
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -29,7 +28,7 @@ std::unique_ptr<CDecoderChannel> DecoderMusicLoad(const std::string& path, int s
 std::unique_ptr<COpenmptMusic> COpenmptMusic::Load(const std::string& path, int sampleRate) {
     // libopenmpt renders between 8000 and 192000 Hz; 0 asks for the default.
     if (sampleRate != 0 && (sampleRate < 8000 || sampleRate > 192000)) return nullptr;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    CUniqueFile file(std::fopen(path.c_str(), "rb"));
     if (!file) return nullptr;
     if (std::fseek(file.get(), 0, SEEK_END) != 0) return nullptr;
     const long size = std::ftell(file.get());

@@ -8,6 +8,7 @@
 
 #include "audio/AudioSource.h"
 #include "audio/codecs/G72x.h"
+#include "platform/UniqueFile.h"
 
 namespace tonvela {
 
@@ -22,9 +23,6 @@ public:
 
 private:
     using Routine = int (CSndAudioSource::*)(std::int16_t* left, std::int16_t* right);
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
 
     bool ParseHeader();
     // Reads up to n data bytes into buffer_, never past length_; returns the bytes read.
@@ -41,7 +39,7 @@ private:
     template <typename Convert>
     int ReadFixed(std::int16_t* left, std::int16_t* right, int sampleBytes, Convert convert);
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    CUniqueFile file_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     bool bigEndian_ = false;
     int encoding_ = 0;

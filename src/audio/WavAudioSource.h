@@ -13,6 +13,7 @@
 #include "audio/codecs/Gsm610.h"
 #include "audio/codecs/ImaAdpcm.h"
 #include "audio/codecs/MsAdpcm.h"
+#include "platform/UniqueFile.h"
 
 namespace tonvela {
 
@@ -32,9 +33,6 @@ public:
     int GetFormatTag() const { return formatTag_; }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     using Routine = int (CWavAudioSource::*)(void* left, void* right);
     using BlockDecoder = bool (CWavAudioSource::*)();
 
@@ -60,7 +58,7 @@ private:
     bool DecodeImaAdpcmBlock();
     bool DecodeGsmBlock();
 
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    CUniqueFile file_;
     int formatTag_ = 0;
     int fileBits_ = 0;
     int blockAlign_ = 0;

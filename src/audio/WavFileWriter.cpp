@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/WriteAll.h"
+
 namespace tonvela {
 
 namespace {
@@ -18,19 +20,6 @@ void PutLe16(std::uint8_t* p, unsigned v) {
 
 void PutLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF);
-}
-
-// Writes until done or the first error; returns how many bytes reached the file.
-std::size_t WriteAll(int fd, const void* data, std::size_t bytes) {
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    std::size_t done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::write(fd, p + done, bytes - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
 }
 
 bool WriteAt(int fd, off_t offset, std::uint32_t value) {
@@ -75,7 +64,7 @@ bool CWavFileWriter::Create(const std::string& path, bool stereo, int bitsPerSam
     PutLe16(header.data() + 34, format.bitsPerSample);
     std::memcpy(header.data() + 36, "data", 4);
     PutLe32(header.data() + 40, 4);  // placeholder until Finish
-    if (WriteAll(fd, header.data(), header.size()) != header.size()) {
+    if (!WriteAll(fd, header.data(), header.size())) {
         ::close(fd);
         return false;
     }
@@ -89,7 +78,7 @@ bool CWavFileWriter::Create(const std::string& path, bool stereo, int bitsPerSam
 bool CWavFileWriter::Write(const void* data, std::size_t bytes) {
     if (fd_ < 0 || failed_) return false;
     if (bytes > kMaxDataBytes - dataBytes_) return false;
-    const std::size_t written = WriteAll(fd_, data, bytes);
+    const std::size_t written = WriteAll(fd_, data, bytes).written;
     dataBytes_ += written;
     if (written == bytes) return true;
     // A full disk (or a size limit): keep the whole sample frames that did reach the file, so

@@ -18,6 +18,7 @@
 #include "convert/TempFile.h"
 #include "convert/WebPlayerFiles.h"
 #include "platform/NameClaim.h"
+#include "platform/PathName.h"
 #include "platform/PendingOutput.h"
 #include "swf/SoundSwfLayouts.h"
 #include "swf/SwfTemplate.h"
@@ -38,6 +39,18 @@ void ClearOutputs(CFileListEntry& entry) {
     entry.convertedSeconds = 0;
 }
 
+// The settings the SWF layouts use.
+SoundSwfOptions SoundSwfOptionsOf(const CConvertOptions& settings) {
+    SoundSwfOptions o;
+    o.frameRate = settings.SWFFrameRate;
+    o.blankFrames = settings.BlankFrames;
+    o.initPlay = settings.SWFInitPlay != 0;
+    o.loopPlay = settings.SWFLoopPlay != 0;
+    o.copyControls = settings.CreateCtrlSWF != 0;
+    o.backgroundColour = settings.SWFBkgColor;
+    return o;
+}
+
 // Writes the entry's SWF file(s) from the MP3 under temporary names beside the targets and
 // moves them into place only when complete.
 bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConvertOptions& settings,
@@ -46,6 +59,7 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
     numbers.outputSamples = result.outputSamples;
     numbers.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
     numbers.seekSamples = result.encoderDelay + kMp3DecoderDelay;
+    const SoundSwfOptions options = SoundSwfOptionsOf(settings);
 
     CPendingOutput swf, player;
     if (!swf.Create(entry.swfPath)) return false;
@@ -56,13 +70,13 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
     switch (bt.writer) {
         case BatchWriter::StreamingWithControls:
         case BatchWriter::Streaming:
-            ok = WriteStreamingSwf(settings, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
+            ok = WriteStreamingSwf(options, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
             break;
         case BatchWriter::ShellPlayerPair:
-            ok = WriteShellPlayerPair(settings, numbers, mp3Path, swf.TempPath(), player.TempPath(), *bt.tmpl);
+            ok = WriteShellPlayerPair(options, numbers, mp3Path, swf.TempPath(), player.TempPath(), *bt.tmpl);
             break;
         case BatchWriter::Event:
-            ok = WriteEventSwf(settings, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
+            ok = WriteEventSwf(options, numbers, mp3Path, swf.TempPath(), *bt.tmpl, bt.actions);
             break;
     }
     if (!ok) return false;
@@ -89,7 +103,7 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
         return out;
     }
     entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
-    out.status = FileNameOf(entry.swfPath);
+    out.status = NameOf(entry.swfPath);
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {
         // The SWF stands on its own and counts as converted, but the page the user asked for is
         // missing: the status says so, and the page is not named as written.
@@ -122,7 +136,7 @@ void StartEntryDisplay(CBatchUi& ui, CConvertProgress& progress, const BatchItem
     progress.SetOverallText("Converting " + std::to_string(i + 1) + " of " + std::to_string(n) +
                             " file(s) into SWF...");
     progress.StepOverall();
-    progress.SetFileText("Converting " + FileNameOf(item.entry->path) + "...0%");
+    progress.SetFileText("Converting " + NameOf(item.entry->path) + "...0%");
     progress.SetFileBarPos(0);
 }
 
@@ -244,7 +258,7 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
             i = shared.nextToTake++;
         }
         CFileListEntry& entry = *items[i].entry;
-        progress.SetFileText("Converting " + FileNameOf(entry.path) + "...0%");
+        progress.SetFileText("Converting " + NameOf(entry.path) + "...0%");
         progress.SetFileBarPos(0);
         EntryOutcome r;
         std::string error;

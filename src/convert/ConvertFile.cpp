@@ -13,11 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "convert/ChooseEncoding.h"
 #include "convert/ConvertOptions.h"
 #include "convert/FileListColumns.h"
-#include "convert/Mp3Encoder.h"
-#include "convert/ParallelMp3Encode.h"
 #include "convert/TempFile.h"
+#include "mp3/Mp3Encoder.h"
+#include "mp3/ParallelMp3Encode.h"
+#include "platform/PathName.h"
 
 namespace tonvela {
 
@@ -254,7 +256,7 @@ bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3
         const Mp3EncoderSetup setup{channels, rate, choice};
         if (encoder.SetUp(setup)) {
             result.encoderDelay = static_cast<std::uint32_t>(std::max(encoder.EncoderDelay(), 0));
-            CFileProgress fileProgress(progress, FileNameOf(path));
+            CFileProgress fileProgress(progress, NameOf(path));
             Conversion conversion{settings, *source, encoder, fileProgress, result, rate, channels,
                                   static_cast<double>(choice.sampleRate) / rate, {}};
             conversion.parallel = {&setup, &mp3Path,

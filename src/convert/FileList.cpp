@@ -8,6 +8,7 @@
 #include "audio/AudioSource.h"
 #include "convert/FileListColumns.h"
 #include "platform/DataFolder.h"
+#include "platform/PathName.h"
 
 namespace tonvela {
 
@@ -88,7 +89,7 @@ std::string CFileList::AddPathList(const std::vector<std::string>& paths, CAddPr
         const std::string& path = paths[static_cast<std::size_t>(i)];
         if (progress) {
             progress->SetText("[" + std::to_string(i + 1) + "/" + std::to_string(n) + "] Adding file " +
-                              FileNameOf(path) + "...");
+                              NameOf(path) + "...");
             progress->Step();
         }
         if (AddFileEntry(path) == -1) failures.Add(path);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/NameOrder.h"
+#include "platform/PathName.h"
 
 namespace tonvela {
 
@@ -90,11 +91,6 @@ bool Fields(std::string_view s, char sep, int need, long long out[3]) {
 
 }  // namespace
 
-std::string FileNameOf(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 std::string LengthText(int durationSeconds) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%02d:%02d", durationSeconds / 60, durationSeconds % 60);
@@ -109,7 +105,7 @@ std::string ChannelsText(int channels) {
 
 std::string ColumnText(const CFileListEntry& entry, int column) {
     switch (column) {
-        case kColumnFiles: return FileNameOf(entry.path);
+        case kColumnFiles: return NameOf(entry.path);
         case kColumnLength: return LengthText(entry.durationSeconds);
         case kColumnBitRate: return std::to_string(entry.bitRate) + " kbps";
         case kColumnFreq: return std::to_string(entry.sampleRate) + " Hz";

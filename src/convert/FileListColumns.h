@@ -44,9 +44,6 @@ inline constexpr FileListColumn kFileListColumns[kFileListColumnCount] = {
     {"SWF", 155, ColumnAlign::Left, SortText},
 };
 
-// The file name: the part of path after the last "/".
-std::string FileNameOf(std::string_view path);
-
 // Cell text of columns 0 to 4 for an entry; column 5 (the conversion's status) is not part of
 // the entry and gives "".
 std::string ColumnText(const CFileListEntry& entry, int column);

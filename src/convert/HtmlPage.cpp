@@ -10,8 +10,11 @@
 #include "convert/FileListEntry.h"
 #include "convert/WebPlayerFiles.h"
 #include "platform/AtomicFile.h"
+#include "platform/PathName.h"
 #include "platform/PendingOutput.h"
+#include "platform/PercentEncode.h"
 #include "platform/UniqueFd.h"
+#include "platform/WriteAll.h"
 #include "swf/TemplateKind.h"
 
 namespace tonvela {
@@ -39,11 +42,6 @@ namespace {
 
 // A template larger than this is not a web page template; the built-in one is used.
 constexpr std::size_t kMaxTemplateBytes = 16u << 20;
-
-std::string NameOf(const std::string& p) {
-    std::size_t slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
 
 // A page with non-ASCII text (a file name in the title) says it is UTF-8, so that a browser
 // does not read it in a legacy code page; a page of plain ASCII is left as it is.
@@ -77,22 +75,6 @@ std::string HtmlEscape(std::string_view text) {
             case '&': out += "&amp;"; break;
             case '"': out += "&quot;"; break;
             default: out += c;
-        }
-    }
-    return out;
-}
-
-std::string UrlEncodeName(std::string_view name) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : name) {
-        auto c = static_cast<unsigned char>(ch);
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.') {
-            out += ch;
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
         }
     }
     return out;

@@ -28,10 +28,6 @@ bool WriteHtmlPage(const CFileListEntry& entry, const CConvertOptions& settings,
 // read whole.
 std::string LoadHtmlTemplate(const CConvertOptions& settings);
 
-// Digits, ASCII letters and "." stay; every other byte (0x80 and above too, so that a page
-// read in any code page links to the right file) becomes %XX.
-std::string UrlEncodeName(std::string_view name);
-
 // "player?soundswf=sound&autoplay=A&loops=L" (+ "&duration=S" when withDuration), names
 // already URL-encoded.
 std::string PlayerQuery(const std::string& playerName, const std::string& soundName,

@@ -10,6 +10,7 @@
 #include "convert/FileListEntry.h"
 #include "platform/DocumentsFolder.h"
 #include "platform/NameClaim.h"
+#include "platform/PathName.h"
 #include "platform/PendingOutput.h"
 
 namespace tonvela {
@@ -18,11 +19,6 @@ namespace {
 
 // Enough for any folder a person keeps; beyond it something is wrong with the folder.
 constexpr int kMaxRenameNumber = 1000000;
-
-std::string NameOf(const std::string& p) {
-    std::size_t slash = p.rfind('/');
-    return slash == std::string::npos ? p : p.substr(slash + 1);
-}
 
 // Without the extension of its file name (from the name's last "."); unchanged without one.
 std::string WithoutExt(const std::string& p) {

@@ -9,6 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/WriteAll.h"
+
 namespace tonvela {
 
 namespace {

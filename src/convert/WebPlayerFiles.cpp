@@ -17,6 +17,7 @@
 #include "convert/HtmlPage.h"
 #include "platform/AtomicFile.h"
 #include "platform/UniqueFd.h"
+#include "platform/WriteAll.h"
 
 namespace tonvela {
 

@@ -8,23 +8,9 @@
 
 #include "platform/PendingOutput.h"
 #include "platform/UniqueFd.h"
+#include "platform/WriteAll.h"
 
 namespace tonvela {
-
-bool WriteAll(int fd, const void* data, std::size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::write(fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (n == 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <random>
 #include <string_view>
 
+#include "platform/PathName.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {
@@ -24,11 +25,6 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The start of the target's name for the temporary name, at most 64 bytes and never cut

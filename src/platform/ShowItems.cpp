@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/PercentEncode.h"
 #include "platform/Process.h"
 #include "platform/ShellOpen.h"
 
@@ -16,20 +17,7 @@ constexpr const char* kDbusTimeoutSeconds = "10";
 }  // namespace
 
 std::string FileUri(const std::string& absolutePath) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string uri = "file://";
-    for (char ch : absolutePath) {
-        auto c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-            c == '_' || c == '~' || c == '/') {
-            uri += ch;
-        } else {
-            uri += '%';
-            uri += kHex[c >> 4];
-            uri += kHex[c & 15];
-        }
-    }
-    return uri;
+    return "file://" + PercentEncode(absolutePath, "-._~/");
 }
 
 bool ShowItems(const std::string& path) {

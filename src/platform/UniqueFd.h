@@ -41,7 +41,4 @@ private:
     int fd_ = -1;
 };
 
-// Writes all bytes, retrying on short writes and EINTR. False on any error.
-bool WriteAll(int fd, const void* data, std::size_t size);
-
 }  // namespace tonvela

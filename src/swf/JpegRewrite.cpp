@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/AtomicFile.h"
+#include "swf/ShapeStyles.h"
 #include "swf/SwfBits.h"
 #include "swf/SwfTemplate.h"
 
@@ -28,43 +29,6 @@ void Append(std::vector<std::uint8_t>& out, const std::uint8_t* p, std::size_t n
 void AppendHeader(std::vector<std::uint8_t>& out, std::uint16_t code, std::uint32_t length) {
     std::uint8_t h[kMaxRecordHeaderSize];
     Append(out, h, static_cast<std::size_t>(WriteRecordHeader(h, code, length) - h));
-}
-
-// Skips one style array (fill or line) of a DefineShape, without looking at colours.
-void SkipStyles(CSwfBitReader& r) {
-    auto count = [&] {
-        std::uint32_t n = r.ReadU8();
-        if (n == 0xFF) n = r.ReadU16();
-        return n;
-    };
-    const std::uint32_t fills = count();
-    for (std::uint32_t i = 0; i < fills && !r.failed(); ++i) {
-        const std::uint8_t type = r.ReadU8();
-        if (type & 0x10) {
-            r.ReadMatrix();
-            const std::uint8_t stops = r.ReadU8();
-            for (std::uint32_t s = 0; s < stops && !r.failed(); ++s) {
-                r.ReadU8();
-                r.ReadU8();
-                r.ReadU8();
-                r.ReadU8();
-            }
-        } else if (type & 0x40) {
-            r.ReadU16();
-            r.ReadMatrix();
-        } else {
-            r.ReadU8();
-            r.ReadU8();
-            r.ReadU8();
-        }
-    }
-    const std::uint32_t lines = count();
-    for (std::uint32_t i = 0; i < lines && !r.failed(); ++i) {
-        r.ReadU16();
-        r.ReadU8();
-        r.ReadU8();
-        r.ReadU8();
-    }
 }
 
 std::int32_t Stretch(std::int32_t v, std::int32_t placeholder, std::int32_t target) {
@@ -91,7 +55,7 @@ std::optional<std::vector<std::uint8_t>> StretchShapeBody(const std::uint8_t* bo
     r.ReadRect();
     if (!w.Rect(0, widthTwips, 0, heightTwips)) return std::nullopt;
     const std::size_t stylesBegin = r.Position();
-    SkipStyles(r);
+    WalkShapeStyles(r, false, nullptr);
     if (r.failed()) return std::nullopt;
     for (std::size_t i = stylesBegin; i < r.Position(); ++i) w.U8(body[i]);
     int fillBits = static_cast<int>(r.ReadUBits(4));

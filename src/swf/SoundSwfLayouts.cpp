@@ -84,17 +84,17 @@ bool Fail(CSwfFileWriter& out) {
 }
 
 // Streaming layouts; the player sound SWF leaves out the actions and template tags.
-bool WriteStreaming(const CConvertOptions& options, const SoundSwfNumbers& numbers,
+bool WriteStreaming(const SoundSwfOptions& options, const SoundSwfNumbers& numbers,
                     const std::filesystem::path& mp3Path, const std::filesystem::path& swfPath,
                     CSwfTagSource* controls, const TemplateActions* actions,
                     std::uint8_t version, int widthPx, int heightPx) {
     CMp3StreamSound sound;
     CSwfFileWriter out;
     if (!OpenBoth(sound, out, mp3Path, swfPath)) return false;
-    const int fps = StreamingFrameRate(options.SWFFrameRate, numbers.convertedSeconds);
+    const int fps = StreamingFrameRate(options.frameRate, numbers.convertedSeconds);
     sound.SetFrameRate(fps);
     out.SetHeader(version, widthPx, heightPx, fps);
-    if (!out.WriteHeader() || !WriteBackgroundColour(out, options.SWFBkgColor)) return Fail(out);
+    if (!out.WriteHeader() || !WriteBackgroundColour(out, options.backgroundColour)) return Fail(out);
 
     std::uint8_t head[16];
     std::size_t capacity = sizeof head, length = 0;
@@ -102,15 +102,15 @@ bool WriteStreaming(const CConvertOptions& options, const SoundSwfNumbers& numbe
         !out.WriteTag(kTagSoundStreamHead, head, length))
         return Fail(out);
     if (actions &&
-        !WriteAction(out, options.SWFInitPlay ? actions->startPlay : actions->startStop, fps))
+        !WriteAction(out, options.initPlay ? actions->startPlay : actions->startStop, fps))
         return Fail(out);
     if (controls && !CopyControlTags(out, *controls)) return Fail(out);
-    if (!out.WriteShowFrame() || !WriteBlankFrames(out, options.BlankFrames)) return Fail(out);
+    if (!out.WriteShowFrame() || !WriteBlankFrames(out, options.blankFrames)) return Fail(out);
 
     if (!WriteStreamBlocks(out, sound)) return Fail(out);
     sound.Close();
     if (actions) {
-        if (!WriteAction(out, options.SWFLoopPlay ? actions->endLoop : actions->endStop, fps) ||
+        if (!WriteAction(out, options.loopPlay ? actions->endLoop : actions->endStop, fps) ||
             !out.WriteShowFrame())
             return Fail(out);
     }
@@ -127,20 +127,20 @@ int StreamingFrameRate(int swfFrameRate, int convertedSeconds) {
     return fps;
 }
 
-bool WriteStreamingSwf(const CConvertOptions& options, const SoundSwfNumbers& numbers,
+bool WriteStreamingSwf(const SoundSwfOptions& options, const SoundSwfNumbers& numbers,
                        const std::filesystem::path& mp3Path, const std::filesystem::path& swfPath,
                        CSwfTagSource& tmpl, const TemplateActions& actions) {
-    return WriteStreaming(options, numbers, mp3Path, swfPath, options.CreateCtrlSWF ? &tmpl : nullptr,
+    return WriteStreaming(options, numbers, mp3Path, swfPath, options.copyControls ? &tmpl : nullptr,
                           &actions, tmpl.Version(), tmpl.FrameWidth(), tmpl.FrameHeight());
 }
 
-bool WritePlayerSoundSwf(const CConvertOptions& options, const SoundSwfNumbers& numbers,
+bool WritePlayerSoundSwf(const SoundSwfOptions& options, const SoundSwfNumbers& numbers,
                          const std::filesystem::path& mp3Path, const std::filesystem::path& swfPath,
                          const CSwfTagSource& player) {
     return WriteStreaming(options, numbers, mp3Path, swfPath, nullptr, nullptr, player.Version(), 1, 1);
 }
 
-bool WriteShellPlayerPair(const CConvertOptions& options, const SoundSwfNumbers& numbers,
+bool WriteShellPlayerPair(const SoundSwfOptions& options, const SoundSwfNumbers& numbers,
                           const std::filesystem::path& mp3Path, const std::filesystem::path& swfPath,
                           const std::filesystem::path& playerSwfPath, const CSwfTagSource& player) {
     if (!WritePlayerSoundSwf(options, numbers, mp3Path, swfPath, player)) return false;
@@ -150,15 +150,15 @@ bool WriteShellPlayerPair(const CConvertOptions& options, const SoundSwfNumbers&
     return false;
 }
 
-bool WriteEventSwf(const CConvertOptions& options, const SoundSwfNumbers& numbers,
+bool WriteEventSwf(const SoundSwfOptions& options, const SoundSwfNumbers& numbers,
                    const std::filesystem::path& mp3Path, const std::filesystem::path& swfPath,
                    const CSwfTagSource& tmpl, const TemplateActions& actions) {
     CMp3EventSound sound;
     CSwfFileWriter out;
     if (!OpenBoth(sound, out, mp3Path, swfPath)) return false;
-    const int fps = LimitSwfFrameRate(options.SWFFrameRate);
+    const int fps = LimitSwfFrameRate(options.frameRate);
     out.SetHeader(6, tmpl.FrameWidth(), tmpl.FrameHeight(), fps);
-    if (!out.WriteHeader() || !WriteBackgroundColour(out, options.SWFBkgColor)) return Fail(out);
+    if (!out.WriteHeader() || !WriteBackgroundColour(out, options.backgroundColour)) return Fail(out);
 
     std::vector<std::uint8_t> buffer(kEventBufferSize);
     std::size_t capacity = buffer.size(), length = 0;
@@ -172,10 +172,10 @@ bool WriteEventSwf(const CConvertOptions& options, const SoundSwfNumbers& number
         sound.CopyData(out) != sound.FileSize())
         return Fail(out);
     sound.Close();
-    if (!options.SWFInitPlay && (!WriteAction(out, actions.startStop, fps) || !out.WriteShowFrame()))
+    if (!options.initPlay && (!WriteAction(out, actions.startStop, fps) || !out.WriteShowFrame()))
         return Fail(out);
     capacity = buffer.size();
-    if (!sound.WriteStartSound(options.SWFLoopPlay ? 65535 : 1, buffer.data(), capacity, length) ||
+    if (!sound.WriteStartSound(options.loopPlay ? 65535 : 1, buffer.data(), capacity, length) ||
         !out.WriteTag(kTagStartSound, buffer.data(), length) || !out.WriteShowFrame() ||
         !out.WriteEnd())
         return Fail(out);

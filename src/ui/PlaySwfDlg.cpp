@@ -2,18 +2,17 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QScreen>
-#include <array>
 #include <filesystem>
 
 #include "convert/ConvertOptions.h"
 #include "convert/ConvertResult.h"
 #include "convert/FileListEntry.h"
 #include "convert/HtmlPage.h"
+#include "platform/PercentEncode.h"
 #include "platform/ShellOpen.h"
-#include "swf/SwfBits.h"
+#include "swf/SwfHeader.h"
 #include "ui/MessageBox.h"
 #include "ui/ShockwaveFlash.h"
 
@@ -47,18 +46,10 @@ std::string PlaySwfMovieReference(const CFileListEntry& entry, const CConvertOpt
 }
 
 std::optional<QSize> SwfFrameSize(const QString& path) {
-    if (!QFileInfo(path).isFile()) return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    // Signature, version, length, then the frame RECT: at most 17 bytes.
-    std::array<std::uint8_t, 25> header{};
-    if (file.read(reinterpret_cast<char*>(header.data()), header.size()) != qint64(header.size()) ||
-        header[0] != 'F' || header[1] != 'W' || header[2] != 'S')
-        return std::nullopt;
-    CSwfBitReader reader(header.data() + 8, header.size() - 8);
-    const SwfRect r = reader.ReadRect();
-    const std::int64_t w = std::int64_t(r.xmax) - r.xmin, h = std::int64_t(r.ymax) - r.ymin;
-    if (reader.failed() || w <= 0 || h <= 0) return std::nullopt;
+    const std::optional<SwfHeader> header = ReadSwfHeader(QFile::encodeName(path).toStdString());
+    if (!header) return std::nullopt;
+    const std::int64_t w = header->FrameWidthTwips(), h = header->FrameHeightTwips();
+    if (w <= 0 || h <= 0) return std::nullopt;
     return QSize(int((w + 19) / 20), int((h + 19) / 20));
 }
 

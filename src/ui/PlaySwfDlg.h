@@ -27,7 +27,7 @@ void PlaySwf(const CFileListEntry& entry, const CConvertOptions& settings, QWidg
 // "player?soundswf=sound&autoplay=A&loops=L&duration=S" with the player's full path.
 std::string PlaySwfMovieReference(const CFileListEntry& entry, const CConvertOptions& settings);
 
-// The frame size in pixels from an uncompressed SWF's header; nothing for other files.
+// The frame size in pixels from a SWF's header (compressed or not); nothing for other files.
 std::optional<QSize> SwfFrameSize(const QString& path);
 
 class CPlaySwfDlg : public QDialog {

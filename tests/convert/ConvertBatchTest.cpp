@@ -15,6 +15,7 @@
 #include "convert/ConvertTestUtil.h"
 #include "convert/FileList.h"
 #include "convert/FileListColumns.h"
+#include "platform/PathName.h"
 #include "swf/MemoryTagSource.h"
 
 namespace tonvela {
@@ -208,7 +209,7 @@ TEST_F(ConvertBatchTest, EveryFormatInTheDefaultLayout) {
         EXPECT_EQ(e.swfPath, base + ".swf");
         EXPECT_EQ(e.htmlPath, base + ".htm");
         EXPECT_TRUE(e.playerSwfPath.empty());
-        EXPECT_EQ(ui.statuses[i], FileNameOf(e.swfPath));
+        EXPECT_EQ(ui.statuses[i], NameOf(e.swfPath));
         EXPECT_TRUE(fs::exists(e.htmlPath));
         // MP3 sources carry their own encoder's delay; the others are exact.
         const std::size_t sourceSamples = static_cast<std::size_t>(1.5 * (i == 2 ? 22050 : 44100));

@@ -116,12 +116,6 @@ TEST_F(HtmlPageTest, UserTemplate) {
     EXPECT_EQ(LoadHtmlTemplate(settings), kBuiltInHtmlTemplate);
 }
 
-TEST(UrlEncodeName, EveryByteClass) {
-    EXPECT_EQ(UrlEncodeName("Az09."), "Az09.");
-    EXPECT_EQ(UrlEncodeName(" _-%?&#/\x01\x7f"), "%20%5F%2D%25%3F%26%23%2F%01%7F");
-    EXPECT_EQ(UrlEncodeName("\x80\xff"), "%80%FF");
-}
-
 TEST_F(HtmlPageTest, FailedWriteLeavesNoPartialPage) {
     entry.swfPath = (dir / "a.swf").string();
     entry.htmlPath = (dir / "page.htm").string();

@@ -10,7 +10,6 @@
 #include <memory>
 #include <numeric>
 
-#include "convert/ConvertOptions.h"
 #include "swf/MemoryTagSource.h"
 #include "swf/Mp3SoundFile.h"
 #include "swf/SoundSwfLayouts.h"
@@ -103,7 +102,6 @@ protected:
         return it->second;
     }
     void SetUp() override {
-        options_ = std::make_unique<CConvertOptions>(out_.path());
         controls_ = std::make_unique<CMemoryTagSource>(MakeDemoControlTemplate(120, 80, 0x00AA00, actions_));
     }
     ParsedSwf Parse(const fs::path& path) {
@@ -116,13 +114,13 @@ protected:
         return swf;
     }
     bool Streaming(const Mp3Info& m, const fs::path& out) {
-        return WriteStreamingSwf(*options_, m.numbers, m.path, out, *controls_, actions_);
+        return WriteStreamingSwf(options_, m.numbers, m.path, out, *controls_, actions_);
     }
 
     static inline std::unique_ptr<TempDir> dir_;
     static inline std::map<std::string, Mp3Info> mp3s_;
     TempDir out_;
-    std::unique_ptr<CConvertOptions> options_;
+    SoundSwfOptions options_;
     TemplateActions actions_;
     std::unique_ptr<CMemoryTagSource> controls_;
 };
@@ -145,7 +143,7 @@ TEST_F(SoundSwfLayouts, EveryLayoutDecodesToTheMp3sDuration) {
                 << *got << " vs " << m.decodedSamples;
         };
 
-        options_->CreateCtrlSWF = 1;
+        options_.copyControls = true;
         const fs::path controls = out_ / (key + ".controls.swf");
         ASSERT_TRUE(Streaming(m, controls));
         ParsedSwf swf = Parse(controls);
@@ -157,19 +155,19 @@ TEST_F(SoundSwfLayouts, EveryLayoutDecodesToTheMp3sDuration) {
         EXPECT_EQ(swf.frameCount, static_cast<int>(2 + blocks));
         near(DecodedSamples(controls, m.channels));
 
-        options_->CreateCtrlSWF = 0;
+        options_.copyControls = false;
         const fs::path plain = out_ / (key + ".streaming.swf");
         ASSERT_TRUE(Streaming(m, plain));
         near(DecodedSamples(plain, m.channels));
 
         const fs::path event = out_ / (key + ".event.swf");
-        ASSERT_TRUE(WriteEventSwf(*options_, m.numbers, m.path, event, *controls_, actions_));
+        ASSERT_TRUE(WriteEventSwf(options_, m.numbers, m.path, event, *controls_, actions_));
         swf = Parse(event);
         // ffmpeg lists the empty SoundStreamHead2 as a stream of its own; the sound is the second.
         near(DecodedSamples(event, m.channels, 1));
 
         const fs::path pair = out_ / (key + ".swf"), player = out_ / (key + ".player.swf");
-        ASSERT_TRUE(WriteShellPlayerPair(*options_, m.numbers, m.path, pair, player, *controls_));
+        ASSERT_TRUE(WriteShellPlayerPair(options_, m.numbers, m.path, pair, player, *controls_));
         swf = Parse(pair);
         EXPECT_EQ(swf.xmax, 20);
         EXPECT_EQ(swf.ymax, 20);
@@ -183,7 +181,7 @@ TEST_F(SoundSwfLayouts, EveryLayoutDecodesToTheMp3sDuration) {
 TEST_F(SoundSwfLayouts, BlocksFollowTheWorkedExamples) {
     // 44100 Hz at 12 fps: 3675 samples per SWF frame, 1152 per MP3 frame.
     const Mp3Info& m = Mp3(Key(44100, 2));
-    options_->CreateCtrlSWF = 0;
+    options_.copyControls = false;
     ASSERT_TRUE(Streaming(m, out_ / "a.swf"));
     const ParsedSwf swf = Parse(out_ / "a.swf");
     const ParsedTag* head = FirstTag(swf, kTagSoundStreamHead);
@@ -236,7 +234,7 @@ std::vector<RefBlock> ReferenceBlocks(const Mp3Info& m, int spf) {
 }
 
 TEST_F(SoundSwfLayouts, EveryFrameRateFrom1To120PlaysTheWholeSound) {
-    options_->CreateCtrlSWF = 0;
+    options_.copyControls = false;
     for (int rate : {11025, 22050, 44100}) {
         const Mp3Info& m = Mp3(Key(rate, 1));
         const Bytes mp3 = ReadFile(m.path);
@@ -244,7 +242,7 @@ TEST_F(SoundSwfLayouts, EveryFrameRateFrom1To120PlaysTheWholeSound) {
         const std::uint64_t totalSamples = m.frameLengths.size() * static_cast<std::uint64_t>(spm);
         for (int fps = 1; fps <= 120; ++fps) {
             SCOPED_TRACE(std::to_string(rate) + " Hz at " + std::to_string(fps) + " fps");
-            options_->SWFFrameRate = fps;
+            options_.frameRate = fps;
             const fs::path out = out_ / "rate.swf";
             ASSERT_TRUE(Streaming(m, out));
             const ParsedSwf swf = Parse(out);
@@ -308,12 +306,12 @@ TEST_F(SoundSwfLayouts, EveryFrameRateFrom1To120PlaysTheWholeSound) {
 }
 
 TEST_F(SoundSwfLayouts, HighFrameRatesDecodeWhole) {
-    options_->CreateCtrlSWF = 1;
+    options_.copyControls = true;
     for (auto [key, fps] : {std::pair{Key(44100, 2), 39}, {Key(44100, 1), 60}, {Key(22050, 2), 120},
                             {Key(11025, 1), 20}, {Key(11025, 2), 100}}) {
         SCOPED_TRACE(key + " at " + std::to_string(fps));
         const Mp3Info& m = Mp3(key);
-        options_->SWFFrameRate = fps;
+        options_.frameRate = fps;
         const fs::path out = out_ / "high.swf";
         ASSERT_TRUE(Streaming(m, out));
         EXPECT_EQ(DecodedSamples(out, m.channels), m.decodedSamples);
@@ -324,15 +322,15 @@ TEST_F(SoundSwfLayouts, HighFrameRatesDecodeWhole) {
 
 TEST_F(SoundSwfLayouts, HeaderAndSoundShareOneFrameRate) {
     const Mp3Info& m = Mp3(Key(22050, 1));
-    options_->CreateCtrlSWF = 0;
+    options_.copyControls = false;
     for (auto [stored, used] : {std::pair{256, 255}, {1000, 255}, {0, 1}, {-5, 1}, {255, 255}}) {
         SCOPED_TRACE(stored);
-        options_->SWFFrameRate = stored;
+        options_.frameRate = stored;
         ASSERT_TRUE(Streaming(m, out_ / "r.swf"));
         const ParsedSwf swf = Parse(out_ / "r.swf");
         EXPECT_EQ(swf.frameRateFixed, used * 256);
         EXPECT_EQ(U16(FirstTag(swf, kTagSoundStreamHead)->body, 2), 22050 / used);
-        ASSERT_TRUE(WriteEventSwf(*options_, m.numbers, m.path, out_ / "e.swf", *controls_, actions_));
+        ASSERT_TRUE(WriteEventSwf(options_, m.numbers, m.path, out_ / "e.swf", *controls_, actions_));
         EXPECT_EQ(Parse(out_ / "e.swf").frameRateFixed, used * 256);
     }
 }
@@ -351,12 +349,12 @@ TEST(StreamingFrameRate, LongSoundsKeepTo16000Frames) {
 
 TEST_F(SoundSwfLayouts, StreamingTagOrderControlsAndActions) {
     const Mp3Info& m = Mp3(Key(11025, 1));
-    options_->CreateCtrlSWF = 1;
-    options_->SWFInitPlay = 1;
-    options_->SWFLoopPlay = 1;
-    options_->SWFFrameRate = 15;
-    options_->BlankFrames = 3;
-    options_->SWFBkgColor = 0x563412;  // red 0x12, green 0x34, blue 0x56
+    options_.copyControls = true;
+    options_.initPlay = true;
+    options_.loopPlay = true;
+    options_.frameRate = 15;
+    options_.blankFrames = 3;
+    options_.backgroundColour = 0x563412;  // red 0x12, green 0x34, blue 0x56
     ASSERT_TRUE(Streaming(m, out_ / "c.swf"));
     const ParsedSwf swf = Parse(out_ / "c.swf");
     const std::vector<int> codes = Codes(swf);
@@ -384,10 +382,10 @@ TEST_F(SoundSwfLayouts, StreamingTagOrderControlsAndActions) {
     EXPECT_EQ(Bytes(end.body), Bytes(actions_.endLoop.bytes.begin() + 2, actions_.endLoop.bytes.end()));
 
     // Without controls, stopped, not looping: start-stop and end-stop, no template tags.
-    options_->CreateCtrlSWF = 0;
-    options_->SWFInitPlay = 0;
-    options_->SWFLoopPlay = 0;
-    options_->BlankFrames = 0;
+    options_.copyControls = false;
+    options_.initPlay = false;
+    options_.loopPlay = false;
+    options_.blankFrames = 0;
     ASSERT_TRUE(Streaming(m, out_ / "d.swf"));
     const ParsedSwf plain = Parse(out_ / "d.swf");
     const std::vector<int> plainCodes = Codes(plain);
@@ -404,8 +402,8 @@ TEST_F(SoundSwfLayouts, PlayerSoundTagOrder) {
     CMemoryTagSource player(8, 300, 40);
     player.AddTag(kTagShowFrame, {});
     player.AddTag(kTagEnd, {});
-    options_->BlankFrames = 2;
-    ASSERT_TRUE(WritePlayerSoundSwf(*options_, m.numbers, m.path, out_ / "p.swf", player));
+    options_.blankFrames = 2;
+    ASSERT_TRUE(WritePlayerSoundSwf(options_, m.numbers, m.path, out_ / "p.swf", player));
     const ParsedSwf swf = Parse(out_ / "p.swf");
     EXPECT_EQ(swf.version, 8);
     const std::vector<int> codes = Codes(swf);
@@ -417,9 +415,9 @@ TEST_F(SoundSwfLayouts, PlayerSoundTagOrder) {
 
 TEST_F(SoundSwfLayouts, EventTagOrderAndSound) {
     const Mp3Info& m = Mp3(Key(44100, 2));
-    options_->SWFInitPlay = 1;
-    options_->SWFLoopPlay = 0;
-    ASSERT_TRUE(WriteEventSwf(*options_, m.numbers, m.path, out_ / "e1.swf", *controls_, actions_));
+    options_.initPlay = true;
+    options_.loopPlay = false;
+    ASSERT_TRUE(WriteEventSwf(options_, m.numbers, m.path, out_ / "e1.swf", *controls_, actions_));
     ParsedSwf swf = Parse(out_ / "e1.swf");
     EXPECT_EQ(Codes(swf), (std::vector<int>{9, 45, 14, 15, 1, 0}));
     EXPECT_EQ(swf.version, 6);
@@ -435,9 +433,9 @@ TEST_F(SoundSwfLayouts, EventTagOrderAndSound) {
     EXPECT_EQ(Bytes(define->body.begin() + 9, define->body.end()), ReadFile(m.path));
     EXPECT_EQ(FirstTag(swf, kTagStartSound)->body, (Bytes{0x01, 0x00, 0x04, 0x01, 0x00}));
 
-    options_->SWFInitPlay = 0;
-    options_->SWFLoopPlay = 1;
-    ASSERT_TRUE(WriteEventSwf(*options_, m.numbers, m.path, out_ / "e2.swf", *controls_, actions_));
+    options_.initPlay = false;
+    options_.loopPlay = true;
+    ASSERT_TRUE(WriteEventSwf(options_, m.numbers, m.path, out_ / "e2.swf", *controls_, actions_));
     swf = Parse(out_ / "e2.swf");
     EXPECT_EQ(Codes(swf), (std::vector<int>{9, 45, 14, 12, 1, 15, 1, 0}));
     EXPECT_EQ(swf.frameCount, 2);
@@ -458,14 +456,14 @@ TEST_F(SoundSwfLayouts, RefusedInputsCreateNoOutput) {
         SCOPED_TRACE(name);
         const fs::path mp3 = in / name;
         const fs::path swf = out_ / "out.swf", player = out_ / "out.player.swf";
-        options_->CreateCtrlSWF = 1;
-        EXPECT_FALSE(WriteStreamingSwf(*options_, n, mp3, swf, *controls_, actions_));
+        options_.copyControls = true;
+        EXPECT_FALSE(WriteStreamingSwf(options_, n, mp3, swf, *controls_, actions_));
         EXPECT_FALSE(fs::exists(swf));
-        EXPECT_FALSE(WriteEventSwf(*options_, n, mp3, swf, *controls_, actions_));
+        EXPECT_FALSE(WriteEventSwf(options_, n, mp3, swf, *controls_, actions_));
         EXPECT_FALSE(fs::exists(swf));
-        EXPECT_FALSE(WritePlayerSoundSwf(*options_, n, mp3, swf, *controls_));
+        EXPECT_FALSE(WritePlayerSoundSwf(options_, n, mp3, swf, *controls_));
         EXPECT_FALSE(fs::exists(swf));
-        EXPECT_FALSE(WriteShellPlayerPair(*options_, n, mp3, swf, player, *controls_));
+        EXPECT_FALSE(WriteShellPlayerPair(options_, n, mp3, swf, player, *controls_));
         EXPECT_FALSE(fs::exists(swf));
         EXPECT_FALSE(fs::exists(player));
     }
@@ -481,16 +479,16 @@ TEST_F(SoundSwfLayouts, GarbageAfterTheFramesEndsTheSound) {
     for (int i = 0; i < 5000; ++i) mp3.push_back(static_cast<std::uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24));
     mp3[keep] = 0xFF;  // a sync byte, so the walker looks at a header there
     WriteFile(out_ / "garbage.mp3", mp3);
-    options_->CreateCtrlSWF = 0;
+    options_.copyControls = false;
     for (int fps : {12, 60}) {
-        options_->SWFFrameRate = fps;
+        options_.frameRate = fps;
         ASSERT_TRUE(Streaming({out_ / "garbage.mp3", 22050, 1, 576, {}, 0, m.numbers}, out_ / "g.swf"));
         Bytes data;
         for (const Block& b : Blocks(Parse(out_ / "g.swf"))) data.insert(data.end(), b.data.begin(), b.data.end());
         EXPECT_EQ(data, Bytes(mp3.begin(), mp3.begin() + static_cast<long>(keep))) << fps;
     }
     // The event sound carries the file as it is.
-    ASSERT_TRUE(WriteEventSwf(*options_, m.numbers, out_ / "garbage.mp3", out_ / "ge.swf", *controls_, actions_));
+    ASSERT_TRUE(WriteEventSwf(options_, m.numbers, out_ / "garbage.mp3", out_ / "ge.swf", *controls_, actions_));
     const ParsedSwf event = Parse(out_ / "ge.swf");
     const ParsedTag* define = FirstTag(event, kTagDefineSound);
     ASSERT_NE(define, nullptr);
@@ -501,15 +499,15 @@ TEST_F(SoundSwfLayouts, TemplateWithoutShowFrameIsRefused) {
     CMemoryTagSource broken(6, 100, 100);
     broken.AddTag(kTagDefineShape, {1, 0});
     broken.AddTag(kTagEnd, {});
-    options_->CreateCtrlSWF = 1;
-    EXPECT_FALSE(WriteStreamingSwf(*options_, Mp3(Key(11025, 1)).numbers, Mp3(Key(11025, 1)).path,
+    options_.copyControls = true;
+    EXPECT_FALSE(WriteStreamingSwf(options_, Mp3(Key(11025, 1)).numbers, Mp3(Key(11025, 1)).path,
                                    out_ / "x.swf", broken, actions_));
     EXPECT_FALSE(fs::exists(out_ / "x.swf"));
 }
 
 TEST_F(SoundSwfLayouts, UnwritablePlayerRemovesTheSoundSwf) {
     const Mp3Info& m = Mp3(Key(11025, 1));
-    EXPECT_FALSE(WriteShellPlayerPair(*options_, m.numbers, m.path, out_ / "s.swf",
+    EXPECT_FALSE(WriteShellPlayerPair(options_, m.numbers, m.path, out_ / "s.swf",
                                       out_ / "no-such-folder" / "s.player.swf", *controls_));
     EXPECT_FALSE(fs::exists(out_ / "s.swf"));
 }
@@ -555,25 +553,25 @@ TEST_F(SoundSwfWriteFailures, DiskFullFailsAndLeavesNoFile) {
         SCOPED_TRACE(limit);
         {
             FileSizeLimit cap(limit);
-            options_->CreateCtrlSWF = 1;
-            EXPECT_FALSE(WriteStreamingSwf(*options_, m.numbers, m.path, swf, *controls_, actions_));
-            EXPECT_FALSE(WriteEventSwf(*options_, m.numbers, m.path, swf, *controls_, actions_));
-            EXPECT_FALSE(WriteShellPlayerPair(*options_, m.numbers, m.path, swf, player, *controls_));
+            options_.copyControls = true;
+            EXPECT_FALSE(WriteStreamingSwf(options_, m.numbers, m.path, swf, *controls_, actions_));
+            EXPECT_FALSE(WriteEventSwf(options_, m.numbers, m.path, swf, *controls_, actions_));
+            EXPECT_FALSE(WriteShellPlayerPair(options_, m.numbers, m.path, swf, player, *controls_));
         }
         EXPECT_FALSE(fs::exists(swf));
         EXPECT_FALSE(fs::exists(player));
     }
     // Without the limit the same calls succeed.
-    EXPECT_TRUE(WriteEventSwf(*options_, m.numbers, m.path, swf, *controls_, actions_));
+    EXPECT_TRUE(WriteEventSwf(options_, m.numbers, m.path, swf, *controls_, actions_));
 }
 
 TEST_F(SoundSwfWriteFailures, DevFullFailsAndIsLeftAlone) {
     struct stat st {};
     if (::stat("/dev/full", &st) != 0 || !S_ISCHR(st.st_mode)) GTEST_SKIP() << "no /dev/full";
     const Mp3Info& m = Mp3("long");
-    EXPECT_FALSE(WriteStreamingSwf(*options_, m.numbers, m.path, "/dev/full", *controls_, actions_));
-    EXPECT_FALSE(WriteEventSwf(*options_, m.numbers, m.path, "/dev/full", *controls_, actions_));
-    EXPECT_FALSE(WritePlayerSoundSwf(*options_, m.numbers, m.path, "/dev/full", *controls_));
+    EXPECT_FALSE(WriteStreamingSwf(options_, m.numbers, m.path, "/dev/full", *controls_, actions_));
+    EXPECT_FALSE(WriteEventSwf(options_, m.numbers, m.path, "/dev/full", *controls_, actions_));
+    EXPECT_FALSE(WritePlayerSoundSwf(options_, m.numbers, m.path, "/dev/full", *controls_));
     ASSERT_EQ(::stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));  // a device is never deleted
 }

@@ -108,7 +108,7 @@ void PreviewPlaySwfTest::frameSize_data() {
     // 00110 000000 011110 000000 001010 -> 00110000 00001111 00000000 01010000
     QTest::newRow("fractional pixels round up")
         << head + QByteArray::fromHex("300F0050") + QByteArray(30, 0) << QSize(2, 1);
-    QTest::newRow("compressed: unknown") << QByteArray("CWS") + char(8) + QByteArray(40, 0) << QSize();
+    QTest::newRow("compressed, not inflating: unknown") << QByteArray("CWS") + char(8) + QByteArray(40, 0) << QSize();
     QTest::newRow("cut inside the RECT") << head + rect550.left(4) << QSize();
     QTest::newRow("empty frame") << head + QByteArray(30, 0) << QSize();
 }

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "platform/DataFolder.h"
+#include "platform/PercentEncode.h"
 #include "ui/webengine/PlayerPage.h"
 #include "ui/webengine/PreviewScheme.h"
 
@@ -80,7 +81,7 @@ void CRuffleFlash::LoadMovie(int, const QString& movie) {
     if (!sound.isEmpty()) names.insert(sound);
     const int generation = CPreviewScheme::Instance()->SetMovie(player_, info.absolutePath(), names);
     movieUrl_ = CPreviewScheme::Url(QStringLiteral("movie/%1/%2/").arg(player_).arg(generation) +
-                                    QString::fromLatin1(QUrl::toPercentEncoding(name)));
+                                    QString::fromStdString(UrlEncodeName(name.toStdString())));
     if (!query.isEmpty()) movieUrl_ += QLatin1Char('?') + query;
     ScheduleShow();
 }

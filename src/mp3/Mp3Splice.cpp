@@ -1,8 +1,8 @@
-#include "convert/Mp3Splice.h"
+#include "mp3/Mp3Splice.h"
 
 #include <algorithm>
 
-#include "swf/Mp3SoundFile.h"
+#include "mp3/Mp3FrameHeader.h"
 
 namespace tonvela {
 

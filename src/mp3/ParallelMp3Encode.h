@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "convert/Mp3Encoder.h"
+#include "mp3/Mp3Encoder.h"
 
 namespace tonvela {
 

@@ -1,4 +1,4 @@
-#include "convert/ParallelMp3Encode.h"
+#include "mp3/ParallelMp3Encode.h"
 
 #include <unistd.h>
 
@@ -14,7 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "convert/Mp3Splice.h"
+#include "mp3/Mp3Splice.h"
+#include "platform/UniqueFile.h"
 
 namespace tonvela {
 
@@ -251,10 +252,7 @@ std::optional<std::size_t> ParallelRun::Join(std::size_t k, std::size_t written,
 
 ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
                                       const std::function<bool(std::uint64_t)>& poll) {
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(mp3Path.c_str(), "wb"));
+    CUniqueFile file(std::fopen(mp3Path.c_str(), "wb"));
     if (!file) return ParallelEncodeResult::Failed;
 
     std::vector<std::jthread> workers;

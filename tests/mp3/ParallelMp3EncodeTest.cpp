@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "convert/ConvertTestUtil.h"
-#include "convert/Mp3Splice.h"
-#include "convert/ParallelMp3Encode.h"
+#include "mp3/Mp3Splice.h"
+#include "mp3/ParallelMp3Encode.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {

@@ -8,22 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/UniqueFile.h"
+
 struct lame_global_struct;
 
 namespace tonvela {
 
-class CConvertOptions;
-
-// How one file is encoded (ChooseEncoding).
+// How one file is encoded: rate, bit rate and channel mode.
 struct EncodingChoice {
     int sampleRate = 0;      // MP3 sample rate in Hz
     int bitRate = 0;         // kbit/s, before the clamp of SetBitRate
     bool forceMono = false;  // set the mono channel mode explicitly
 };
-
-// The MP3 rate, bit rate and mono choice for a source of the given rate and delivered channel
-// count (1 or 2): automatic per source, or the manual settings.
-EncodingChoice ChooseEncoding(const CConvertOptions& settings, int sourceSampleRate, int sourceChannels);
 
 // Everything an encoder is set up with, so that several encoders of one file agree.
 struct Mp3EncoderSetup {
@@ -77,9 +73,6 @@ public:
     const std::vector<unsigned char>& Output() const { return memory_; }
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     struct LameCloser {
         void operator()(lame_global_struct* g) const;
     };
@@ -87,7 +80,7 @@ private:
     bool WriteOutput(int bytes);
 
     std::string path_;
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    CUniqueFile file_;
     std::unique_ptr<lame_global_struct, LameCloser> lame_;
     std::vector<unsigned char> buffer_;
     std::vector<unsigned char> memory_;

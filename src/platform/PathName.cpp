@@ -1,0 +1,10 @@
+#include "platform/PathName.h"
+
+namespace tonvela {
+
+std::string NameOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+}  // namespace tonvela

@@ -1,0 +1,12 @@
+// The name part of a path as the program's texts and output names use it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tonvela {
+
+// The file name: the part of path after its last "/" (all of it without one).
+std::string NameOf(std::string_view path);
+
+}  // namespace tonvela
