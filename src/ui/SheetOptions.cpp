@@ -83,7 +83,12 @@ bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& last
     lastPage = sheet.ActivePage();
     if (!ok) return false;
     sheet.CopyBack(settings);
-    settings.Save(store, kSaveOptions);
+    // OK without a change leaves the store as it was, byte for byte: the settings are written
+    // only when they differ from what the store gives (a slider moved under an earlier Cancel
+    // counts as a change).
+    CConvertOptions stored = settings;
+    stored.Load(store);
+    if (!(stored == settings)) settings.Save(store, kSaveOptions);
     return true;
 }
 
