@@ -78,6 +78,7 @@ void CSheetOptions::CopyBack(CConvertOptions& settings) const {
 }
 
 bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& lastPage, QWidget* parent) {
+    const CConvertOptions opened = settings;
     CSheetOptions sheet(settings, lastPage, parent);
     const bool ok = sheet.exec() == QDialog::Accepted;
     lastPage = sheet.ActivePage();
@@ -85,8 +86,8 @@ bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& last
     sheet.CopyBack(settings);
     // OK without a change leaves the store as it was, byte for byte: the settings are written
     // only when they differ from what the store gives (a slider moved under an earlier Cancel
-    // counts as a change).
-    CConvertOptions stored = settings;
+    // counts as a change; a value the store lacks counts as the one the sheet opened with).
+    CConvertOptions stored = opened;
     stored.Load(store);
     if (!(stored == settings)) settings.Save(store, kSaveOptions);
     return true;
