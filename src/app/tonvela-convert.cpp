@@ -174,16 +174,27 @@ nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool 
     return j;
 }
 
-// --list-settings: a table, or with --json an array of objects.
-void PrintSettings(const CConvertOptions& current, const CConvertOptions& defaults, bool json) {
+// --list-settings: a table, or with --json an array of objects. A stored value that the rules
+// refused is named: the table adds it to the setting's line, the objects' "stored" holds it
+// (null for the others).
+void PrintSettings(const CConvertOptions& current, const CConvertOptions& defaults,
+                   const std::vector<SettingCorrection>& corrections, bool json) {
+    auto correctionOf = [&](const SettingInfo& s) -> const SettingCorrection* {
+        for (const SettingCorrection& c : corrections)
+            if (c.name == s.name) return &c;
+        return nullptr;
+    };
     if (json) {
         nlohmann::json rows = nlohmann::json::array();
-        for (const SettingInfo& s : kSettingsCatalog)
+        for (const SettingInfo& s : kSettingsCatalog) {
+            const SettingCorrection* c = correctionOf(s);
             rows.push_back({{"name", s.name},
                             {"value", SettingValueText(current, s)},
                             {"default", SettingValueText(defaults, s)},
-                            {"values", s.values},
-                            {"meaning", s.meaning}});
+                            {"values", SettingValuesText(s)},
+                            {"meaning", s.meaning},
+                            {"stored", c ? nlohmann::json(c->stored) : nlohmann::json(nullptr)}});
+        }
         std::cout << rows.dump(1) << "\n";
         return;
     }
@@ -197,9 +208,13 @@ void PrintSettings(const CConvertOptions& current, const CConvertOptions& defaul
     }
     auto pad = [](std::string t, std::size_t w) { return t.append(w + 2 - std::min(w, t.size()), ' '); };
     std::cout << pad("NAME", nameWidth) << pad("VALUE", valueWidth) << pad("DEFAULT", defaultWidth) << "VALUES; MEANING\n";
-    for (const SettingInfo& s : kSettingsCatalog)
+    for (const SettingInfo& s : kSettingsCatalog) {
         std::cout << pad(s.name, nameWidth) << pad(SettingValueText(current, s), valueWidth)
-                  << pad(SettingValueText(defaults, s), defaultWidth) << s.values << "; " << s.meaning << "\n";
+                  << pad(SettingValueText(defaults, s), defaultWidth) << SettingValuesText(s) << "; " << s.meaning;
+        if (const SettingCorrection* c = correctionOf(s))
+            std::cout << "; stored " << c->stored << " is not allowed, read as " << c->readAs;
+        std::cout << "\n";
+    }
 }
 
 void PrintClosestNames(const std::string& name) {
@@ -284,7 +299,8 @@ int Run(int argc, char** argv) {
             std::cerr << "tonvela-convert: warning: " << store.FilePath().string() << ", " << line
                       << ": cannot be read, skipped\n";
     }
-    options.Load(store);
+    std::vector<SettingCorrection> corrections;
+    options.Load(store, &corrections);
     for (const std::string& s : sets) {
         const std::size_t eq = s.find('=');
         std::string error;
@@ -297,9 +313,15 @@ int Run(int argc, char** argv) {
             if (!FindSetting(s.substr(0, eq))) PrintClosestNames(s.substr(0, eq));
             return kExitUsage;
         }
+        // The value given replaces the stored one, corrected or not.
+        std::erase_if(corrections, [&](const SettingCorrection& c) { return c.name == s.substr(0, eq); });
+    }
+    if (std::string error; !CheckSettingRules(options, error)) {
+        std::cerr << "tonvela-convert: --set: " << error << "\n";
+        return kExitUsage;
     }
     if (listSettings) {
-        PrintSettings(options, CConvertOptions(options.dataFolder), json);
+        PrintSettings(options, CConvertOptions(options.dataFolder), corrections, json);
         return kExitOk;
     }
     if (inputs.empty()) {

@@ -99,7 +99,10 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     if (!out.ok) {
         ReleaseOutputClaims(entry, settings);
         ClearOutputs(entry);
-        out.status = webPlayerError.empty() ? kStatusFailure : kStatusWebPlayerNotCopied + webPlayerError;
+        if (!result.refusal.empty())
+            out.status = result.refusal;
+        else
+            out.status = webPlayerError.empty() ? kStatusFailure : kStatusWebPlayerNotCopied + webPlayerError;
         return out;
     }
     entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));

@@ -16,6 +16,7 @@
 #include "convert/ChooseEncoding.h"
 #include "convert/ConvertOptions.h"
 #include "convert/FileListColumns.h"
+#include "convert/FrameLimit.h"
 #include "convert/TempFile.h"
 #include "mp3/Mp3Encoder.h"
 #include "mp3/ParallelMp3Encode.h"
@@ -90,6 +91,7 @@ struct Conversion {
     int rate = 0;
     int channels = 0;
     double ratio = 1.0;
+    int mp3Rate = 0;
     struct Parallel {
         const Mp3EncoderSetup* setup = nullptr;
         const std::string* mp3Path = nullptr;
@@ -181,6 +183,9 @@ bool Conversion::Run() {
     }
     result.outputSamples = static_cast<std::uint32_t>(std::min(static_cast<double>(remaining) * ratio, 4294967295.0));
     result.convertedSeconds = static_cast<std::uint32_t>(remaining / static_cast<std::uint64_t>(rate));
+    // Known now, before the encoding: a movie that cannot hold the sound is not worth the work.
+    result.refusal = FrameLimitBreak(settings, result.outputSamples, mp3Rate, result.convertedSeconds);
+    if (!result.refusal.empty()) return false;
 
     // Phase 2: encode what is left: 20 .. 100 %.
     const std::uint64_t total = remaining;
@@ -258,7 +263,7 @@ bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3
             result.encoderDelay = static_cast<std::uint32_t>(std::max(encoder.EncoderDelay(), 0));
             CFileProgress fileProgress(progress, NameOf(path));
             Conversion conversion{settings, *source, encoder, fileProgress, result, rate, channels,
-                                  static_cast<double>(choice.sampleRate) / rate, {}};
+                                  static_cast<double>(choice.sampleRate) / rate, choice.sampleRate, {}};
             conversion.parallel = {&setup, &mp3Path,
                                    encodeThreads > 0 ? encodeThreads
                                                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))};

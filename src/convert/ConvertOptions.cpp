@@ -4,6 +4,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "convert/SettingsCatalog.h"
 #include "platform/DataFolder.h"
 #include "platform/SettingsStore.h"
 
@@ -69,6 +70,28 @@ private:
     const CSettingsStore& store_;
 };
 
+// Every number the catalog's rules refuse becomes the nearest allowed one; then the MP3 bit rate
+// is brought within what its sample rate offers.
+void ApplyRules(CConvertOptions& o, std::vector<SettingCorrection>* corrections) {
+    auto note = [&](const SettingInfo& s, const std::string& stored) {
+        if (corrections) corrections->push_back({s.name, stored, SettingValueText(o, s)});
+    };
+    for (const SettingInfo& s : kSettingsCatalog) {
+        if (!s.intField) continue;
+        int& v = o.*s.intField;
+        if (SettingAllows(s, v)) continue;
+        const std::string stored = SettingValueText(o, s);
+        v = NearestAllowed(s, v);
+        note(s, stored);
+    }
+    if (!Mp3PairAllowed(o.MP3SampleRate, o.MP3BitRate)) {
+        const SettingInfo& s = *FindSetting("MP3BitRate");
+        const std::string stored = SettingValueText(o, s);
+        o.MP3BitRate = Mp3BitRateFor(o.MP3SampleRate, o.MP3BitRate);
+        note(s, stored);
+    }
+}
+
 }  // namespace
 
 CConvertOptions::CConvertOptions() : CConvertOptions(DataFolder()) {}
@@ -90,7 +113,7 @@ std::string CConvertOptions::DefaultShellPlayerSWF() const {
     return dataFolder + "ControlSWF/ShellPlayer/square_gradient_3.swf";
 }
 
-void CConvertOptions::Load(const CSettingsStore& store) {
+void CConvertOptions::Load(const CSettingsStore& store, std::vector<SettingCorrection>* corrections) {
     if (!store.KeyExists(kOptionsKey)) return;
     CReader r(store);
     r.String("Folder", Folder);
@@ -114,8 +137,7 @@ void CConvertOptions::Load(const CSettingsStore& store) {
     r.Int("AutoDestMP3EncodingParam", AutoDestMP3EncodingParam);
     r.Int("MP3BitRate", MP3BitRate);
     r.Int("MP3SampleRate", MP3SampleRate);
-    if (r.Int("MP3ChannelNum", MP3ChannelNum) && MP3ChannelNum != 1 && MP3ChannelNum != 2)
-        MP3ChannelNum = 2;
+    r.Int("MP3ChannelNum", MP3ChannelNum);
     r.Int("ChangeVolume", ChangeVolume);
     r.Int("VolumeCoef", VolumeCoef);
     r.Int("SkipFirstMs", SkipFirstMs);
@@ -131,15 +153,14 @@ void CConvertOptions::Load(const CSettingsStore& store) {
     r.Int("BlankFrames", BlankFrames);
     r.Int("AddFileNameOnHtml", AddFileNameOnHtml);
     r.Int("CreateHtmlFile", CreateHtmlFile);
-    if (r.Int("HtmlWebPlayer", HtmlWebPlayer) && (HtmlWebPlayer < kWebPlayerNone || HtmlWebPlayer > kWebPlayerBesidePage))
-        HtmlWebPlayer = kWebPlayerNone;
+    r.Int("HtmlWebPlayer", HtmlWebPlayer);
     r.String("HtmlWebPlayerUrl", HtmlWebPlayerUrl);
-    if (r.Int("ConvertJobs", ConvertJobs))
-        ConvertJobs = ConvertJobs < 1 ? 1 : (ConvertJobs > kMaxConvertJobs ? kMaxConvertJobs : ConvertJobs);
+    r.Int("ConvertJobs", ConvertJobs);
     CSettingsStore::Binary b;
     if (r.Binary("GC", 16, b))
         for (std::size_t i = 0; i < 4; ++i) GC[i] = Clamp(ReadFloatLE(b.data() + 4 * i), 1.0f);
     if (r.Binary("TBC", 4, b)) TBC = Clamp(ReadFloatLE(b.data()), 5.0f);
+    ApplyRules(*this, corrections);
 }
 
 int CConvertOptions::Save(CSettingsStore& store, int mask, bool* saved) const {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tonvela {
 
@@ -43,6 +44,13 @@ inline constexpr std::size_t kMaxStoredString = 4096;
 // Most parallel conversions a stored ConvertJobs asks for; larger values are lowered to it.
 inline constexpr int kMaxConvertJobs = 64;
 
+// A stored value that the setting's rule refuses, and what it was read as instead.
+struct SettingCorrection {
+    std::string name;
+    std::string stored;
+    std::string readAs;
+};
+
 class CConvertOptions {
 public:
     // Defaults, with the path defaults built from DataFolder().
@@ -54,12 +62,15 @@ public:
     // missing values keep their field, and the loading corrections are applied. A value stored
     // with another type than its field's (string for a number, binary of another size than
     // GC's 16 or TBC's 4 bytes), a string longer than kMaxStoredString or holding a zero byte
-    // counts as missing: the field keeps its value.
-    void Load(const CSettingsStore& store);
+    // counts as missing: the field keeps its value. A value the settings catalog's rules refuse
+    // is read as the nearest allowed one; corrections (when given) lists each such setting.
+    void Load(const CSettingsStore& store, std::vector<SettingCorrection>* corrections = nullptr);
     // mask kSaveFolder writes Folder, kSaveOptions every other value; the store is saved at once.
     // Returns 0 for mask 0, else 1 whether or not the store could be written; saved (when
     // given) tells whether it was.
     int Save(CSettingsStore& store, int mask, bool* saved = nullptr) const;
+
+    bool operator==(const CConvertOptions&) const = default;
 
     // The path defaults, from dataFolder.
     std::string DefaultControlSWF() const;
@@ -107,7 +118,7 @@ public:
     int BrowseOutFolder = 1;
     int CreateHtmlFile = 1;
     int AddFileNameOnHtml = 1;
-    int HtmlWebPlayer = kWebPlayerNone;  // 0 to 2; other stored values load as 0
+    int HtmlWebPlayer = kWebPlayerNone;
     std::string HtmlWebPlayerUrl = kDefaultWebPlayerUrl;
 
     // Other

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace tonvela {
 
@@ -13,6 +14,8 @@ struct ConvertResult {
     // Samples of silence the encoder put before the sound (lame_get_encoder_delay). With the
     // decoder's own delay of 529 samples this is what an event sound skips at every loop.
     std::uint32_t encoderDelay = 0;
+    // Why the file was refused before it was encoded (a setting leaves it no room); empty otherwise.
+    std::string refusal;
 };
 
 // The MP3 decoder's delay in samples, added to the encoder's delay for SeekSamples.

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <iterator>
 #include <cstdio>
 
 namespace tonvela {
@@ -42,6 +45,86 @@ std::string FloatText(float f) {
 }
 
 }  // namespace
+
+bool SettingAllows(const SettingInfo& setting, int v) {
+    if (setting.type != SettingType::Integer && setting.type != SettingType::Colour) return true;
+    const SettingRule& r = setting.rule;
+    if (!r.choices.empty()) return std::find(r.choices.begin(), r.choices.end(), v) != r.choices.end();
+    return v >= r.low && v <= r.high;
+}
+
+int NearestAllowed(const SettingInfo& setting, int v) {
+    if (SettingAllows(setting, v)) return v;
+    const SettingRule& r = setting.rule;
+    if (setting.type == SettingType::Colour) return v & 0xFFFFFF;
+    if (r.choices.empty()) return std::clamp(v, r.low, r.high);
+    if (r.otherwise != kNearestChoice) return r.otherwise;
+    int best = r.choices.front();
+    for (int c : r.choices)
+        if (std::llabs(static_cast<long long>(c) - v) < std::llabs(static_cast<long long>(best) - v)) best = c;
+    return best;
+}
+
+std::string SettingValuesText(const SettingInfo& setting) {
+    if (setting.type != SettingType::Integer) return setting.values;
+    const SettingRule& r = setting.rule;
+    std::string out;
+    if (!r.choices.empty()) {
+        for (int c : r.choices) out += (out.empty() ? "" : ", ") + std::to_string(c);
+    } else {
+        out = std::to_string(r.low) + (r.high == INT_MAX ? " or more" : " to " + std::to_string(r.high));
+    }
+    std::string unit = setting.values;
+    if (setting.intField == &CConvertOptions::MP3BitRate) {
+        for (const Mp3RateRule& m : kMp3RateRules)
+            unit += "; at " + std::to_string(m.sampleRate) + " Hz " + std::to_string(m.lowestBitRate) + " to " +
+                    std::to_string(m.highestBitRate);
+    }
+    if (!unit.empty()) out += " (" + unit + ")";
+    return out;
+}
+
+std::vector<int> Mp3BitRatesAt(int sampleRate) {
+    std::vector<int> out;
+    for (int b : kMp3BitRates)
+        if (Mp3PairAllowed(sampleRate, b)) out.push_back(b);
+    return out;
+}
+
+bool Mp3PairAllowed(int sampleRate, int bitRate) {
+    for (const Mp3RateRule& m : kMp3RateRules)
+        if (m.sampleRate == sampleRate) return bitRate >= m.lowestBitRate && bitRate <= m.highestBitRate;
+    return false;
+}
+
+int Mp3BitRateFor(int sampleRate, int bitRate) {
+    for (const Mp3RateRule& m : kMp3RateRules)
+        if (m.sampleRate == sampleRate) return std::clamp(bitRate, m.lowestBitRate, m.highestBitRate);
+    return bitRate;
+}
+
+int Mp3SampleRateFor(int sampleRate, int bitRate) {
+    if (Mp3PairAllowed(sampleRate, bitRate)) return sampleRate;
+    // The rules are in rising order of rate: the nearest one in that order offering the bit rate.
+    constexpr int n = static_cast<int>(std::size(kMp3RateRules));
+    int at = 0;
+    while (at < n && kMp3RateRules[at].sampleRate != sampleRate) ++at;
+    if (at == n) return sampleRate;
+    for (int step = 1; step < n; ++step) {
+        for (int i : {at - step, at + step})
+            if (i >= 0 && i < n && Mp3PairAllowed(kMp3RateRules[i].sampleRate, bitRate)) return kMp3RateRules[i].sampleRate;
+    }
+    return sampleRate;
+}
+
+bool CheckSettingRules(const CConvertOptions& options, std::string& error) {
+    if (Mp3PairAllowed(options.MP3SampleRate, options.MP3BitRate)) return true;
+    std::string allowed;
+    for (int b : Mp3BitRatesAt(options.MP3SampleRate)) allowed += (allowed.empty() ? "" : ", ") + std::to_string(b);
+    error = "MP3BitRate " + std::to_string(options.MP3BitRate) + " kbit/s is not offered at MP3SampleRate " +
+            std::to_string(options.MP3SampleRate) + " Hz; there it takes " + allowed;
+    return false;
+}
 
 const SettingInfo* FindSetting(std::string_view name) {
     for (const SettingInfo& s : kSettingsCatalog)

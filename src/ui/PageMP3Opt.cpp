@@ -13,6 +13,7 @@
 #include <climits>
 
 #include "convert/ConvertOptions.h"
+#include "convert/SettingsCatalog.h"
 #include "ui/MessageBox.h"
 #include "ui/NumberEdit.h"
 
@@ -37,26 +38,7 @@ constexpr std::array<EncodingItem, 6> kEncodingItems = {{
     {kEncodingCustom, "Custom", 0, 0, 0},
 }};
 
-constexpr std::array<int, 17> kBitRates = {16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 192, 224, 256, 320};
-constexpr std::array<int, 3> kSampleRates = {11025, 22050, 44100};
-
-// The sample rate that stays allowed with a new bit rate.
-int SampleRateForBitRate(int sampleRate, int bitRate) {
-    switch (sampleRate) {
-        case 11025: return bitRate <= 64 ? 11025 : bitRate <= 160 ? 22050 : 44100;
-        case 22050: return bitRate <= 160 ? 22050 : 44100;
-        case 44100: return bitRate < 32 ? 22050 : 44100;
-        default: return sampleRate;
-    }
-}
-
-// The bit rate that stays allowed with a new sample rate.
-int BitRateForSampleRate(int sampleRate, int bitRate) {
-    if (sampleRate == 11025 && bitRate > 64) return 64;
-    if (sampleRate == 22050 && bitRate > 160) return 160;
-    if (sampleRate == 44100 && bitRate < 32) return 32;
-    return bitRate;
-}
+const SettingRule& RuleOf(const char* name) { return FindSetting(name)->rule; }
 
 // Selects the item carrying value, else the first item.
 void SelectData(QComboBox* box, int value) {
@@ -74,6 +56,7 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     channel = s.MP3ChannelNum - 1;
     changeVolume = s.ChangeVolume != 0;
     coefficient = s.VolumeCoef;
+    openedCoefficient_ = coefficient;
     skipFirst = s.SkipFirstMs;
     endChoice = s.TrimLastType == 1 ? 1 : 0;
     skipLast = s.SkipLastMs;
@@ -91,10 +74,10 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     for (const auto& item : kEncodingItems) encoding_->addItem(QString::fromLatin1(item.text), item.code);
     bitRates_ = new QComboBox(encodingGroup);
     named(bitRates_, "bitRate");
-    for (int b : kBitRates) bitRates_->addItem(QStringLiteral("%1 kbps").arg(b), b);
+    for (int b : kMp3BitRates) bitRates_->addItem(QStringLiteral("%1 kbps").arg(b), b);
     sampleRates_ = new QComboBox(encodingGroup);
     named(sampleRates_, "sampleRate");
-    for (int r : kSampleRates) sampleRates_->addItem(QStringLiteral("%1 Hz").arg(r), r);
+    for (int r : kMp3SampleRates) sampleRates_->addItem(QStringLiteral("%1 Hz").arg(r), r);
     mono_ = new QRadioButton(tr("&Mono"), encodingGroup);
     named(mono_, "mono");
     stereo_ = new QRadioButton(tr("Ste&reo"), encodingGroup);
@@ -125,16 +108,16 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
 
     // Trim sound
     auto* trimGroup = new QGroupBox(tr("Trim Sound"), this);
-    auto msEdit = [&](const char* name) {
+    auto msEdit = [&](const char* name, const char* setting) {
         auto* e = new CNumberEdit(trimGroup);
         named(e, name);
-        e->SetSpinRange(0, INT_MAX, 100);
+        e->SetSpinRange(RuleOf(setting).low, RuleOf(setting).high, 100);
         e->setMinimumWidth(110);
         return e;
     };
-    skipFirstEdit_ = msEdit("skipFirst");
-    skipLastEdit_ = msEdit("skipLast");
-    durationEdit_ = msEdit("duration");
+    skipFirstEdit_ = msEdit("skipFirst", "SkipFirstMs");
+    skipLastEdit_ = msEdit("skipLast", "SkipLastMs");
+    durationEdit_ = msEdit("duration", "ConvertDuration");
     auto* skipFirstLabel = new QLabel(tr("Skip the &first"), trimGroup);
     skipFirstLabel->setBuddy(skipFirstEdit_);
     ignoreLast_ = new QRadioButton(tr("Ignore the &last"), trimGroup);
@@ -162,7 +145,7 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     named(changeVolumeBox_, "changeVolume");
     coefEdit_ = new CNumberEdit(volumeGroup);
     named(coefEdit_, "coefficient");
-    coefEdit_->SetSpinRange(10, 3000, 10);
+    coefEdit_->SetSpinRange(RuleOf("VolumeCoef").low, RuleOf("VolumeCoef").high, 10);
     coefEdit_->setMinimumWidth(90);
     auto* coefLabel = new QLabel(tr("&Coefficient:"), volumeGroup);
     coefLabel->setBuddy(coefEdit_);
@@ -277,7 +260,7 @@ void CPageMP3Opt::OnEncodingChanged() {
 void CPageMP3Opt::OnBitRateChanged() {
     const int newRate = bitRates_->currentData().toInt();
     if (newRate == bitRate) return;
-    sampleRate = SampleRateForBitRate(sampleRates_->currentData().toInt(), newRate);
+    sampleRate = Mp3SampleRateFor(sampleRates_->currentData().toInt(), newRate);
     SelectData(sampleRates_, sampleRate);
     SelectCustom();
     bitRate = newRate;
@@ -286,7 +269,7 @@ void CPageMP3Opt::OnBitRateChanged() {
 void CPageMP3Opt::OnSampleRateChanged() {
     const int newRate = sampleRates_->currentData().toInt();
     if (newRate == sampleRate) return;
-    bitRate = BitRateForSampleRate(newRate, bitRates_->currentData().toInt());
+    bitRate = Mp3BitRateFor(newRate, bitRates_->currentData().toInt());
     SelectData(bitRates_, bitRate);
     SelectCustom();
     sampleRate = newRate;
@@ -318,8 +301,16 @@ bool CPageMP3Opt::OnKillActive() {
         bad->selectAll();
         return false;
     }
-    if (changeVolume && (coefficient < 10 || coefficient > 3000)) {
-        ShowMessageBox(this, tr("Invalid coefficient. It must be betwen 10 and 3000."), MessageIcon::Exclamation);
+    const SettingRule& volume = RuleOf("VolumeCoef");
+    if (coefficient < volume.low || coefficient > volume.high) {
+        if (!changeVolume) {
+            // Not used while the volume stays as it is: the value the page opened with comes back.
+            coefficient = openedCoefficient_;
+            coefEdit_->SetNumber(coefficient);
+            return true;
+        }
+        ShowMessageBox(this, tr("Invalid coefficient. It must be betwen %1 and %2.").arg(volume.low).arg(volume.high),
+                       MessageIcon::Exclamation);
         coefEdit_->setFocus();
         coefEdit_->selectAll();
         return false;
@@ -329,9 +320,9 @@ bool CPageMP3Opt::OnKillActive() {
 
 bool CPageMP3Opt::OnOK() {
     if (!ReadControls()) return false;
+    // The bit rate and sample rate members follow every change of their boxes already; read
+    // from the boxes they could turn a value the boxes do not list into their first item.
     autoEncoding = encoding_->currentData().toInt() == kEncodingAuto;
-    bitRate = bitRates_->currentData().toInt();
-    sampleRate = sampleRates_->currentData().toInt();
     return true;
 }
 

@@ -55,6 +55,7 @@ private:
     void EnableEndEdits();
     void SelectCustom();
 
+    int openedCoefficient_ = 100;
     QComboBox* encoding_;
     QComboBox* bitRates_;
     QComboBox* sampleRates_;

@@ -16,6 +16,7 @@
 #include <array>
 
 #include "convert/ConvertOptions.h"
+#include "convert/SettingsCatalog.h"
 #include "ui/MessageBox.h"
 
 namespace tonvela {
@@ -57,7 +58,12 @@ int SelectCode(QComboBox* box, int code) {
     return box->currentData().toInt();
 }
 
-int MaxJobs() { return std::clamp(QThread::idealThreadCount(), 1, kMaxConvertJobs); }
+// The jobs offered: up to the machine's cores, or the stored number when that is more, within
+// what the setting takes.
+std::pair<int, int> JobsRange(int stored) {
+    const SettingRule& rule = FindSetting("ConvertJobs")->rule;
+    return {rule.low, std::clamp(std::max(QThread::idealThreadCount(), stored), rule.low, rule.high)};
+}
 
 }  // namespace
 
@@ -116,7 +122,7 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     browseBox_->setObjectName(QStringLiteral("browseOutFolder"));
     jobs_ = new QSpinBox(after);
     jobs_->setObjectName(QStringLiteral("convertJobs"));
-    jobs_->setRange(1, MaxJobs());
+    jobs_->setRange(JobsRange(convertJobs).first, JobsRange(convertJobs).second);
     auto* jobsLabel = new QLabel(tr("&Number of files converted at once:"), after);
     jobsLabel->setBuddy(jobs_);
     webPlayerBox_ = new QComboBox(after);
@@ -217,9 +223,12 @@ void CPageOutputOpt::ReadControls() {
     browseOutFolder = browseBox_->isChecked();
     convertJobs = jobs_->value();
     webPlayer = webPlayerBox_->currentData().toInt();
-    // An emptied address means the standard one (shown greyed in the empty edit).
-    webPlayerUrl = webPlayerUrl_->text().trimmed().toStdString();
-    if (webPlayerUrl.empty()) webPlayerUrl = kDefaultWebPlayerUrl;
+    // An emptied address means the standard one (shown greyed in the empty edit); an address
+    // left alone stays as it was stored.
+    if (webPlayerUrl_->text() != QString::fromStdString(webPlayerUrl)) {
+        webPlayerUrl = webPlayerUrl_->text().trimmed().toStdString();
+        if (webPlayerUrl.empty()) webPlayerUrl = kDefaultWebPlayerUrl;
+    }
 }
 
 void CPageOutputOpt::OnBrowse() {

@@ -20,9 +20,11 @@
 #include <algorithm>
 #include <cmath>
 #include <system_error>
+#include <tuple>
 #include <vector>
 
 #include "convert/ConvertOptions.h"
+#include "convert/SettingsCatalog.h"
 #include "swf/ColourMap.h"
 #include "swf/SwfTemplate.h"
 #include "swf/TemplateKind.h"
@@ -53,6 +55,12 @@ const char* const kStreamingVsEvent =
     "Event sound must be downloaded before it's played. There's no gaps when loop play.";
 const char* const kBlankFramesHelp =
     "It's very useful when add one or more blank frame(s) if the beginning of SWF audio isn't played normally.";
+
+// A number edit's spin range: the values the setting takes.
+void SetSpinRangeOf(CNumberEdit* edit, const char* setting) {
+    const SettingRule& rule = FindSetting(setting)->rule;
+    edit->SetSpinRange(rule.low, rule.high, 1);
+}
 
 int HexDigit(QChar c) {
     const char16_t u = c.unicode();
@@ -181,15 +189,19 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
     }
 
     // 2. Frame rates.
-    for (int r = 1; r <= 120; ++r)
+    const SettingRule& rates = FindSetting("SWFFrameRate")->rule;
+    for (int r = rates.low; r <= rates.high; ++r)
         frameRates_->addItem(r == 12 ? QStringLiteral("12 (default)") : QString::number(r), r);
     const int rateIndex = frameRates_->findData(frameRate);
     frameRates_->setCurrentIndex(rateIndex >= 0 ? rateIndex : kDefaultFrameRateIndex);
+    frameRateStart_ = frameRates_->currentIndex();
 
     // 3. Template lists.
     const std::filesystem::path templates = std::filesystem::path(dataFolder_) / "ControlSWF";
     FillTemplateList(controlList_, templates, controlSWF);
     FillTemplateList(shellList_, templates / "ShellPlayer", shellPlayerSWF);
+    controlStart_ = controlList_->currentIndex();
+    shellStart_ = shellList_->currentIndex();
 
     // 4, 5. Layout and the SWF type's rules; the option groups and the preview follow below.
     (swfType == 0 ? withControls_ : withoutControls_)->setChecked(true);
@@ -303,7 +315,7 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     rateLabel->setBuddy(frameRates_);
     blankEdit_ = new CNumberEdit(box);
     blankEdit_->setObjectName(QStringLiteral("blankFrames"));
-    blankEdit_->SetSpinRange(0, 32767, 1);
+    SetSpinRangeOf(blankEdit_, "BlankFrames");
     blankBefore_ = new QLabel(tr("Add "), box);
     blankAfter_ = new QLabel(tr("blank frame(s) at beginning of SWF"), box);
     blankHelp_ = new QToolButton(box);
@@ -451,10 +463,10 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
     jpegBrowse->setObjectName(QStringLiteral("jpegBrowse"));
     jpegWidthEdit_ = new CNumberEdit(group600_);
     jpegWidthEdit_->setObjectName(QStringLiteral("jpegWidth"));
-    jpegWidthEdit_->SetSpinRange(0, 32767, 1);
+    SetSpinRangeOf(jpegWidthEdit_, "JPEGWidth");
     jpegHeightEdit_ = new CNumberEdit(group600_);
     jpegHeightEdit_->setObjectName(QStringLiteral("jpegHeight"));
-    jpegHeightEdit_->SetSpinRange(0, 32767, 1);
+    SetSpinRangeOf(jpegHeightEdit_, "JPEGHeight");
     auto* wLabel = new QLabel(tr("Width:"), group600_);
     wLabel->setBuddy(jpegWidthEdit_);
     auto* hLabel = new QLabel(tr("Height: "), group600_);
@@ -524,11 +536,20 @@ void CPageSWFOpt::ReadButtons() {
 }
 
 bool CPageSWFOpt::ReadNumbers() {
-    for (auto [edit, member] : {std::pair{blankEdit_, &blankFrames}, std::pair{jpegWidthEdit_, &jpegWidth},
-                                std::pair{jpegHeightEdit_, &jpegHeight}}) {
+    for (auto [edit, member, name] :
+         {std::tuple{blankEdit_, &blankFrames, "BlankFrames"}, std::tuple{jpegWidthEdit_, &jpegWidth, "JPEGWidth"},
+          std::tuple{jpegHeightEdit_, &jpegHeight, "JPEGHeight"}}) {
         const auto v = edit->Number();
         if (!v) {
             ShowMessageBox(this, tr("Please enter an integer."), MessageIcon::Exclamation);
+            edit->setFocus();
+            return false;
+        }
+        // The edit takes any digits; the value must be one the conversion takes.
+        const SettingRule& rule = FindSetting(name)->rule;
+        if (*v < rule.low || *v > rule.high) {
+            ShowMessageBox(this, tr("Please enter a number from %1 to %2.").arg(rule.low).arg(rule.high),
+                           MessageIcon::Exclamation);
             edit->setFocus();
             return false;
         }
@@ -706,10 +727,15 @@ bool CPageSWFOpt::OnOK() {
         ShowMessageBox(this, tr("Please choose a JPEG file."), MessageIcon::Exclamation);
         return false;
     }
-    frameRate = frameRates_->currentData().toInt();
+    // A rate the list does not hold shows the default item; it stays unless another is chosen.
+    if (frameRates_->currentIndex() != frameRateStart_) frameRate = frameRates_->currentData().toInt();
+    // A list whose selection the user left alone keeps the setting as it was, also when the
+    // list could not find it.
     if (swfType == 0) {
-        if (controlList_->currentIndex() >= 0) controlSWF = controlList_->currentData().toString().toStdString();
-        if (shellList_->currentIndex() >= 0) shellPlayerSWF = shellList_->currentData().toString().toStdString();
+        if (controlList_->currentIndex() >= 0 && controlList_->currentIndex() != controlStart_)
+            controlSWF = controlList_->currentData().toString().toStdString();
+        if (shellList_->currentIndex() >= 0 && shellList_->currentIndex() != shellStart_)
+            shellPlayerSWF = shellList_->currentData().toString().toStdString();
     }
     return true;
 }

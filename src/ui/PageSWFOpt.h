@@ -141,6 +141,9 @@ private:
     QLabel* templateLabel_;
     QComboBox* controlList_;
     QComboBox* shellList_;
+    int frameRateStart_ = -1;  // the lists' selections as the page opened
+    int controlStart_ = -1;
+    int shellStart_ = -1;
     std::array<ColourRow, kColours> colours_{};
     CTemplatePreview* previewArea_;
     QLabel* buttonOptions_;

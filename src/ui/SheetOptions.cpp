@@ -78,12 +78,18 @@ void CSheetOptions::CopyBack(CConvertOptions& settings) const {
 }
 
 bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& lastPage, QWidget* parent) {
+    const CConvertOptions opened = settings;
     CSheetOptions sheet(settings, lastPage, parent);
     const bool ok = sheet.exec() == QDialog::Accepted;
     lastPage = sheet.ActivePage();
     if (!ok) return false;
     sheet.CopyBack(settings);
-    settings.Save(store, kSaveOptions);
+    // OK without a change leaves the store as it was, byte for byte: the settings are written
+    // only when they differ from what the store gives (a slider moved under an earlier Cancel
+    // counts as a change; a value the store lacks counts as the one the sheet opened with).
+    CConvertOptions stored = opened;
+    stored.Load(store);
+    if (!(stored == settings)) settings.Save(store, kSaveOptions);
     return true;
 }
 

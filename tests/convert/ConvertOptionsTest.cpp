@@ -109,16 +109,18 @@ TEST(ConvertOptions, SaveThenLoadKeepsEveryValue) {
     WriteText(dir / "s.swf", "x");
     WriteText(dir / "p.jpg", "x");
     CConvertOptions o("/data");
-    int n = 1;
-    for (int* f : {&o.AutoDestMP3EncodingParam, &o.MP3BitRate, &o.MP3SampleRate, &o.ChangeVolume,
-                   &o.VolumeCoef, &o.SkipFirstMs, &o.SkipLastMs, &o.ConvertDuration, &o.TrimLastType,
-                   &o.CreateCtrlSWF, &o.ButtonSWFType, &o.SWFSoundType, &o.SWFFrameRate, &o.SWFInitPlay,
-                   &o.SWFLoopPlay, &o.BlankFrames, &o.SWFBkgColor, &o.SWFBtnColor, &o.TrackSWFBkgTopColor,
-                   &o.TrackSWFBkgBottomColor, &o.TrackSWFBorderColor, &o.JPEGWidth, &o.JPEGHeight,
-                   &o.SWFOutputFolderOpt, &o.CreateDirs, &o.TargetExistsOpt, &o.OutputFiles2MyDocuments,
-                   &o.BrowseOutFolder, &o.CreateHtmlFile, &o.AddFileNameOnHtml})
-        *f = 1000 + n++;
-    o.SkipFirstMs = -5;  // negative numbers survive the unsigned store
+    // A value within its setting's rules for every field, none of them the default.
+    const std::pair<int*, int> values[] = {
+        {&o.AutoDestMP3EncodingParam, 0}, {&o.MP3BitRate, 128}, {&o.MP3SampleRate, 44100}, {&o.ChangeVolume, 1},
+        {&o.VolumeCoef, 250}, {&o.SkipFirstMs, 1500}, {&o.SkipLastMs, 1600}, {&o.ConvertDuration, 1700},
+        {&o.TrimLastType, 1}, {&o.CreateCtrlSWF, 0}, {&o.ButtonSWFType, 22}, {&o.SWFSoundType, 20},
+        {&o.SWFFrameRate, 200}, {&o.SWFInitPlay, 0}, {&o.SWFLoopPlay, 1}, {&o.BlankFrames, 1008},
+        {&o.SWFBkgColor, 0x010203}, {&o.SWFBtnColor, 0x040506}, {&o.TrackSWFBkgTopColor, 0x070809},
+        {&o.TrackSWFBkgBottomColor, 0x0A0B0C}, {&o.TrackSWFBorderColor, 0xFFFFFF}, {&o.JPEGWidth, 1022},
+        {&o.JPEGHeight, 32767}, {&o.SWFOutputFolderOpt, 399}, {&o.CreateDirs, 1}, {&o.TargetExistsOpt, 33},
+        {&o.OutputFiles2MyDocuments, 0}, {&o.BrowseOutFolder, 0}, {&o.CreateHtmlFile, 0},
+        {&o.AddFileNameOnHtml, 0}, {&o.ConvertJobs, 7}};
+    for (auto [field, value] : values) *field = value;
     o.MP3ChannelNum = 2;
     o.ControlSWF = (dir / "c.swf").string();
     o.ShellPlayerSWF = (dir / "s.swf").string();
@@ -143,7 +145,7 @@ TEST(ConvertOptions, SaveThenLoadKeepsEveryValue) {
     EXPECT_EQ(l.TrackSWFBorderColor, o.TrackSWFBorderColor);
     EXPECT_EQ(l.SWFOutputFolderOpt, o.SWFOutputFolderOpt);
     EXPECT_EQ(l.JPEGHeight, o.JPEGHeight);
-    EXPECT_EQ(l.SkipFirstMs, -5);
+    EXPECT_EQ(l.SkipFirstMs, 1500);
     EXPECT_EQ(l.MP3ChannelNum, 2);
     EXPECT_EQ(l.ControlSWF, o.ControlSWF);
     EXPECT_EQ(l.ShellPlayerSWF, o.ShellPlayerSWF);

@@ -71,7 +71,7 @@ rows = json.load(sys.stdin)
 r = {x[\"name\"]: x for x in rows}
 assert r[\"SWFFrameRate\"][\"value\"] == \"24\" and r[\"SWFFrameRate\"][\"default\"] == \"12\", r[\"SWFFrameRate\"]
 assert \"20\" in r[\"SWFSoundType\"][\"values\"] and r[\"SWFSoundType\"][\"meaning\"], r[\"SWFSoundType\"]
-assert all(set(x) == {\"name\", \"value\", \"default\", \"values\", \"meaning\"} for x in rows)
+assert all(set(x) == {\"name\", \"value\", \"default\", \"values\", \"meaning\", \"stored\"} for x in rows)
 "'
 
 # 4. --version names the program and the libraries it runs with.
@@ -83,6 +83,30 @@ err="$("${CONV[@]}" --set SWFSoundTyp=20 "$T/a.wav" 2>&1 >/dev/null)"; rc=$?
 check "closest names for an unknown setting (rc $rc)" '[ $rc -eq 2 ] && grep -q "SWFSoundType" <<<"$err"'
 err="$("${CONV[@]}" --set swfframerate=20 "$T/a.wav" 2>&1 >/dev/null)"
 check "closest names ignore case" 'grep -q "SWFFrameRate" <<<"$err"'
+
+# 6. The rules of the settings: a pair the MP3 rules refuse exits 2 naming the bit rates offered;
+#    a stored value they refuse is read as the nearest allowed one, and --list-settings says so.
+err="$("${CONV[@]}" --set MP3SampleRate=11025 --set MP3BitRate=320 "$T/a.wav" 2>&1 >/dev/null)"; rc=$?
+check "320 kbit/s at 11025 Hz refused (rc $rc)" '[ $rc -eq 2 ] && grep -q "320" <<<"$err" && grep -q "16, 24, 32, 40, 48, 56, 64" <<<"$err"'
+"${CONV[@]}" --set MP3SampleRate=44100 --set MP3BitRate=320 --list-settings >/dev/null 2>&1; rc=$?
+check "the order of --set does not matter (rc $rc)" '[ $rc -eq 0 ]'
+"${CONV[@]}" --set MP3SampleRate=22050 --save --probe "$T/a.wav" >/dev/null 2>&1
+sed -i 's/^MP3SampleRate=.*/MP3SampleRate=dword:00001f40/' "$T/config/settings.conf"
+check "--list-settings names a stored value the rules refuse" '"${CONV[@]}" --list-settings | grep -E "^MP3SampleRate +11025 " | grep -q "stored 8000"'
+check "and so does --json" '"${CONV[@]}" --list-settings --json | python3 -c "
+import json, sys
+r = {x[\"name\"]: x for x in json.load(sys.stdin)}
+assert r[\"MP3SampleRate\"][\"stored\"] == \"8000\" and r[\"MP3SampleRate\"][\"value\"] == \"11025\", r[\"MP3SampleRate\"]
+assert r[\"SWFFrameRate\"][\"stored\"] is None
+"'
+
+# 7. Blank frames that leave a file's sound no room in the SWF's 65535 frames fail that file
+#    before it is encoded, with a status naming the setting; nothing is written for it.
+mkdir -p "$T/long"; sox -n -r 22050 -c 1 "$T/long/ten.wav" synth 10 sine 440
+out="$("${CONV[@]}" --json --set BlankFrames=65500 "$T/long/ten.wav" 2>/dev/null)"; rc=$?
+check "no room for the sound (rc $rc)" '[ $rc -eq 1 ] && grep -q "BlankFrames" <<<"$out" && [ -z "$(ls "$T/long" | grep -v "^ten.wav$")" ]'
+"${CONV[@]}" --set BlankFrames=65000 "$T/long/ten.wav" >/dev/null 2>&1; rc=$?
+check "room enough: 65000 blank frames and 10 s at 12 per second (rc $rc)" '[ $rc -eq 0 ] && [ -f "$T/long/ten.swf" ]'
 
 check "no temporary files left" '[ -z "$(ls -A "$TMPDIR")" ]'
 exit $fail

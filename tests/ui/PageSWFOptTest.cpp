@@ -20,6 +20,7 @@
 #include "OptionsTestSupport.h"
 #include "convert/BatchTemplate.h"
 #include "convert/ConvertOptions.h"
+#include "convert/SettingsCatalog.h"
 #include "swf/SwfTemplate.h"
 #include "ui/ColorSwatch.h"
 #include "ui/NumberEdit.h"
@@ -351,8 +352,8 @@ void CPageSWFOptTest::frameRates_data() {
     QTest::addColumn<int>("saved");
     QTest::newRow("default") << 12 << "12 (default)" << 12;
     QTest::newRow("lowest") << 1 << "1" << 1;
-    QTest::newRow("highest") << 120 << "120" << 120;
-    QTest::newRow("not listed") << 500 << "12 (default)" << 12;
+    QTest::newRow("highest") << 255 << "255" << 255;
+    QTest::newRow("not listed, left alone") << 500 << "12 (default)" << 500;
 }
 
 void CPageSWFOptTest::frameRates() {
@@ -363,7 +364,11 @@ void CPageSWFOptTest::frameRates() {
     s.SWFFrameRate = stored;
     CPageSWFOpt page(s, s, {});
     auto* rates = Child<QComboBox>(&page, "frameRate");
-    QCOMPARE(rates->count(), 120);
+    // The rates the conversion takes, no more and no fewer.
+    const SettingRule& rule = FindSetting("SWFFrameRate")->rule;
+    QCOMPARE(rates->count(), rule.high - rule.low + 1);
+    QCOMPARE(rates->itemData(0).toInt(), rule.low);
+    QCOMPARE(rates->itemData(rates->count() - 1).toInt(), rule.high);
     QCOMPARE(rates->currentText(), shown);
     QCOMPARE(Confirmed(page, s).SWFFrameRate, saved);
 }

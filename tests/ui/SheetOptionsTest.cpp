@@ -12,9 +12,13 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <iterator>
+#include <span>
+#include <vector>
 
 #include "OptionsTestSupport.h"
 #include "convert/ConvertOptions.h"
+#include "convert/SettingsCatalog.h"
 #include "platform/SettingsStore.h"
 #include "ui/NumberEdit.h"
 #include "ui/PageMP3Opt.h"
@@ -63,6 +67,12 @@ CConvertOptions Reload(const QString& folder) {
     return back;
 }
 
+std::vector<int> ItemData(const QComboBox* box) {
+    std::vector<int> out;
+    for (int i = 0; i < box->count(); ++i) out.push_back(box->itemData(i).toInt());
+    return out;
+}
+
 QByteArray FileBytes(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -76,12 +86,13 @@ private slots:
     void initTestCase() { HideWebPlayer(); }
     void soundPageOpens_data();
     void soundPageOpens();
-    void rateRules_data();
     void rateRules();
     void leavingSoundPage_data();
     void leavingSoundPage();
     void okSavesWhatWasShown();
     void autoKeepsManualValues();
+    void okWithoutChangeKeepsTheStore();
+    void pagesOfferTheCoreChoices();
     void cancelKeepsStoreButNotSliders();
     void outputFolderRules();
     void exampleText_data();
@@ -136,50 +147,39 @@ void CSheetOptionsTest::soundPageOpens() {
     }
 }
 
-void CSheetOptionsTest::rateRules_data() {
-    QTest::addColumn<int>("bitRate");
-    QTest::addColumn<int>("sampleRate");
-    QTest::addColumn<QString>("combo");
-    QTest::addColumn<int>("chosen");
-    QTest::addColumn<int>("wantBitRate");
-    QTest::addColumn<int>("wantSampleRate");
-    QTest::newRow("320 kbps at 11025 Hz") << 16 << 11025 << "bitRate" << 320 << 320 << 44100;
-    QTest::newRow("160 kbps at 11025 Hz") << 16 << 11025 << "bitRate" << 160 << 160 << 22050;
-    QTest::newRow("80 kbps at 11025 Hz") << 16 << 11025 << "bitRate" << 80 << 80 << 22050;
-    QTest::newRow("64 kbps at 11025 Hz") << 16 << 11025 << "bitRate" << 64 << 64 << 11025;
-    QTest::newRow("192 kbps at 22050 Hz") << 24 << 22050 << "bitRate" << 192 << 192 << 44100;
-    QTest::newRow("160 kbps at 22050 Hz") << 24 << 22050 << "bitRate" << 160 << 160 << 22050;
-    QTest::newRow("16 kbps at 44100 Hz") << 128 << 44100 << "bitRate" << 16 << 16 << 22050;
-    QTest::newRow("32 kbps at 44100 Hz") << 128 << 44100 << "bitRate" << 32 << 32 << 44100;
-    QTest::newRow("11025 Hz at 128 kbps") << 128 << 44100 << "sampleRate" << 11025 << 64 << 11025;
-    QTest::newRow("22050 Hz at 320 kbps") << 320 << 44100 << "sampleRate" << 22050 << 160 << 22050;
-    QTest::newRow("44100 Hz at 16 kbps") << 16 << 11025 << "sampleRate" << 44100 << 32 << 44100;
-    QTest::newRow("22050 Hz at 48 kbps") << 48 << 11025 << "sampleRate" << 22050 << 48 << 22050;
-}
-
+// The page offers the core's choices and pairs them as the core does: every bit rate chosen at
+// every sample rate, and every sample rate at every bit rate, ends in the pair the catalog gives.
 void CSheetOptionsTest::rateRules() {
-    QFETCH(int, bitRate);
-    QFETCH(int, sampleRate);
-    QFETCH(QString, combo);
-    QFETCH(int, chosen);
-    QFETCH(int, wantBitRate);
-    QFETCH(int, wantSampleRate);
-    CConvertOptions s(DataDir());
-    s.AutoDestMP3EncodingParam = 0;
-    s.MP3BitRate = bitRate;
-    s.MP3SampleRate = sampleRate;
-    s.MP3ChannelNum = 1;
-    CPageMP3Opt page(s);
-    Choose(Child<QComboBox>(&page, qPrintable(combo)), chosen);
-    QCOMPARE(Child<QComboBox>(&page, "bitRate")->currentData().toInt(), wantBitRate);
-    QCOMPARE(Child<QComboBox>(&page, "sampleRate")->currentData().toInt(), wantSampleRate);
-    QCOMPARE(Child<QComboBox>(&page, "encoding")->currentData().toInt(), kEncodingCustom);
-    QVERIFY(page.OnKillActive() && page.OnOK());
-    CConvertOptions out = s;
-    page.CopyBack(out);
-    QCOMPARE(out.AutoDestMP3EncodingParam, 0);
-    QCOMPARE(out.MP3BitRate, wantBitRate);
-    QCOMPARE(out.MP3SampleRate, wantSampleRate);
+    for (int startRate : kMp3SampleRates) {
+        for (int startBitRate : {Mp3BitRatesAt(startRate).front(), Mp3BitRatesAt(startRate).back()}) {
+            for (const char* combo : {"bitRate", "sampleRate"}) {
+                const bool byBitRate = combo[0] == 'b';
+                for (int chosen : byBitRate ? std::span<const int>(kMp3BitRates) : std::span<const int>(kMp3SampleRates)) {
+                    CConvertOptions s(DataDir());
+                    s.AutoDestMP3EncodingParam = 0;
+                    s.MP3BitRate = startBitRate;
+                    s.MP3SampleRate = startRate;
+                    s.MP3ChannelNum = 1;
+                    CPageMP3Opt page(s);
+                    auto* rates = Child<QComboBox>(&page, "bitRate");
+                    auto* freqs = Child<QComboBox>(&page, "sampleRate");
+                    QCOMPARE(ItemData(rates), std::vector<int>(std::begin(kMp3BitRates), std::end(kMp3BitRates)));
+                    QCOMPARE(ItemData(freqs), std::vector<int>(std::begin(kMp3SampleRates), std::end(kMp3SampleRates)));
+                    Choose(Child<QComboBox>(&page, combo), chosen);
+                    const int wantBitRate = byBitRate ? chosen : Mp3BitRateFor(chosen, startBitRate);
+                    const int wantSampleRate = byBitRate ? Mp3SampleRateFor(startRate, chosen) : chosen;
+                    QVERIFY(Mp3PairAllowed(wantSampleRate, wantBitRate));
+                    QCOMPARE(rates->currentData().toInt(), wantBitRate);
+                    QCOMPARE(freqs->currentData().toInt(), wantSampleRate);
+                    QVERIFY(page.OnKillActive() && page.OnOK());
+                    CConvertOptions out = s;
+                    page.CopyBack(out);
+                    QCOMPARE(out.MP3BitRate, wantBitRate);
+                    QCOMPARE(out.MP3SampleRate, wantSampleRate);
+                }
+            }
+        }
+    }
 }
 
 void CSheetOptionsTest::leavingSoundPage_data() {
@@ -187,18 +187,20 @@ void CSheetOptionsTest::leavingSoundPage_data() {
     QTest::addColumn<QString>("edit");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("stored");
     const QString range = QStringLiteral("Invalid coefficient. It must be betwen 10 and 3000.");
     const QString integer = QStringLiteral("Please enter an integer.");
-    QTest::newRow("5 % with volume change") << true << "coefficient" << "5" << range;
-    QTest::newRow("3001 % with volume change") << true << "coefficient" << "3001" << range;
-    QTest::newRow("10 % with volume change") << true << "coefficient" << "10" << "";
-    QTest::newRow("3000 % with volume change") << true << "coefficient" << "3000" << "";
-    QTest::newRow("5 % without volume change") << false << "coefficient" << "5" << "";
-    QTest::newRow("empty coefficient") << false << "coefficient" << "" << integer;
-    QTest::newRow("empty skip first") << false << "skipFirst" << "" << integer;
-    QTest::newRow("empty skip last") << false << "skipLast" << "" << integer;
-    QTest::newRow("empty duration") << true << "duration" << "" << integer;
-    QTest::newRow("largest duration") << false << "duration" << "2147483647" << "";
+    QTest::newRow("5 % with volume change") << true << "coefficient" << "5" << range << 0;
+    QTest::newRow("3001 % with volume change") << true << "coefficient" << "3001" << range << 0;
+    QTest::newRow("10 % with volume change") << true << "coefficient" << "10" << "" << 10;
+    QTest::newRow("3000 % with volume change") << true << "coefficient" << "3000" << "" << 3000;
+    // Unused while the volume stays, a coefficient the core refuses goes back to the one shown.
+    QTest::newRow("5 % without volume change") << false << "coefficient" << "5" << "" << 100;
+    QTest::newRow("empty coefficient") << false << "coefficient" << "" << integer << 0;
+    QTest::newRow("empty skip first") << false << "skipFirst" << "" << integer << 0;
+    QTest::newRow("empty skip last") << false << "skipLast" << "" << integer << 0;
+    QTest::newRow("empty duration") << true << "duration" << "" << integer << 0;
+    QTest::newRow("largest duration") << false << "duration" << "2147483647" << "" << 2147483647;
 }
 
 void CSheetOptionsTest::leavingSoundPage() {
@@ -206,6 +208,7 @@ void CSheetOptionsTest::leavingSoundPage() {
     QFETCH(QString, edit);
     QFETCH(QString, text);
     QFETCH(QString, message);
+    QFETCH(int, stored);
     CConvertOptions s(DataDir());
     CSheetOptions sheet(s, CSheetOptions::kSoundPage);
     sheet.show();
@@ -225,10 +228,10 @@ void CSheetOptionsTest::leavingSoundPage() {
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
     CConvertOptions out = s;
     sheet.CopyBack(out);
-    const int stored = edit == QLatin1String("coefficient") ? out.VolumeCoef
-                       : edit == QLatin1String("duration")  ? out.ConvertDuration
-                                                            : -1;
-    QCOMPARE(stored, text.toInt());
+    const int kept = edit == QLatin1String("coefficient") ? out.VolumeCoef
+                     : edit == QLatin1String("duration")  ? out.ConvertDuration
+                                                          : -1;
+    QCOMPARE(kept, stored);
     QCOMPARE(out.ChangeVolume, changeVolume ? 1 : 0);
 }
 
@@ -317,6 +320,79 @@ void CSheetOptionsTest::okSavesWhatWasShown() {
         QCOMPARE(o->HtmlWebPlayerUrl, std::string("https://example.org/r/ruffle.js"));
         QCOMPARE(o->ControlSWF, settings.DefaultControlSWF());
     }
+}
+
+// OK without a change leaves the store byte for byte, also when it holds what a page could not
+// show as it is: a rate the rules read as another, a frame rate beyond the list, a template
+// outside the template folder, more jobs than cores, an empty web player address.
+void CSheetOptionsTest::okWithoutChangeKeepsTheStore() {
+    QTemporaryDir dir;
+    const QString own = dir.filePath(QStringLiteral("My Player.swf"));
+    QVERIFY(QFile::copy(QString::fromStdString(CConvertOptions(DataDir()).DefaultControlSWF()), own));
+    {
+        CSettingsStore store(dir.path().toStdString());
+        CConvertOptions s(DataDir());
+        s.AutoDestMP3EncodingParam = 0;
+        s.MP3BitRate = 128;
+        s.MP3SampleRate = 44100;
+        s.MP3ChannelNum = 2;
+        s.SWFFrameRate = 200;
+        s.BlankFrames = 40000;
+        s.JPEGWidth = 32767;
+        s.ConvertJobs = 64;
+        s.HtmlWebPlayerUrl.clear();
+        s.ControlSWF = own.toStdString();
+        s.SWFOutputFolderOpt = kOutputFolderPerSwf;
+        s.TargetExistsOpt = kTargetSkip;
+        s.Save(store, kSaveOptions);
+        // 8000 Hz, as an older --set could store it: read as 11025 Hz, with 64 kbit/s.
+        store.SetDword(kOptionsKey, "MP3SampleRate", 8000);
+        QVERIFY(store.Save());
+    }
+    const QString file = dir.filePath(QString::fromLatin1(CSettingsStore::kFileName));
+    const QByteArray before = FileBytes(file);
+    for (int page = 0; page < CSheetOptions::kPageCount; ++page) {
+        CSettingsStore store(dir.path().toStdString());
+        QVERIFY(store.Load());
+        CConvertOptions settings(DataDir());
+        settings.Load(store);
+        QCOMPARE(settings.MP3SampleRate, 11025);
+        const CConvertOptions loaded = settings;
+        int lastPage = page;
+        CModalDriver driver;
+        driver.onDialog = [&](QWidget* sheet) { Click(sheet, QDialogButtonBox::Ok); };
+        QVERIFY(RunOptionsSheet(settings, store, lastPage, nullptr));
+        QVERIFY(driver.messages.isEmpty());
+        QVERIFY(settings == loaded);
+        QCOMPARE(FileBytes(file), before);
+    }
+}
+
+// The pages offer what the settings catalog allows, taken from it.
+void CSheetOptionsTest::pagesOfferTheCoreChoices() {
+    CConvertOptions s(DataDir());
+    s.ConvertJobs = FindSetting("ConvertJobs")->rule.high;
+    CSheetOptions sheet(s, CSheetOptions::kSwfPage);
+    auto choices = [](const char* name) {
+        const SettingRule& rule = FindSetting(name)->rule;
+        return std::vector<int>(rule.choices.begin(), rule.choices.end());
+    };
+    QCOMPARE(ItemData(Child<QComboBox>(&sheet, "folderOption")), choices("SWFOutputFolderOpt"));
+    QCOMPARE(ItemData(Child<QComboBox>(&sheet, "existsOption")), choices("TargetExistsOpt"));
+    QCOMPARE(ItemData(Child<QComboBox>(&sheet, "webPlayer")), choices("HtmlWebPlayer"));
+    QCOMPARE(ItemData(Child<QComboBox>(&sheet, "bitRate")), choices("MP3BitRate"));
+    QCOMPARE(ItemData(Child<QComboBox>(&sheet, "sampleRate")), choices("MP3SampleRate"));
+    // Jobs up to the cores, or as many as stored when more: never beyond the rule.
+    auto* jobs = Child<QSpinBox>(&sheet, "convertJobs");
+    QCOMPARE(jobs->value(), s.ConvertJobs);
+    QCOMPARE(jobs->maximum(), FindSetting("ConvertJobs")->rule.high);
+    // A number past its rule cannot leave the page, whatever the edit lets through.
+    CModalDriver driver;
+    SetNumber(&sheet, "blankFrames", QString::number(FindSetting("BlankFrames")->rule.high + 1));
+    sheet.findChild<QTabWidget*>()->setCurrentIndex(CSheetOptions::kOutputPage);
+    QCOMPARE(sheet.ActivePage(), int(CSheetOptions::kSwfPage));
+    QCOMPARE(driver.messages.size(), 1);
+    QVERIFY(driver.messages[0].contains(QString::number(FindSetting("BlankFrames")->rule.high)));
 }
 
 void CSheetOptionsTest::autoKeepsManualValues() {
