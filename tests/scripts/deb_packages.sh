@@ -18,6 +18,7 @@ esac
 for tool in cpack lintian dpkg-deb dpkg-shlibdeps dpkg-parsechangelog hardening-check; do
   command -v "$tool" >/dev/null || { echo "skipped: $tool not installed"; exit 77; }
 done
+/usr/bin/python3 -c "import debian.copyright" 2>/dev/null || { echo "skipped: python3-debian not installed"; exit 77; }
 
 T="$(mktemp -d)"; trap 'rm -rf "$T"' EXIT
 fail=0
@@ -69,6 +70,29 @@ for deb in "$CONV" "$GUI"; do
       'awk "/^[^#[:space:]]/ && prev !~ /^# ./ { bad = 1 } { prev = \$0 } END { exit bad }" "$o"'
   done
 done
+# The copyright file as python-debian's strict DEP-5 parser reads it: every licence named has
+# its text, and each bundled Ruffle file (paths in the file are the source tree's) falls under
+# Ruffle's own stanza, not Tonvela's.
+(cd "$T/x/tonvela-convert/usr/share/tonvela" && find ruffle -type f) >"$T/ruffle.files"
+/usr/bin/python3 - "$T/x/tonvela-convert/usr/share/doc/tonvela-convert/copyright" "$T/ruffle.files" >"$T/dep5.log" 2>&1 <<'PY'
+import re, sys
+from debian import copyright as c
+cp = c.Copyright(open(sys.argv[1]), strict=True)
+texts = {p.license.synopsis for p in cp.all_license_paragraphs()}
+problems = []
+for p in cp.all_files_paragraphs():
+    for name in filter(None, re.split(r"[()\s]+|\band\b|\bor\b", p.license.synopsis)):
+        if name not in texts and not p.license.text:
+            problems.append(f"{p.files}: no text for {name}")
+for f in open(sys.argv[2]).read().split():
+    p = cp.find_files_paragraph("node_modules/@ruffle-rs/" + f)
+    if p is None or "GPL" in p.license.synopsis:
+        problems.append(f"{f}: not under Ruffle's licence")
+print("\n".join(problems))
+sys.exit(1 if problems else 0)
+PY
+rc=$?
+check "copyright is valid DEP-5 and covers Ruffle's $(wc -l <"$T/ruffle.files") files (rc $rc)" '[ $rc -eq 0 ] && [ -s "$T/ruffle.files" ]' || cat "$T/dep5.log"
 check "changelog.gz is NEWS" 'zcat "$T/x/tonvela-convert/usr/share/doc/tonvela-convert/changelog.gz" | cmp -s - "$SRC/NEWS"'
 
 # The packaged (stripped) programs: hardened as Debian builds, licence in --version.
