@@ -25,8 +25,11 @@ add_custom_target(tonvela_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelo
 foreach(c ${components})
   install(FILES packaging/copyright ${CMAKE_BINARY_DIR}/doc/changelog.gz
           DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package_${c}} COMPONENT ${c})
-  install(FILES packaging/lintian/${package_${c}}
-          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT ${c})
+  # lintian tags a package has reason to carry, one "# reason" line above each (none so far).
+  if(EXISTS ${CMAKE_SOURCE_DIR}/packaging/lintian/${package_${c}})
+    install(FILES packaging/lintian/${package_${c}}
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT ${c})
+  endif()
 endforeach()
 
 set(CPACK_GENERATOR DEB)

@@ -59,7 +59,7 @@ done
 check "no file in both packages" '[ -z "$(comm -12 "$T/conv.files" "$T/gui.files")" ]' || comm -12 "$T/conv.files" "$T/gui.files"
 
 # lintian applies the overrides shipped in the packages; each must say why on the line above.
-lintian --fail-on error,warning --no-tag-display-limit "$CONV" "$GUI" >"$T/lintian.log" 2>&1; rc=$?
+lintian --fail-on error,warning --tag-display-limit 0 "$CONV" "$GUI" >"$T/lintian.log" 2>&1; rc=$?
 grep -v "running with root privileges" "$T/lintian.log" | sed 's/^/     lintian: /'
 check "lintian: no error, no warning (rc $rc)" '[ $rc -eq 0 ] && ! grep -qE "^[EW]: " "$T/lintian.log"'
 for deb in "$CONV" "$GUI"; do
@@ -97,8 +97,11 @@ check "changelog.gz is NEWS" 'zcat "$T/x/tonvela-convert/usr/share/doc/tonvela-c
 
 # The packaged (stripped) programs: hardened as Debian builds, licence in --version.
 for bin in tonvela-convert/usr/bin/tonvela-convert tonvela/usr/bin/tonvela; do
-  out="$(hardening-check "$T/x/$bin" 2>&1)"; rc=$?
-  check "hardening-check $(basename "$bin") (rc $rc)" '[ $rc -eq 0 ] && ! grep -q ": no" <<<"$out"'
+  # Debian 12's C start-up files carry no CET marking, so no program there is marked for
+  # control-flow protection as a whole, whatever it was compiled with.
+  out="$(hardening-check --nocfprotection "$T/x/$bin" 2>&1)"; rc=$?
+  yes="$(grep -cE "^ (Position Independent Executable|Stack protected|Fortify Source functions|Read-only relocations|Immediate binding|Stack clash protection): yes" <<<"$out")"
+  check "hardening-check $(basename "$bin"): PIE, stack protector, fortify, RELRO, bind-now, stack clash (rc $rc)" '[ $rc -eq 0 ] && [ "$yes" -eq 6 ]'
   sed 's/^/     /' <<<"$out"
   ver="$(QT_QPA_PLATFORM=offscreen "$T/x/$bin" --version 2>&1)"
   check "$(basename "$bin") --version names version $version and the GPL v3+" \
