@@ -100,8 +100,10 @@ for bin in tonvela-convert/usr/bin/tonvela-convert tonvela/usr/bin/tonvela; do
   # Debian 12's C start-up files carry no CET marking, so no program there is marked for
   # control-flow protection as a whole, whatever it was compiled with.
   out="$(hardening-check --nocfprotection "$T/x/$bin" 2>&1)"; rc=$?
-  yes="$(grep -cE "^ (Position Independent Executable|Stack protected|Fortify Source functions|Read-only relocations|Immediate binding|Stack clash protection): yes" <<<"$out")"
-  check "hardening-check $(basename "$bin"): PIE, stack protector, fortify, RELRO, bind-now, stack clash (rc $rc)" '[ $rc -eq 0 ] && [ "$yes" -eq 6 ]'
+  # Stack-clash probes appear only in functions with large frames: "unknown" where there are none.
+  yes="$(grep -cE "^ (Position Independent Executable|Stack protected|Fortify Source functions|Read-only relocations|Immediate binding): yes" <<<"$out")"
+  check "hardening-check $(basename "$bin"): PIE, stack protector, fortify, RELRO, bind-now (rc $rc)" \
+    '[ $rc -eq 0 ] && [ "$yes" -eq 5 ] && ! grep -q "^ Stack clash protection: no" <<<"$out"'
   sed 's/^/     /' <<<"$out"
   ver="$(QT_QPA_PLATFORM=offscreen "$T/x/$bin" --version 2>&1)"
   check "$(basename "$bin") --version names version $version and the GPL v3+" \
