@@ -24,4 +24,4 @@ endif()
 add_custom_target(tonvela_ruffle ALL DEPENDS ${ruffle_out})
 # Everything that uses the data folder gets the player too.
 add_dependencies(tonvela_data tonvela_ruffle)
-install(FILES ${ruffle_files} DESTINATION share/tonvela/ruffle)
+install(FILES ${ruffle_files} DESTINATION share/tonvela/ruffle COMPONENT convert)

@@ -280,7 +280,9 @@ int Run(int argc, char** argv) {
         return rc == 0 ? kExitOk : kExitUsage;
     }
     if (version) {
-        std::cout << "tonvela-convert " << TONVELA_VERSION << "\n" << LibraryVersionsText();
+        std::cout << "tonvela-convert " << TONVELA_VERSION << "\n"
+                  << "Licence GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>; NO WARRANTY.\n"
+                  << LibraryVersionsText();
         return kExitOk;
     }
 

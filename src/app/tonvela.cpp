@@ -2,6 +2,8 @@
 // on the command line (as "Open with" passes them) are added to the list.
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>
@@ -26,10 +28,19 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Turns audio files into SWF movies for web pages."));
     parser.addHelpOption();
-    parser.addVersionOption();
+    // Our own --version, so it can carry the licence line.
+    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
+                                           QStringLiteral("Displays version information."));
+    parser.addOption(versionOption);
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders to add to the list."),
                                  QStringLiteral("[FILE...]"));
     parser.process(app);
+    if (parser.isSet(versionOption)) {
+        std::fputs("Tonvela " TONVELA_VERSION "\n"
+                   "Licence GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>; NO WARRANTY.\n",
+                   stdout);
+        return 0;
+    }
 
     // The libraries are released when the session goes, after the window.
     const tonvela::CDecoderSession decoder;

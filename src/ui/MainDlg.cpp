@@ -515,7 +515,9 @@ void CMainDlg::OnHelpTopics() {
 void CMainDlg::OnAbout() {
     if (busy_) return;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Tonvela"),
-                    QStringLiteral("<b>Tonvela</b> %1<br><br>Turns audio files into SWF movies for web pages.")
+                    QStringLiteral("<b>Tonvela</b> %1<br><br>Turns audio files into SWF movies for web pages.<br><br>"
+                                   "Free software under the GNU General Public License, version 3 or later; "
+                                   "it comes with NO WARRANTY.")
                         .arg(QCoreApplication::applicationVersion()),
                     QMessageBox::Ok, this);
     box.setIconPixmap(SkinIcon(SkinGlyph::Logo).pixmap(48, 48));

@@ -1,6 +1,7 @@
 // Screenshots of the main window, empty and with 20 files, saved under <build>/screenshots/: at
 // the scale the program was started with, and again at 200 % by a second run of this program
 // with QT_SCALE_FACTOR=2 (the scale is fixed when the application starts).
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -40,6 +41,20 @@ private slots:
         QPixmap empty = window.grab();
         QCOMPARE(empty.size(), QSize(qRound(CMainDlg::kWidth * scale_), qRound(CMainDlg::kHeight * scale_)));
         QVERIFY(SaveShot(empty, QStringLiteral("main-empty%1.png").arg(suffix_)));
+
+        // The About box, which names the licence.
+        auto* about = window.findChild<QAction*>(QStringLiteral("about"));
+        QVERIFY(about);
+        QString aboutText;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                aboutText = box->text();
+                SaveShot(box->grab(), QStringLiteral("about%1.png").arg(suffix_));
+                box->accept();
+            }
+        });
+        about->trigger();
+        QVERIFY(aboutText.contains(QStringLiteral("GNU General Public License, version 3 or later")));
 
         const int rates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
         QStringList paths;
