@@ -291,14 +291,18 @@ int Run(int argc, char** argv) {
         ->type_name("K/N");
     auto* filesFromOption = app.add_option(
         "--files-from", filesFrom, "Read the inputs from FILE (- for standard input), one per line; relative lines "
-                                   "are relative to FILE's folder (standard input: the current folder)");
+                                   "are relative to FILE's folder (standard input: the current folder)")
+                               ->type_name("FILE");
     app.add_flag("--null", nulList, "The --files-from list is NUL-separated (find -print0)")->needs(filesFromOption);
-    app.add_option("--base", baseDir, "Folder that relative --files-from lines are relative to")->needs(filesFromOption);
+    app.add_option("--base", baseDir, "Folder that relative --files-from lines are relative to")
+        ->type_name("DIR")
+        ->needs(filesFromOption);
     app.add_flag("--resume", resume,
                  "Convert only the files whose outputs are not complete yet (missing, empty or older than the "
                  "source); the others are reported as already converted");
     app.add_option("--json-out", jsonOut,
-                   "Write the run's JSON lines to FILE at the end, after a header line naming the shard and settings");
+                   "Write the run's JSON lines to FILE at the end, after a header line naming the shard and settings")
+        ->type_name("FILE");
     app.add_flag("--merge-reports", mergeReports,
                  "The PATHs are --json-out reports: print one summary of them and exit, 1 when a file failed or a "
                  "shard's report is missing");
