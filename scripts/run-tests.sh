@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test. Extra arguments go to cmake (e.g. -DTONVELA_SANITIZE=ON).
 # TONVELA_SKIP_TESTS: a ctest regular expression of tests to leave out (CI's sanitizer run
-# leaves out the browser playback tests, which exercise the player, not our memory use).
+# leaves out the browser playback tests, which exercise the player, not our memory use, and the
+# archive tests, which exercise Slurm and GNU parallel).
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build}"

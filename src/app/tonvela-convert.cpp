@@ -28,11 +28,16 @@
 #include "convert/ConvertOptions.h"
 #include "convert/FileList.h"
 #include "convert/FileListColumns.h"
+#include "convert/FilesFrom.h"
 #include "convert/FolderSearch.h"
 #include "convert/JsonText.h"
 #include "convert/LibraryVersions.h"
 #include "convert/OptionOverrides.h"
+#include "convert/ReportMerge.h"
+#include "convert/ResumeCheck.h"
+#include "convert/RunReport.h"
 #include "convert/SettingsCatalog.h"
+#include "convert/Shard.h"
 #include "platform/DataFolder.h"
 #include "platform/ResolvedPath.h"
 #include "platform/SettingsStore.h"
@@ -46,6 +51,7 @@ constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kStatusFailedToLoad = "Failed to load";
+constexpr const char* kStatusAlreadyDone = "Already converted";
 
 std::atomic<bool> gInterrupted{false};
 
@@ -162,9 +168,17 @@ std::string JsonLine(const nlohmann::json& j) {
 
 // One input's object; every object has the same keys, so a file that could not be loaded
 // (entry null) gets empty paths and null probe values.
-nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool ok, const std::string& status) {
+nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool ok, const std::string& status,
+                         bool alreadyDone = false) {
+    std::uintmax_t swfBytes = 0;
+    for (const std::string* p : {e ? &e->swfPath : nullptr, e ? &e->playerSwfPath : nullptr}) {
+        std::error_code ec;
+        const std::uintmax_t size = p && !p->empty() ? std::filesystem::file_size(*p, ec) : 0;
+        if (!ec) swfBytes += size;
+    }
     nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"swf", e ? e->swfPath : ""},
-                        {"html", e ? e->htmlPath : ""}, {"player", e ? e->playerSwfPath : ""}};
+                        {"html", e ? e->htmlPath : ""}, {"player", e ? e->playerSwfPath : ""},
+                        {"alreadyDone", alreadyDone}, {"swfBytes", ok ? swfBytes : 0}};
     if (e) {
         j.update(ProbeJson(*e));
     } else {
@@ -228,6 +242,13 @@ void PrintClosestNames(const std::string& name) {
     std::cerr << "? (--list-settings shows every setting)\n";
 }
 
+// --merge-reports: one summary of the shards' reports; 1 when anything failed or is missing.
+int MergeReportFiles(const std::vector<std::string>& names, bool json) {
+    const ReportSummary summary = MergeReports(ReadReports(names));
+    std::cout << (json ? SummaryJson(summary) + "\n" : SummaryText(summary));
+    return summary.Ok() ? kExitOk : kExitSomeFailed;
+}
+
 // An input in the order given: a list entry, or a file that no reader accepted.
 struct InputRow {
     std::size_t entry = 0;
@@ -247,13 +268,20 @@ int Run(int argc, char** argv) {
         "     into a ruffle/ folder beside the pages\n"
         "Browsers do not let a page opened from disk (file://) load its movie: view it\n"
         "through a web server (for a quick look: python3 -m http.server in its folder,\n"
-        "then http://localhost:8000/) or in Tonvela's preview.");
+        "then http://localhost:8000/) or in Tonvela's preview.\n\n"
+        "Whole archives on many machines (Slurm, GNU parallel, Kubernetes): each runs its share\n"
+        "  --shard K/N --resume --json-out reports/K.json ARCHIVE\n"
+        "then --merge-reports reports/*.json tells whether everything was converted. A failed\n"
+        "share is run again with the same K/N. Examples: help/archive.html in the data folder,\n"
+        "man tonvela-convert (ARCHIVES ON MANY MACHINES).");
     std::vector<std::string> inputs;
     std::vector<std::string> sets;
     std::string configDir, dataDir;
     bool save = false, probe = false, json = false, quiet = false, browse = false;
     int jobs = 1;
     bool listSettings = false, version = false;
+    std::string shardText, filesFrom, baseDir, jsonOut;
+    bool nulList = false, resume = false, mergeReports = false;
     app.add_option("PATH", inputs, "Audio files or folders (folders are searched recursively)");
     // One value per --set, so that the paths after it stay paths.
     app.add_option("--set", sets, "Override one setting for this run: NAME=VALUE")
@@ -272,6 +300,27 @@ int Run(int argc, char** argv) {
     app.add_flag("--list-settings", listSettings,
                  "List every setting NAME for --set: its current value, default, values and meaning (with --json "
                  "as JSON)");
+    app.add_option("--shard", shardText,
+                   "Convert only shard K of N (0 <= K < N): the files whose path below the folder given hashes to "
+                   "K; every machine computes the same split")
+        ->type_name("K/N");
+    auto* filesFromOption = app.add_option(
+        "--files-from", filesFrom, "Read the inputs from FILE (- for standard input), one per line; relative lines "
+                                   "are relative to FILE's folder (standard input: the current folder)")
+                               ->type_name("FILE");
+    app.add_flag("--null", nulList, "The --files-from list is NUL-separated (find -print0)")->needs(filesFromOption);
+    app.add_option("--base", baseDir, "Folder that relative --files-from lines are relative to")
+        ->type_name("DIR")
+        ->needs(filesFromOption);
+    app.add_flag("--resume", resume,
+                 "Convert only the files whose outputs are not complete yet (missing, empty or older than the "
+                 "source); the others are reported as already converted");
+    app.add_option("--json-out", jsonOut,
+                   "Write the run's JSON lines to FILE at the end, after a header line naming the shard and settings")
+        ->type_name("FILE");
+    app.add_flag("--merge-reports", mergeReports,
+                 "The PATHs are --json-out reports: print one summary of them and exit, 1 when a file failed or a "
+                 "shard's report is missing");
     app.add_flag("--version", version, "Print the program's version and those of the libraries it runs with");
     try {
         app.parse(argc, argv);
@@ -284,6 +333,18 @@ int Run(int argc, char** argv) {
                   << "Licence GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>; NO WARRANTY.\n"
                   << LibraryVersionsText();
         return kExitOk;
+    }
+    if (mergeReports) {
+        if (inputs.empty()) {
+            std::cerr << "tonvela-convert: --merge-reports needs the report files\n";
+            return kExitUsage;
+        }
+        return MergeReportFiles(inputs, json);
+    }
+    ShardSpec shard;
+    if (!shardText.empty() && !ParseShardSpec(shardText, shard)) {
+        std::cerr << "tonvela-convert: --shard needs K/N with 0 <= K < N, got \"" << shardText << "\"\n";
+        return kExitUsage;
     }
 
     // Settings: defaults from the data folder, the store, then the overrides.
@@ -326,7 +387,7 @@ int Run(int argc, char** argv) {
         PrintSettings(options, CConvertOptions(options.dataFolder), corrections, json);
         return kExitOk;
     }
-    if (inputs.empty()) {
+    if (inputs.empty() && filesFrom.empty()) {
         std::cerr << "tonvela-convert: PATH is required\nRun with --help for more information.\n";
         return kExitUsage;
     }
@@ -362,15 +423,26 @@ int Run(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
 
     // Paths: files as given (like the Add Files dialog), folders searched like Add Folder.
+    // Each input with the folder that its files' shard keys are relative to (empty: its own).
+    std::vector<ListedInput> listed;
+    for (const std::string& in : inputs) listed.push_back({in, {}});
+    std::string listError;
+    if (!filesFrom.empty() && !ReadFileList(filesFrom, nulList, baseDir, listed, listError)) {
+        std::cerr << "tonvela-convert: --files-from: " << listError << "\n";
+        return kExitUsage;
+    }
     std::vector<std::string> paths;
-    for (const std::string& in : inputs) {
+    for (const ListedInput& in : listed) {
         std::error_code ec;
         // Resolved through the file system: "link/../x.wav" is the file the kernel opens.
-        const std::string abs = ResolvedPath(in);
-        if (std::filesystem::is_directory(abs, ec))
+        const std::string abs = ResolvedPath(in.path);
+        const std::size_t first = paths.size();
+        const bool folder = std::filesystem::is_directory(abs, ec);
+        if (folder)
             CollectFiles(CollectFolders(abs), paths);
         else
             paths.push_back(abs);
+        KeepShard(paths, first, in.root.empty() ? (folder ? abs : std::string()) : ResolvedPath(in.root), shard);
     }
 
     CFileList list;
@@ -414,12 +486,28 @@ int Run(int argc, char** argv) {
         return probeFailures ? kExitSomeFailed : kExitOk;
     }
 
-    std::vector<BatchItem> items;
-    for (std::size_t i = 0; i < list.Size(); ++i) items.push_back({&list.At(i), i});
     // The after-batch view belongs to the window; here only --browse asks for it.
     CConvertOptions runOptions = options;
     runOptions.BrowseOutFolder = browse ? 1 : 0;
     CCliBatchUi ui(list.Size(), !quiet && ::isatty(STDERR_FILENO), browse);
+    std::vector<bool> alreadyDone(list.Size(), false);
+    std::vector<BatchItem> items;
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        CFileListEntry& e = list.At(i);
+        if (resume) {
+            PlannedOutputs planned;
+            if (OutputsComplete(e.path, runOptions, planned)) {
+                e.swfPath = planned.swfPath;
+                e.htmlPath = planned.htmlPath;
+                e.playerSwfPath = planned.playerSwfPath;
+                alreadyDone[i] = true;
+                ui.SetStatus(i, kStatusAlreadyDone);
+                continue;
+            }
+            ReleaseAbandonedClaims(planned);
+        }
+        items.push_back({&e, i});
+    }
     const BatchOutcome outcome = items.empty() ? BatchOutcome{true, false, 0, 0}
                                                : ConvertBatch(items, runOptions, ui, jobs);
     if (!outcome.started) return kExitUsage;
@@ -438,17 +526,27 @@ int Run(int argc, char** argv) {
                       << ": the files could not be created there; written to the documents folder instead: " << e.swfPath
                       << "\n";
     }
-    if (json) {
+    if (json || !jsonOut.empty()) {
         // One object per input, in the order given (with --jobs too).
+        std::vector<std::string> lines;
         for (const InputRow& row : rows) {
             if (!row.failedPath.empty()) {
-                std::cout << JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad)) << "\n";
+                lines.push_back(JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad)));
                 continue;
             }
             const CFileListEntry& e = list.At(row.entry);
             const bool ok = entryOk(e);
             if (!ok) anyFailed = true;
-            std::cout << JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry))) << "\n";
+            lines.push_back(JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry), alreadyDone[row.entry])));
+        }
+        for (const std::string& line : lines)
+            if (json) std::cout << line << "\n";
+        std::string error;
+        if (!jsonOut.empty() &&
+            !WriteRunReport(jsonOut, ReportHeaderLine(shard, gInterrupted.load(), options, TONVELA_VERSION), lines,
+                            error)) {
+            std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << error << "\n";
+            anyFailed = true;
         }
     }
     for (std::size_t i = 0; i < list.Size() && !json; ++i) {
@@ -463,7 +561,8 @@ int Run(int argc, char** argv) {
             if (!e.htmlPath.empty()) std::cout << "  HTML:   " << e.htmlPath << "\n";
         }
     }
-    if (list.Size() == 0 && probeFailures == 0) {
+    // A shard of a small archive may hold no file at all; that is no failure.
+    if (list.Size() == 0 && probeFailures == 0 && shard.count <= 1) {
         std::cerr << "tonvela-convert: no audio files found\n";
         return kExitSomeFailed;
     }

@@ -157,6 +157,24 @@ void ReleaseOutputClaims(const CFileListEntry& entry, const CConvertOptions& set
         if (!p->empty()) ReleaseClaim(*p);
 }
 
+PlannedOutputs PlannedOutputPaths(const std::string& source, const CConvertOptions& settings) {
+    std::string base;
+    if (settings.SWFOutputFolderOpt == kOutputFolderPerSwf) {
+        base = WithoutExt(source) + "/" + WithoutExt(NameOf(source));
+    } else if (settings.SWFOutputFolderOpt == kOutputCustomFolder) {
+        if (settings.SWFSpecifiedFolder.empty()) return {};
+        base = settings.SWFSpecifiedFolder;
+        if (base.back() != '/') base += '/';
+        if (settings.CreateDirs) base += SourceFolderBelowRoot(source);
+        base += WithoutExt(NameOf(source));
+    } else {
+        base = WithoutExt(source);
+    }
+    CFileListEntry entry;
+    SetOutputs(entry, OutputsOf(base, settings), settings);
+    return {entry.swfPath, entry.htmlPath, entry.playerSwfPath};
+}
+
 bool EnsureFolder(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;

@@ -68,6 +68,14 @@ bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std
 // names ("Skip" and "auto-rename"), so a failure leaves nothing behind.
 void ReleaseOutputClaims(const CFileListEntry& entry, const CConvertOptions& settings);
 
+// The SWF, HTML page and player SWF (the last two empty when not asked for) that a conversion
+// of source writes in its first-choice place without a clash: what a finished earlier run left
+// there. Creates nothing.
+struct PlannedOutputs {
+    std::string swfPath, htmlPath, playerSwfPath;
+};
+PlannedOutputs PlannedOutputPaths(const std::string& source, const CConvertOptions& settings);
+
 // True when path is a folder or could be created with all missing parent folders.
 bool EnsureFolder(const std::string& path);
 

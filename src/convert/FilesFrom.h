@@ -1,0 +1,28 @@
+// Input lists as find, xargs and rsync write them: one path a line, or NUL-separated.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvela {
+
+struct ListedInput {
+    std::string path;  // absolute (relative lines joined to the base folder), lexically normal
+    std::string root;  // the folder the shard key is taken relative to (see ShardKey)
+};
+
+// Splits list text into inputs. Lines end at "\n" (or at NUL bytes with nul); empty lines are
+// ignored; relative lines are taken relative to baseDir (absolute). An absolute line below
+// baseDir gets baseDir as its root too, so "find /archive" and "cd /archive; find ." lists
+// split the same way. False with the reason in error for a NUL byte in a line list (a file
+// name cannot hold one: the list was meant for --null).
+bool ParseFileList(std::string_view text, bool nul, const std::string& baseDir, std::vector<ListedInput>& inputs,
+                   std::string& error);
+
+// Reads the list file (or standard input for "-") and parses it as above; baseDir empty
+// means the list file's folder (for standard input the current folder).
+bool ReadFileList(const std::string& listFile, bool nul, const std::string& baseDir, std::vector<ListedInput>& inputs,
+                  std::string& error);
+
+}  // namespace tonvela

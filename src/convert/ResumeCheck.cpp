@@ -1,0 +1,41 @@
+#include "convert/ResumeCheck.h"
+
+#include <sys/stat.h>
+
+#include "platform/NameClaim.h"
+
+namespace tonvela {
+
+namespace {
+
+bool Newer(const struct stat& a, const struct stat& b) {
+    if (a.st_mtim.tv_sec != b.st_mtim.tv_sec) return a.st_mtim.tv_sec > b.st_mtim.tv_sec;
+    return a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+}
+
+}  // namespace
+
+bool IsAbandonedClaim(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+
+bool OutputsComplete(const std::string& source, const CConvertOptions& settings, PlannedOutputs& outputs) {
+    outputs = PlannedOutputPaths(source, settings);
+    struct stat src {};
+    if (outputs.swfPath.empty() || ::stat(source.c_str(), &src) != 0) return false;
+    for (const std::string* p : {&outputs.swfPath, &outputs.htmlPath, &outputs.playerSwfPath}) {
+        if (p->empty()) continue;
+        struct stat st {};
+        if (::stat(p->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsAbandonedClaim(*p) || !Newer(st, src))
+            return false;
+    }
+    return true;
+}
+
+void ReleaseAbandonedClaims(const PlannedOutputs& outputs) {
+    for (const std::string* p : {&outputs.swfPath, &outputs.htmlPath, &outputs.playerSwfPath})
+        if (!p->empty() && IsAbandonedClaim(*p)) ReleaseClaim(*p);
+}
+
+}  // namespace tonvela

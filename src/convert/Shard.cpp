@@ -1,0 +1,87 @@
+#include "convert/Shard.h"
+
+#include <charconv>
+#include <utility>
+
+namespace tonvela {
+
+namespace {
+
+bool ParseNumber(std::string_view s, std::uint32_t& n) {
+    if (s.empty()) return false;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), n);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+// "a//./b/" -> "a/b": the spellings of one relative path give one key.
+std::string CanonicalRelative(std::string_view p) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < p.size()) {
+        std::size_t j = p.find('/', i);
+        if (j == std::string_view::npos) j = p.size();
+        const std::string_view part = p.substr(i, j - i);
+        if (!part.empty() && part != ".") {
+            if (!out.empty()) out += '/';
+            out.append(part);
+        }
+        i = j + 1;
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ParseShardSpec(std::string_view text, ShardSpec& spec) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string_view::npos) return false;
+    std::uint32_t k = 0, n = 0;
+    if (!ParseNumber(text.substr(0, slash), k) || !ParseNumber(text.substr(slash + 1), n) || n == 0 || k >= n)
+        return false;
+    spec = {k, n};
+    return true;
+}
+
+std::uint32_t ShardOf(std::string_view relativePath, std::uint32_t count) {
+    // FNV-1a over the bytes, then a 64-bit finaliser (splitmix64) so that names differing only
+    // in their last characters spread evenly over small shard counts too. Fixed forever: a
+    // change would move files between shards of archives already half converted.
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    for (const char c : CanonicalRelative(relativePath)) {
+        h ^= static_cast<unsigned char>(c);
+        h *= 0x100000001b3ull;
+    }
+    h ^= h >> 30;
+    h *= 0xbf58476d1ce4e5b9ull;
+    h ^= h >> 27;
+    h *= 0x94d049bb133111ebull;
+    h ^= h >> 31;
+    return count <= 1 ? 0 : static_cast<std::uint32_t>(h % count);
+}
+
+std::string ShardKey(const std::string& path, const std::string& root) {
+    std::string r = root;
+    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    if (r.empty()) {
+        const std::size_t slash = path.rfind('/');
+        return slash == std::string::npos ? path : path.substr(slash + 1);
+    }
+    if (r == "/") return path.substr(1);
+    if (path.size() > r.size() + 1 && path.compare(0, r.size(), r) == 0 && path[r.size()] == '/')
+        return path.substr(r.size() + 1);
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardSpec& spec) {
+    if (spec.count <= 1 || first >= paths.size()) return;
+    std::size_t kept = first;
+    for (std::size_t i = first; i < paths.size(); ++i)
+        if (ShardOf(ShardKey(paths[i], root), spec.count) == spec.index) {
+            if (kept != i) paths[kept] = std::move(paths[i]);  // a string moved onto itself is emptied
+            ++kept;
+        }
+    paths.resize(kept);
+}
+
+}  // namespace tonvela

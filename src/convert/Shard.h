@@ -1,0 +1,32 @@
+// Splitting an archive between machines: every file belongs to exactly one of N shards, chosen
+// by a hash of its path relative to the folder it was found under, so every machine computes
+// the same split wherever the archive is mounted, and a new file never moves an old one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tonvela {
+
+struct ShardSpec {
+    std::uint32_t index = 0;  // K
+    std::uint32_t count = 1;  // N; 1 keeps every file
+};
+
+// "K/N" with 0 <= K < N, both decimal. False (spec unchanged) for anything else.
+bool ParseShardSpec(std::string_view text, ShardSpec& spec);
+
+// The shard (0 .. count-1) of a file by its relative path ("./" prefixes and repeated slashes
+// do not count). count must be at least 1.
+std::uint32_t ShardOf(std::string_view relativePath, std::uint32_t count);
+
+// The path that decides a file's shard: path relative to root when path lies below root,
+// otherwise the file's name. Both absolute.
+std::string ShardKey(const std::string& path, const std::string& root);
+
+// Drops from paths[first..] every file outside the shard, keys taken relative to root.
+void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardSpec& spec);
+
+}  // namespace tonvela

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# A whole archive through GNU parallel over SSH: 4 shards over 2 "hosts" (an sshd of the
+# test's own on 127.0.0.1, and this machine), every good file converted exactly once, the
+# merged report right; a second pass with --resume converts nothing again.
+# Usage: archive_parallel_ssh.sh BUILD_DIR SOURCE_DIR
+set -uo pipefail
+BUILD="$(cd "$1" && pwd)"; SRC="$(cd "$2" && pwd)"
+BIN="$BUILD/bin/tonvela-convert"
+DATA="$BUILD/bin"
+[ -x "$BIN" ] || { echo "no tonvela-convert"; exit 77; }
+for t in parallel ssh ssh-keygen sox python3; do
+  command -v "$t" >/dev/null || { echo "no $t (scripts/setup-deps.sh installs it)"; exit 77; }
+done
+[ -x /usr/sbin/sshd ] || { echo "no sshd (scripts/setup-deps.sh installs openssh-server)"; exit 77; }
+. "$SRC/tests/scripts/lib/archive_tree.sh"
+
+C="$(mktemp -d)"
+fail=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
+cleanup() {
+  stop_pid "$(cat "$C/sshd.pid" 2>/dev/null)"
+  rm -rf "$C"
+}
+trap cleanup EXIT
+
+# An sshd of our own: own port, host key, authorised key; loopback only.
+PORT=$(free_port)
+ssh-keygen -q -t ed25519 -N '' -f "$C/host_key" && ssh-keygen -q -t ed25519 -N '' -f "$C/client_key" || exit 1
+cp "$C/client_key.pub" "$C/authorized_keys"
+echo "[127.0.0.1]:$PORT $(cut -d' ' -f1,2 "$C/host_key.pub")" > "$C/known_hosts"
+cat > "$C/sshd_config" <<CONF
+ListenAddress 127.0.0.1
+Port $PORT
+HostKey $C/host_key
+PidFile $C/sshd.pid
+AuthorizedKeysFile $C/authorized_keys
+StrictModes no
+PermitRootLogin prohibit-password
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+UsePAM no
+CONF
+mkdir -p /run/sshd  # sshd's privilege-separation folder; it refuses to start without it
+/usr/sbin/sshd -f "$C/sshd_config" -E "$C/sshd.log" || { echo "sshd failed"; cat "$C/sshd.log"; exit 1; }
+SSH="ssh -F /dev/null -p $PORT -i $C/client_key -o BatchMode=yes -o UserKnownHostsFile=$C/known_hosts"
+LOGIN="$(id -un)@127.0.0.1"
+up=0
+for ((i = 0; i < 100; i++)); do $SSH "$LOGIN" true 2>/dev/null && { up=1; break; }; sleep 0.1; done
+check "own sshd answers on 127.0.0.1:$PORT" '[ $up -eq 1 ]'
+[ $up -eq 1 ] || { cat "$C/sshd.log"; exit 1; }
+
+export PARALLEL_HOME="$C/parallel"
+mkdir -p "$PARALLEL_HOME" "$C/config"
+make_archive_tree "$C/archive" 56 4 1 2 || { echo "sox failed"; exit 1; }
+
+# run_shards REPORTS [--resume]: 4 shards over 2 "hosts" of 2 slots each, as the manual shows it.
+run_shards() {
+  local reports="$1"; shift
+  (cd "$C" && parallel --sshlogin "2/$SSH $LOGIN,2/:" --workdir . --env PATH --joblog "$reports.log" \
+    "$BIN" --data-dir "$DATA" --config-dir "$C/config" -q --shard {}/4 "$@" --json-out "$reports/{}.json" \
+    "$C/archive" ::: 0 1 2 3 > /dev/null 2> "$reports.err")
+}
+run_shards "$C/reports1"; rc=$?
+statuses=$(awk -F'\t' 'NR > 1 { print $7 }' "$C/reports1.log" | sort | uniq -c | tr -s ' ' | tr '\n' ';')
+check "parallel: 4 shards ran, each with status 0 or 1 ($statuses)" \
+  '[ "$(awk -F"\t" "NR > 1 && \$7 <= 1" "$C/reports1.log" | wc -l)" -eq 4 ] && [ $rc -ge 1 ]'
+hosts=$(awk -F'\t' 'NR > 1 { print ($2 == ":" ? "local" : "ssh") }' "$C/reports1.log" | sort -u | tr '\n' ' ')
+check "both hosts took shards ($hosts)" '[ "$hosts" = "local ssh " ]'
+swfs=$(find "$C/archive" -name '*.swf' | wc -l)
+check "one SWF per good file ($swfs of 56), no numbered names" \
+  '[ "$swfs" -eq 56 ] && [ -z "$(find "$C/archive" -name "*_[0-9]*.swf")" ]'
+"$BIN" --merge-reports "$C"/reports1/{0,1,2,3}.json > "$C/merge1.txt"; rc=$?
+check "merged: 56 converted, the 4 broken files failed once each (rc $rc)" '[ $rc -eq 1 ] &&
+  grep -qx "files converted: 56" "$C/merge1.txt" && grep -qx "files failed: 4" "$C/merge1.txt" &&
+  [ "$(grep -c "^  .*/broken [0-9]*\.[a-z0-9]*: Failed to load$" "$C/merge1.txt")" -eq 4 ]'
+"$BIN" --merge-reports "$C"/reports1/{0,1,3}.json > "$C/merge-missing.txt"; rc=$?
+check "a missing shard report fails the merge (rc $rc)" \
+  '[ $rc -eq 1 ] && grep -qx "missing report: shard 2/4" "$C/merge-missing.txt"'
+
+before=$(find "$C/archive" -name '*.swf' -printf '%p %T@\n' | sort)
+run_shards "$C/reports2" --resume
+after=$(find "$C/archive" -name '*.swf' -printf '%p %T@\n' | sort)
+check "--resume converts nothing again" '[ "$before" = "$after" ]'
+"$BIN" --merge-reports "$C"/reports2/{0,1,2,3}.json > "$C/merge2.txt"
+check "merged after --resume: 56 already done" 'grep -qx "files already done: 56" "$C/merge2.txt" &&
+  grep -qx "files converted: 0" "$C/merge2.txt"'
+
+exit $fail
