@@ -34,7 +34,6 @@
 #include "convert/OptionOverrides.h"
 #include "convert/SettingsCatalog.h"
 #include "platform/DataFolder.h"
-#include "platform/ResolvedPath.h"
 #include "platform/SettingsStore.h"
 #include "platform/ShowItems.h"
 
@@ -338,16 +337,7 @@ int Run(int argc, char** argv) {
     ::sigaction(SIGTERM, &sa, nullptr);
 
     // Paths: files as given (like the Add Files dialog), folders searched like Add Folder.
-    std::vector<std::string> paths;
-    for (const std::string& in : inputs) {
-        std::error_code ec;
-        // Resolved through the file system: "link/../x.wav" is the file the kernel opens.
-        const std::string abs = ResolvedPath(in);
-        if (std::filesystem::is_directory(abs, ec))
-            CollectFiles(CollectFolders(abs), paths);
-        else
-            paths.push_back(abs);
-    }
+    const std::vector<std::string> paths = ExpandCommandLinePaths(inputs);
 
     CFileList list;
     std::vector<std::string> failedProbes;

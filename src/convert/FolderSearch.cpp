@@ -153,4 +153,17 @@ void AddDroppedPath(const std::string& path, std::vector<std::string>& paths) {
     AddFoundFile(path, paths);
 }
 
+std::vector<std::string> ExpandCommandLinePaths(const std::vector<std::string>& given) {
+    std::vector<std::string> paths;
+    for (const std::string& in : given) {
+        std::error_code ec;
+        const std::string path = ResolvedPath(in);
+        if (fs::is_directory(path, ec))
+            CollectFiles(CollectFolders(path), paths);
+        else
+            paths.push_back(path);
+    }
+    return paths;
+}
+
 }  // namespace tonvela
