@@ -433,16 +433,9 @@ int Run(int argc, char** argv) {
     }
     std::vector<std::string> paths;
     for (const ListedInput& in : listed) {
-        std::error_code ec;
-        // Resolved through the file system: "link/../x.wav" is the file the kernel opens.
-        const std::string abs = ResolvedPath(in.path);
         const std::size_t first = paths.size();
-        const bool folder = std::filesystem::is_directory(abs, ec);
-        if (folder)
-            CollectFiles(CollectFolders(abs), paths);
-        else
-            paths.push_back(abs);
-        KeepShard(paths, first, in.root.empty() ? (folder ? abs : std::string()) : ResolvedPath(in.root), shard);
+        const std::string folder = ExpandCommandLinePath(in.path, paths);
+        KeepShard(paths, first, in.root.empty() ? folder : ResolvedPath(in.root), shard);
     }
 
     CFileList list;

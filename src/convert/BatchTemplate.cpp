@@ -1,22 +1,12 @@
 #include "convert/BatchTemplate.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "convert/ConvertOptions.h"
-#include "swf/ColourMap.h"
 #include "swf/FrameRateLiteral.h"
 #include "swf/SwfTemplate.h"
 #include "swf/TemplateActionsExtract.h"
 #include "swf/TemplateKind.h"
 
 namespace tonvela {
-
-namespace {
-
-std::uint32_t Colour(int c) { return static_cast<std::uint32_t>(c) & 0xFFFFFFu; }
-
-}  // namespace
 
 CBatchTemplate::CBatchTemplate() = default;
 CBatchTemplate::~CBatchTemplate() = default;
@@ -42,53 +32,23 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
     out = CBatchTemplate{};
     out.writer = ChooseBatchWriter(settings);
     out.path = BatchTemplatePath(settings);
-    out.tmpl = std::make_unique<CSwfTemplate>();
-    CSwfTemplate& t = *out.tmpl;
-    if (!t.Load(out.path)) return TemplateError::NotAvailable;
-
-    bool jpeg = false;
-    if (settings.CreateCtrlSWF) {
-        const int kind = TemplateKindFromPath(out.path);
-        if (kind == kKindTrack) {
-            BuildTrackColourMap(t, Colour(settings.SWFBtnColor), Colour(settings.TrackSWFBkgTopColor),
-                                Colour(settings.TrackSWFBkgBottomColor), Colour(settings.TrackSWFBorderColor),
-                                settings.TBC);
-        } else if (kind == kKindJpeg) {
-            if (!settings.JPEGFile.empty() && settings.JPEGWidth > 0 && settings.JPEGHeight > 0) {
-                jpeg = true;
-                // A picture that cannot be used leaves the template's own background, but the
-                // movie keeps the size the user chose, and the user is told.
-                if (!t.ReplaceJpeg(settings.JPEGFile, settings.JPEGWidth, settings.JPEGHeight)) {
-                    t.SetFrameSize(settings.JPEGWidth, settings.JPEGHeight);
-                    out.notice = JpegRefusedText(settings.JPEGFile, settings.JPEGWidth, settings.JPEGHeight);
-                }
-            }
-        } else {
-            BuildButtonColourMap(t, kind, Colour(settings.SWFBtnColor), settings.GC);
-        }
-    }
-    t.SetBackground(Colour(settings.SWFBkgColor));
-    // A tag list that cannot be walked holds no controls and no actions.
-    if (!t.WalkAndRecolour()) return TemplateError::NotValid;
+    CTemplateMovie movie;
+    const TemplateError made = MakeTemplateMovie(out.path, LookOf(settings), settings.CreateCtrlSWF != 0, movie);
+    out.tmpl = std::move(movie.tmpl);
+    out.notice = std::move(movie.notice);
+    if (made != TemplateError::None) return made;
 
     if (out.writer != BatchWriter::ShellPlayerPair) {
-        if (!ExtractTemplateActions(t, out.actions)) return TemplateError::NotValid;
+        if (!ExtractTemplateActions(*out.tmpl, out.actions)) return TemplateError::NotValid;
         if (TemplateShowsTime(out.path)) {
             ActionTag& start = settings.SWFInitPlay ? out.actions.startPlay : out.actions.startStop;
             start.frameRatePatch = FindFrameRateLiteral(start);
             if (!start.frameRatePatch) return TemplateError::NotValid;
         }
     }
-    out.stageWidth = jpeg ? settings.JPEGWidth : t.FrameWidth();
-    out.stageHeight = jpeg ? settings.JPEGHeight : t.FrameHeight();
+    out.stageWidth = movie.stageWidth;
+    out.stageHeight = movie.stageHeight;
     return TemplateError::None;
-}
-
-std::string JpegRefusedText(const std::string& jpegPath, int widthPx, int heightPx) {
-    return "The background picture \"" + jpegPath +
-           "\" could not be used (it cannot be read, or it is larger than 64 MB or 32767 pixels). "
-           "The movies show the template's own picture at " +
-           std::to_string(widthPx) + " x " + std::to_string(heightPx) + " pixels.";
 }
 
 std::string TemplateErrorText(TemplateError error, const std::string& path) {

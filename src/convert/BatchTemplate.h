@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "convert/TemplateMovie.h"
 #include "swf/TemplateActions.h"
 
 namespace tonvela {
@@ -23,8 +24,6 @@ BatchWriter ChooseBatchWriter(const CConvertOptions& settings);
 // The template file the writer needs.
 std::string BatchTemplatePath(const CConvertOptions& settings);
 
-enum class TemplateError { None, NotAvailable, NotValid };
-
 struct CBatchTemplate {
     CBatchTemplate();
     ~CBatchTemplate();
@@ -41,13 +40,11 @@ struct CBatchTemplate {
     int encodeThreads = 0;    // cores the encoder of one file may use; 0: all of the machine's
 };
 
-// Loads and prepares the batch's template. NotAvailable when it cannot be loaded, NotValid
-// when its actions (or the frame-rate literal of a "time" template) are missing.
+// Loads and prepares the batch's template (MakeTemplateMovie). NotAvailable when it cannot be
+// loaded, NotValid when its actions (or the frame-rate literal of a "time" template) are missing.
 TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTemplate& out);
 
 // The message box text for a template error, naming the template's path.
 std::string TemplateErrorText(TemplateError error, const std::string& path);
-// The notice for a background picture that ReplaceJpeg refused.
-std::string JpegRefusedText(const std::string& jpegPath, int widthPx, int heightPx);
 
 }  // namespace tonvela

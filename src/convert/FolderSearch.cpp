@@ -153,4 +153,21 @@ void AddDroppedPath(const std::string& path, std::vector<std::string>& paths) {
     AddFoundFile(path, paths);
 }
 
+std::string ExpandCommandLinePath(const std::string& given, std::vector<std::string>& paths) {
+    std::error_code ec;
+    std::string path = ResolvedPath(given);
+    if (!fs::is_directory(path, ec)) {
+        paths.push_back(path);
+        return {};
+    }
+    CollectFiles(CollectFolders(path), paths);
+    return path;
+}
+
+std::vector<std::string> ExpandCommandLinePaths(const std::vector<std::string>& given) {
+    std::vector<std::string> paths;
+    for (const std::string& in : given) ExpandCommandLinePath(in, paths);
+    return paths;
+}
+
 }  // namespace tonvela

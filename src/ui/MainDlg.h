@@ -1,9 +1,12 @@
-// The main window: the file list, the command buttons, the menus.
+// The main window: the file list, the command buttons, the menus. Its parts are in files of
+// their own: MainDlgMenus (menus, shortcuts), MainDlgList (adding, drops, command-line paths,
+// removing), MainDlgConvert (batches), MainDlgCommands (opening, recorder, options, help).
 #pragma once
 
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +101,10 @@ private:
     // The first selected row's entry, or null.
     const CFileListEntry* FirstSelected() const;
     void OpenHelpPage(const std::string& page);
+    // Hands the first selected entry's path (which) to open, under the wait cursor, when the
+    // window takes commands and the path is set (and, with mustExist, names an existing file).
+    void OpenSelected(std::string CFileListEntry::*which, bool mustExist,
+                      const std::function<void(const std::string&)>& open);
 
     CConvertOptions settings_;
     CSettingsStore store_;

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "convert/SettingsCatalog.h"
+
 namespace tonvela {
 
 CNumberEdit::CNumberEdit(QWidget* parent) : QAbstractSpinBox(parent), high_(INT_MAX) {
@@ -51,6 +53,11 @@ QAbstractSpinBox::StepEnabled CNumberEdit::stepEnabled() const {
     if (v < high_) e |= StepUpEnabled;
     if (v > low_) e |= StepDownEnabled;
     return e;
+}
+
+void SetSpinRangeOf(CNumberEdit* edit, const char* setting) {
+    const SettingRule& rule = FindSetting(setting)->rule;
+    edit->SetSpinRange(rule.low, rule.high, 1);
 }
 
 }  // namespace tonvela

@@ -35,4 +35,7 @@ private:
     int step_ = 1;
 };
 
+// Sets edit's spin range to the values the named setting takes (from the settings catalogue).
+void SetSpinRangeOf(CNumberEdit* edit, const char* setting);
+
 }  // namespace tonvela

@@ -2,36 +2,28 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QColorDialog>
 #include <QComboBox>
-#include <QFileDialog>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <cmath>
 #include <system_error>
 #include <tuple>
-#include <vector>
 
 #include "convert/ConvertOptions.h"
 #include "convert/SettingsCatalog.h"
-#include "swf/ColourMap.h"
-#include "swf/SwfTemplate.h"
 #include "swf/TemplateKind.h"
 #include "ui/ColorSwatch.h"
+#include "ui/ColourText.h"
 #include "ui/MessageBox.h"
 #include "ui/NumberEdit.h"
+#include "ui/ShadingSliders.h"
 #include "ui/ShockwaveFlash.h"
+#include "ui/TemplateList.h"
 #include "ui/TemplatePreview.h"
 
 namespace tonvela {
@@ -40,59 +32,13 @@ namespace {
 
 constexpr int kDefaultFrameRateIndex = 11;  // the item for 12
 
-struct SliderSpec {
-    int high;
-    int pageStep;
-};
-// The three shading sliders of kind 100 (GC values 1, 3 and 4), then the one of kind 300 (TBC).
-constexpr std::array<SliderSpec, 4> kSliders = {{{100, 10}, {100, 10}, {100, 10}, {500, 20}}};
-constexpr std::array<std::size_t, 3> kGcIndex = {0, 2, 3};
-
-constexpr std::array<std::array<int, 3>, 3> kPresets = {{{40, 30, 80}, {60, 0, 50}, {70, 10, 10}}};
-
 const char* const kStreamingVsEvent =
     "Streaming sound can be played while downloading. But there's a little gap when loop play.\n\n"
     "Event sound must be downloaded before it's played. There's no gaps when loop play.";
 const char* const kBlankFramesHelp =
     "It's very useful when add one or more blank frame(s) if the beginning of SWF audio isn't played normally.";
 
-// A number edit's spin range: the values the setting takes.
-void SetSpinRangeOf(CNumberEdit* edit, const char* setting) {
-    const SettingRule& rule = FindSetting(setting)->rule;
-    edit->SetSpinRange(rule.low, rule.high, 1);
-}
-
-int HexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9') return u - '0';
-    if (u >= 'a' && u <= 'f') return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F') return u - 'A' + 10;
-    return -1;
-}
-
-QColor ToQColor(std::uint32_t c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
-}
-
-std::uint32_t FromQColor(const QColor& c) {
-    return static_cast<std::uint32_t>(c.red()) | static_cast<std::uint32_t>(c.green()) << 8 |
-           static_cast<std::uint32_t>(c.blue()) << 16;
-}
-
 std::uint32_t Colour24(int stored) { return static_cast<std::uint32_t>(stored) & 0xFFFFFFu; }
-
-bool IsSwfFile(const std::filesystem::directory_entry& e) {
-    std::error_code ec;
-    if (!e.is_regular_file(ec)) return false;
-    return QString::fromStdString(e.path().extension().string()).compare(QStringLiteral(".swf"), Qt::CaseInsensitive) == 0;
-}
-
-// The same file: equal paths, or two names of one existing file.
-bool SamePath(const std::string& a, const std::string& b) {
-    if (a == b) return true;
-    std::error_code ec;
-    return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ec) && !ec;
-}
 
 QWidget* Indented(QWidget* w) {
     auto* holder = new QWidget;
@@ -102,6 +48,12 @@ QWidget* Indented(QWidget* w) {
     return holder;
 }
 
+QRadioButton* Radio(const QString& text, const char* name, QWidget* parent) {
+    auto* b = new QRadioButton(text, parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
 QLabel* LinkLabel(const QString& text, QWidget* parent) {
     auto* l = new QLabel(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()), parent);
     l->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
@@ -109,34 +61,6 @@ QLabel* LinkLabel(const QString& text, QWidget* parent) {
 }
 
 }  // namespace
-
-QString ColourText(std::uint32_t c) {
-    return QStringLiteral("%1%2%3")
-        .arg(c & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((c >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((c >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
-
-std::uint32_t ParseColourText(const QString& text) {
-    std::uint32_t colour = 0;
-    for (int component = 0; component < 3; ++component) {
-        const int at = component * 2;
-        const int high = at < text.size() ? HexDigit(text[at]) : 0;
-        if (high < 0) break;
-        // A missing second character stays "0"; one that is not hexadecimal ends the reading
-        // after the first digit.
-        const int low = at + 1 < text.size() ? HexDigit(text[at + 1]) : 0;
-        const int value = low < 0 ? high : high * 16 + low;
-        colour |= static_cast<std::uint32_t>(value) << (8 * component);
-        if (low < 0) break;
-    }
-    return colour;
-}
-
-int SliderPosition(float coefficient) { return static_cast<int>(std::lround(static_cast<double>(coefficient) * 100.0)); }
-
-float SliderCoefficient(int position) { return static_cast<float>(position / 100.0); }
 
 CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, PlayerFactory factory, QWidget* parent)
     : COptionsPage(parent), live_(live), dataFolder_(s.dataFolder) {
@@ -214,10 +138,10 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
         QSlider* sl = sliders_[i];
         // Setting the position must not write the coefficient back (it would round it).
         QSignalBlocker block(sl);
-        sl->setRange(0, kSliders[i].high);
-        sl->setPageStep(kSliders[i].pageStep);
+        sl->setRange(0, kShadingSliders[i].high);
+        sl->setPageStep(kShadingSliders[i].pageStep);
         sl->setSingleStep(1);
-        sl->setValue(SliderPosition(i < 3 ? live_.GC[kGcIndex[i]] : live_.TBC));
+        sl->setValue(SliderPosition(i < 3 ? live_.GC[kSliderGcIndex[i]] : live_.TBC));
         sliderLabels_[i]->setNum(sl->value());
     }
 
@@ -257,20 +181,14 @@ CPageSWFOpt::~CPageSWFOpt() {
 
 QWidget* CPageSWFOpt::BuildTypeGroup() {
     auto* box = new QGroupBox(tr("SWF Type"), this);
-    withControls_ = new QRadioButton(tr("Playback &controllable SWF"), box);
-    withControls_->setObjectName(QStringLiteral("withControls"));
-    singleSwf_ = new QRadioButton(tr("Single &one SWF"), box);
-    singleSwf_->setObjectName(QStringLiteral("singleSwf"));
-    shellPlayer_ = new QRadioButton(tr("So&und SWF with a shell player SWF"), box);
-    shellPlayer_->setObjectName(QStringLiteral("shellPlayer"));
+    withControls_ = Radio(tr("Playback &controllable SWF"), "withControls", box);
+    singleSwf_ = Radio(tr("Single &one SWF"), "singleSwf", box);
+    shellPlayer_ = Radio(tr("So&und SWF with a shell player SWF"), "shellPlayer", box);
     diffLink_ = LinkLabel(tr("Differences between the two types of SWFs above"), box);
     diffLink_->setObjectName(QStringLiteral("diffLink"));
-    withoutControls_ = new QRadioButton(tr("No interfaces S&WF"), box);
-    withoutControls_->setObjectName(QStringLiteral("withoutControls"));
-    streaming_ = new QRadioButton(tr("&Steaming sound"), box);
-    streaming_->setObjectName(QStringLiteral("streaming"));
-    event_ = new QRadioButton(tr("&Event sound"), box);
-    event_->setObjectName(QStringLiteral("event"));
+    withoutControls_ = Radio(tr("No interfaces S&WF"), "withoutControls", box);
+    streaming_ = Radio(tr("&Steaming sound"), "streaming", box);
+    event_ = Radio(tr("&Event sound"), "event", box);
     soundLink_ = LinkLabel(tr("Steaming sound vs. Event sound"), box);
     soundLink_->setObjectName(QStringLiteral("soundLink"));
 
@@ -356,168 +274,6 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     return box;
 }
 
-QLayout* CPageSWFOpt::ColourLine(Colour which, const QString& label, const char* name, QWidget* parent) {
-    static constexpr std::array<std::uint32_t CPageSWFOpt::*, kColours> kMembers = {
-        &CPageSWFOpt::buttonColour, &CPageSWFOpt::backgroundColour, &CPageSWFOpt::trackTopColour,
-        &CPageSWFOpt::trackBottomColour, &CPageSWFOpt::trackBorderColour};
-    ColourRow& row = colours_[which];
-    row.member = &(this->*kMembers[which]);
-    row.swatch = new CColorSwatch(parent);
-    row.swatch->setObjectName(QString::fromLatin1(name) + QStringLiteral("Swatch"));
-    row.edit = new QLineEdit(parent);
-    row.edit->setObjectName(QString::fromLatin1(name));
-    row.edit->setMaxLength(6);
-    row.edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,6}")), row.edit));
-    row.edit->setFixedWidth(row.edit->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDD")) + 12);
-    auto* text = new QLabel(label, parent);
-    text->setBuddy(row.edit);
-    auto* line = new QHBoxLayout;
-    line->addWidget(text, 1);
-    line->addWidget(row.swatch);
-    line->addWidget(new QLabel(QStringLiteral("#"), parent));
-    line->addWidget(row.edit);
-    connect(row.edit, &QLineEdit::textChanged, this, [this, which] { OnColourEdited(which); });
-    connect(row.swatch, &CColorSwatch::clicked, this, [this, which] { OnSwatchClicked(which); });
-    return line;
-}
-
-QWidget* CPageSWFOpt::BuildTemplateColumn() {
-    auto* box = new QGroupBox(tr("Appearance"), this);
-    auto* v = new QVBoxLayout(box);
-
-    templateLabel_ = new QLabel(tr("Co&ntrol SWF:"), box);
-    controlList_ = new QComboBox(box);
-    controlList_->setObjectName(QStringLiteral("controlList"));
-    shellList_ = new QComboBox(box);
-    shellList_->setObjectName(QStringLiteral("shellList"));
-    auto* lists = new QGridLayout;
-    lists->addWidget(templateLabel_, 0, 0);
-    // The two lists share one place; the layout choice shows one of them.
-    lists->addWidget(controlList_, 0, 1);
-    lists->addWidget(shellList_, 0, 1);
-    lists->setColumnStretch(1, 1);
-    v->addLayout(lists);
-    v->addLayout(ColourLine(kButton, tr("&Button color:"), "buttonColour", box));
-    v->addLayout(ColourLine(kBackground, tr("B&ackground color:"), "backgroundColour", box));
-
-    previewArea_ = new CTemplatePreview(box);
-    previewArea_->setObjectName(QStringLiteral("previewArea"));
-    previewArea_->setMinimumSize(260, 120);
-    v->addWidget(previewArea_, 1);
-
-    buttonOptions_ = new QLabel(tr("Button options:"), box);
-    buttonOptions_->setObjectName(QStringLiteral("buttonOptions"));
-    v->addWidget(buttonOptions_);
-
-    auto sliderLine = [this](std::size_t i, QWidget* parent, QGridLayout* grid, int row) {
-        sliders_[i] = new QSlider(Qt::Horizontal, parent);
-        sliders_[i]->setObjectName(QStringLiteral("slider%1").arg(i + 1));
-        sliderLabels_[i] = new QLabel(parent);
-        sliderLabels_[i]->setObjectName(QStringLiteral("sliderLabel%1").arg(i + 1));
-        sliderLabels_[i]->setMinimumWidth(sliderLabels_[i]->fontMetrics().horizontalAdvance(QStringLiteral("5000")));
-        grid->addWidget(sliders_[i], row, 0);
-        grid->addWidget(sliderLabels_[i], row, 1);
-        connect(sliders_[i], &QSlider::valueChanged, this,
-                [this, i](int position) { OnSliderMoved(static_cast<int>(i), position); });
-    };
-
-    group100_ = new QWidget(box);
-    group100_->setObjectName(QStringLiteral("group100"));
-    auto* g1 = new QGridLayout(group100_);
-    g1->setContentsMargins(0, 0, 0, 0);
-    for (std::size_t i = 0; i < 3; ++i) sliderLine(i, group100_, g1, static_cast<int>(i));
-    presets_ = new QPushButton(tr("Presets"), group100_);
-    presets_->setObjectName(QStringLiteral("presets"));
-    presetMenu_ = new QMenu(presets_);
-    presetMenu_->setObjectName(QStringLiteral("presetMenu"));
-    for (int p = 0; p < 3; ++p)
-        connect(presetMenu_->addAction(tr("Style &%1").arg(p + 1)), &QAction::triggered, this, [this, p] { OnPreset(p); });
-    g1->addWidget(presets_, 0, 2, 3, 1, Qt::AlignTop);
-    g1->setColumnStretch(0, 1);
-    connect(presets_, &QPushButton::clicked, this,
-            [this] { presetMenu_->popup(presets_->mapToGlobal(presets_->rect().topRight())); });
-    v->addWidget(group100_);
-
-    group300_ = new QWidget(box);
-    group300_->setObjectName(QStringLiteral("group300"));
-    auto* g3 = new QVBoxLayout(group300_);
-    g3->setContentsMargins(0, 0, 0, 0);
-    auto* trackGrid = new QGridLayout;
-    sliderLine(3, group300_, trackGrid, 0);
-    trackGrid->setColumnStretch(0, 1);
-    g3->addLayout(trackGrid);
-    g3->addLayout(ColourLine(kTop, tr("Gradient bkg top color:"), "trackTopColour", group300_));
-    g3->addLayout(ColourLine(kBottom, tr("Gradient bkg bottom color:"), "trackBottomColour", group300_));
-    g3->addLayout(ColourLine(kBorder, tr("Border color:"), "trackBorderColour", group300_));
-    v->addWidget(group300_);
-
-    group600_ = new QWidget(box);
-    group600_->setObjectName(QStringLiteral("group600"));
-    auto* g6 = new QGridLayout(group600_);
-    g6->setContentsMargins(0, 0, 0, 0);
-    jpegEdit_ = new QLineEdit(group600_);
-    jpegEdit_->setObjectName(QStringLiteral("jpegFile"));
-    jpegEdit_->setReadOnly(true);
-    auto* jpegBrowse = new QPushButton(tr("Browse"), group600_);
-    jpegBrowse->setObjectName(QStringLiteral("jpegBrowse"));
-    jpegWidthEdit_ = new CNumberEdit(group600_);
-    jpegWidthEdit_->setObjectName(QStringLiteral("jpegWidth"));
-    SetSpinRangeOf(jpegWidthEdit_, "JPEGWidth");
-    jpegHeightEdit_ = new CNumberEdit(group600_);
-    jpegHeightEdit_->setObjectName(QStringLiteral("jpegHeight"));
-    SetSpinRangeOf(jpegHeightEdit_, "JPEGHeight");
-    auto* wLabel = new QLabel(tr("Width:"), group600_);
-    wLabel->setBuddy(jpegWidthEdit_);
-    auto* hLabel = new QLabel(tr("Height: "), group600_);
-    hLabel->setBuddy(jpegHeightEdit_);
-    g6->addWidget(new QLabel(tr("JPEG File:"), group600_), 0, 0);
-    g6->addWidget(jpegEdit_, 0, 1, 1, 3);
-    g6->addWidget(jpegBrowse, 0, 4);
-    g6->addWidget(wLabel, 1, 0);
-    g6->addWidget(jpegWidthEdit_, 1, 1);
-    g6->addWidget(hLabel, 1, 2);
-    g6->addWidget(jpegHeightEdit_, 1, 3);
-    g6->setColumnStretch(1, 1);
-    g6->setColumnStretch(3, 1);
-    v->addWidget(group600_);
-    connect(jpegBrowse, &QPushButton::clicked, this, [this] { OnBrowseJpeg(); });
-    for (CNumberEdit* e : {jpegWidthEdit_, jpegHeightEdit_})
-        connect(e, &CNumberEdit::textChanged, this, [this] {
-            if (!initialised_) return;
-            jpegWidth = jpegWidthEdit_->Number().value_or(jpegWidth);
-            jpegHeight = jpegHeightEdit_->Number().value_or(jpegHeight);
-            BuildPreview();
-        });
-
-    auto onListChanged = [this] {
-        if (!initialised_ || !player_) return;
-        UpdateOptionGroups();
-        BuildPreview();
-    };
-    connect(controlList_, &QComboBox::currentIndexChanged, this, onListChanged);
-    connect(shellList_, &QComboBox::currentIndexChanged, this, onListChanged);
-    return box;
-}
-
-void CPageSWFOpt::FillTemplateList(QComboBox* box, const std::filesystem::path& folder, const std::string& selected) {
-    std::vector<std::filesystem::path> files;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (IsSwfFile(*it)) files.push_back(it->path());
-    std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) {
-        return QString::fromStdString(a.filename().string())
-                   .compare(QString::fromStdString(b.filename().string()), Qt::CaseInsensitive) < 0;
-    });
-    QSignalBlocker block(box);
-    int pick = files.empty() ? -1 : 0;
-    for (const auto& f : files) {
-        if (SamePath(f.string(), selected)) pick = box->count();
-        box->addItem(QString::fromStdString(f.filename().string()), QString::fromStdString(f.string()));
-    }
-    box->setCurrentIndex(pick);
-}
-
 QComboBox* CPageSWFOpt::CurrentList() const { return layout == 1 ? shellList_ : controlList_; }
 
 std::string CPageSWFOpt::CurrentTemplatePath() const {
@@ -583,67 +339,10 @@ void CPageSWFOpt::UpdateBlankFrames() {
         w->setEnabled(on);
 }
 
-void CPageSWFOpt::UpdateOptionGroups() {
-    const int kind = player_ && swfType == 0 ? TemplateKindFromPath(CurrentTemplatePath()) : kKindNone;
-    group100_->setVisible(kind == kKindCircleGradient);
-    group300_->setVisible(kind == kKindTrack);
-    group600_->setVisible(kind == kKindJpeg);
-    buttonOptions_->setVisible(kind == kKindCircleGradient || kind == kKindTrack);
-}
-
-void CPageSWFOpt::BuildPreview() {
-    if (!player_) return;
-    const std::string path = CurrentTemplatePath();
-    if (path.empty()) return;
-    CSwfTemplate t;
-    if (!t.Load(path)) return;
-    const int kind = TemplateKindFromPath(path);
-    bool picture = false;
-    if (kind == kKindTrack) {
-        BuildTrackColourMap(t, buttonColour, trackTopColour, trackBottomColour, trackBorderColour, live_.TBC);
-    } else if (kind == kKindJpeg) {
-        // A picture that cannot be used leaves the template's own background.
-        if (!jpegFile.empty() && jpegWidth > 0 && jpegHeight > 0)
-            picture = t.ReplaceJpeg(jpegFile, jpegWidth, jpegHeight);
-    } else {
-        BuildButtonColourMap(t, kind, buttonColour, live_.GC);
-    }
-    t.SetBackground(backgroundColour);
-    if (!t.WalkAndRecolour()) return;
-    if (!previewFolder_.Create()) return;
-
-    const std::filesystem::path previous = previewFile_;
-    previewFile_ = previewFolder_.Path() / ("preview-" + std::to_string(++previewCount_) + ".swf");
-    if (t.SaveAs(previewFile_)) {
-        previewArea_->SetMovieSize(picture ? QSize(jpegWidth, jpegHeight) : QSize(t.FrameWidth(), t.FrameHeight()));
-        player_->LoadMovie(0, QString::fromStdString(previewFile_.string()));
-    }
-    if (!previous.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(previous, ec);
-    }
-}
-
-void CPageSWFOpt::SetPreviewBackground() {
-    if (!player_) return;
-    player_->SetBGColor(QLatin1Char('#') + ColourText(backgroundColour));
-    previewArea_->SetBackground(ToQColor(backgroundColour));
-}
-
 void CPageSWFOpt::OnLayoutClicked() {
     ReadButtons();
     QComboBox* shown = CurrentList();
-    QComboBox* other = shown == shellList_ ? controlList_ : shellList_;
-    const QString otherText = other->currentText();
-    if (!otherText.isEmpty()) {
-        for (int i = 0; i < shown->count(); ++i) {
-            if (shown->itemText(i).startsWith(otherText, Qt::CaseInsensitive)) {
-                QSignalBlocker block(shown);
-                shown->setCurrentIndex(i);
-                break;
-            }
-        }
-    }
+    SelectByPrefix(shown, (shown == shellList_ ? controlList_ : shellList_)->currentText());
     ShowTypeRules();
     if (player_) {
         UpdateOptionGroups();
@@ -656,62 +355,6 @@ void CPageSWFOpt::OnSwfTypeClicked() {
     ShowTypeRules();
     UpdateOptionGroups();
     UpdateBlankFrames();
-}
-
-void CPageSWFOpt::OnColourEdited(Colour which) {
-    if (!initialised_) return;
-    ColourRow& row = colours_[which];
-    *row.member = ParseColourText(row.edit->text());
-    row.swatch->SetColor(ToQColor(*row.member));
-    if (which == kBackground)
-        SetPreviewBackground();
-    else
-        BuildPreview();
-}
-
-void CPageSWFOpt::OnSwatchClicked(Colour which) {
-    if (!player_) return;
-    ColourRow& row = colours_[which];
-    QColorDialog dialog(ToQColor(*row.member), this);
-    dialog.setWindowTitle(tr("Color"));
-    if (dialog.exec() != QDialog::Accepted) return;
-    const std::uint32_t chosen = FromQColor(dialog.selectedColor());
-    if (chosen == *row.member) return;
-    *row.member = chosen;
-    row.edit->setText(ColourText(chosen));
-}
-
-void CPageSWFOpt::OnSliderMoved(int slider, int position) {
-    const float k = SliderCoefficient(position);
-    if (slider < 3)
-        live_.GC[kGcIndex[static_cast<std::size_t>(slider)]] = k;
-    else
-        live_.TBC = k;
-    sliderLabels_[static_cast<std::size_t>(slider)]->setNum(position);
-    if (initialised_) BuildPreview();
-}
-
-void CPageSWFOpt::OnPreset(int preset) {
-    for (std::size_t i = 0; i < 3; ++i) {
-        const int position = kPresets[static_cast<std::size_t>(preset)][i];
-        QSignalBlocker block(sliders_[i]);
-        sliders_[i]->setValue(position);
-        sliderLabels_[i]->setNum(position);
-        live_.GC[kGcIndex[i]] = SliderCoefficient(position);
-    }
-    BuildPreview();
-}
-
-void CPageSWFOpt::OnBrowseJpeg() {
-    QFileDialog dialog(this, tr("JPEG File"), QString::fromStdString(jpegFile),
-                       tr("JPEG File (*.jpg *.jpeg *.jpe *.jfif)"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    jpegFile = dialog.selectedFiles().first().toStdString();
-    jpegEdit_->setText(QString::fromStdString(jpegFile));
-    jpegEdit_->setToolTip(jpegEdit_->text());
-    BuildPreview();
 }
 
 void CPageSWFOpt::OnHelp(const QString& text) { ShowMessageBox(this, text, MessageIcon::Information); }

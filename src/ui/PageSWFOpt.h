@@ -1,5 +1,7 @@
 // "SWF Options": the kind of SWF, frame rate, playback and HTML choices, the control template
 // with its colours and shading, the JPEG background, and a live preview of the template.
+// The page's "Appearance" column is built in PageSWFOptAppearance.cpp, the preview in
+// PageSWFOptPreview.cpp.
 #pragma once
 
 #include <QString>
@@ -10,8 +12,10 @@
 #include <memory>
 #include <string>
 
+#include "ui/ColourText.h"
 #include "ui/OptionsPage.h"
 #include "ui/PreviewFolder.h"
+#include "ui/ShadingSliders.h"
 
 class QCheckBox;
 class QComboBox;
@@ -30,20 +34,10 @@ class CConvertOptions;
 class CNumberEdit;
 class CShockwaveFlash;
 class CTemplatePreview;
+struct TemplateLook;
 
 // Makes the preview's player; the default is CShockwaveFlash::Create.
 using PlayerFactory = std::function<std::unique_ptr<CShockwaveFlash>(QWidget* parent)>;
-
-// "RRGGBB" of a colour held with red in the low byte.
-QString ColourText(std::uint32_t colour);
-// A colour edit's text read as RRGGBB: two characters per component, a single trailing
-// character standing for the high digit ("F" is F0); the first character that is not a
-// hexadecimal digit ends the reading, leaving what follows 0.
-std::uint32_t ParseColourText(const QString& text);
-// Shading coefficient <-> slider position (coefficient x 100). Positions are rounded so that
-// a position survives being stored as a float coefficient and read back.
-int SliderPosition(float coefficient);
-float SliderCoefficient(int position);
 
 class CPageSWFOpt : public COptionsPage {
     Q_OBJECT
@@ -95,7 +89,6 @@ private:
     QWidget* BuildPlaybackGroup();
     QWidget* BuildTemplateColumn();
     QLayout* ColourLine(Colour which, const QString& label, const char* name, QWidget* parent);
-    void FillTemplateList(QComboBox* box, const std::filesystem::path& folder, const std::string& selected);
 
     QComboBox* CurrentList() const;
     std::string CurrentTemplatePath() const;
@@ -105,6 +98,8 @@ private:
     void ShowTypeRules();
     void UpdateBlankFrames();
     void UpdateOptionGroups();
+    // The look settings as the page holds them now.
+    TemplateLook Look() const;
     void BuildPreview();
     void SetPreviewBackground();
 
@@ -146,6 +141,7 @@ private:
     int shellStart_ = -1;
     std::array<ColourRow, kColours> colours_{};
     CTemplatePreview* previewArea_;
+    QLabel* previewNotice_;
     QLabel* buttonOptions_;
     QWidget* group100_;
     QWidget* group300_;

@@ -15,6 +15,7 @@
 #include "swf/SwfHeader.h"
 #include "ui/MessageBox.h"
 #include "ui/ShockwaveFlash.h"
+#include "ui/WaitCursor.h"
 
 namespace tonvela {
 
@@ -26,14 +27,6 @@ constexpr char kFlashDownload[] = "https://www.adobe.com/go/EN_US-H-GET-FLASH";
 constexpr int kPlaceX = 4, kPlaceY = 4, kPlaceW = 364, kPlaceH = 53;
 constexpr int kMinMovieSide = 16;
 constexpr int kMinClientWidth = 240;
-
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 
@@ -123,7 +116,7 @@ void PlaySwf(const CFileListEntry& entry, const CConvertOptions& settings, QWidg
         bool created = false;
         {
             // Starting the web engine takes a moment the first time.
-            WaitCursor wait;
+            CWaitCursor wait;
             created = dlg.SetUp();
         }
         if (created) code = dlg.exec();

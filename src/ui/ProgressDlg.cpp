@@ -1,47 +1,24 @@
 #include "ui/ProgressDlg.h"
 
 #include <QCoreApplication>
-#include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QVBoxLayout>
-
-#include "ui/WindowDrag.h"
+#include <algorithm>
 
 namespace tonvela {
 
 CProgressDlg::CProgressDlg(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint),
-      text_(new QLabel(this)),
-      bar_(new QProgressBar(this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
-    setObjectName(QStringLiteral("addProgress"));
-    setAttribute(Qt::WA_StyledBackground);
+    : CProgressWindow(parent, "addProgress"), text_(MakeLine("progressText")), bar_(MakeBar()) {
     setWindowModality(Qt::NonModal);
-    text_->setObjectName(QStringLiteral("progressText"));
-    text_->setTextFormat(Qt::PlainText);
-    // A long file name must not widen the window.
-    text_->setMinimumWidth(1);
-    text_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar_->setTextVisible(false);
     bar_->setRange(0, 0);
-    cancel_->setObjectName(QStringLiteral("cancelButton"));
-    cancel_->setAutoDefault(false);
-    connect(cancel_, &QPushButton::clicked, this, [this] { cancelled_ = true; });
-    new CWindowDrag(this);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(cancel_);
-    buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(14, 12, 14, 12);
     layout->setSpacing(8);
     layout->addWidget(text_);
     layout->addWidget(bar_);
-    layout->addLayout(buttons);
+    layout->addLayout(CancelRow());
     setFixedSize(420, 112);
 }
 
@@ -57,22 +34,12 @@ void CProgressDlg::Step() { bar_->setValue(std::min(bar_->value() + 1, bar_->max
 void CProgressDlg::ProcessEvents() { QCoreApplication::processEvents(); }
 
 void CProgressDlg::Open() {
-    if (QWidget* p = parentWidget()) {
-        const QRect frame = p->frameGeometry();
-        move(frame.center() - QPoint(width() / 2, height() / 2));
-    }
-    show();
-    raise();
+    ShowCentred();
     QCoreApplication::processEvents();
 }
 
 QString CProgressDlg::Text() const { return text_->text(); }
 int CProgressDlg::Position() const { return bar_->value(); }
 int CProgressDlg::Maximum() const { return bar_->maximum(); }
-
-void CProgressDlg::keyPressEvent(QKeyEvent* event) {
-    // Esc does not close it; only the Cancel button stops the loop.
-    event->accept();
-}
 
 }  // namespace tonvela

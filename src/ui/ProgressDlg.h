@@ -2,17 +2,12 @@
 // only sets a flag, which the adding loop polls between files.
 #pragma once
 
-#include <QWidget>
-
 #include "convert/FileList.h"
-
-class QLabel;
-class QProgressBar;
-class QPushButton;
+#include "ui/ProgressWindow.h"
 
 namespace tonvela {
 
-class CProgressDlg : public QWidget, public CAddProgress {
+class CProgressDlg : public CProgressWindow, public CAddProgress {
     Q_OBJECT
 public:
     // A small window without a caption, centred over parent.
@@ -23,23 +18,17 @@ public:
     void Step() override;
     // Lets the window paint and the Cancel button act between files.
     void ProcessEvents() override;
-    bool IsCancelled() const override { return cancelled_; }
+    bool IsCancelled() const override { return CancelRequested(); }
 
     // Shows the window centred over its parent and lets it paint.
     void Open();
     QString Text() const;
     int Position() const;
     int Maximum() const;
-    QPushButton* CancelButton() const { return cancel_; }
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QLabel* text_;
     QProgressBar* bar_;
-    QPushButton* cancel_;
-    bool cancelled_ = false;
 };
 
 }  // namespace tonvela

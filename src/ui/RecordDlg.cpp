@@ -30,6 +30,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/UniqueFd.h"
 #include "ui/MessageBox.h"
+#include "ui/PushButton.h"
 #include "ui/RecorderQuality.h"
 
 namespace tonvela {
@@ -52,13 +53,6 @@ std::optional<CProfileFile> Profile() {
     std::filesystem::path folder = CSettingsStore::DefaultFolder();
     if (folder.empty()) return std::nullopt;
     return CProfileFile(std::move(folder));
-}
-
-QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);  // Enter does nothing in this dialog
-    return b;
 }
 
 }  // namespace

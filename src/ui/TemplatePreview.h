@@ -18,6 +18,7 @@ public:
     void SetContent(QWidget* content);
     // The movie's stage size in pixels; an empty size fills the whole area.
     void SetMovieSize(QSize size);
+    QSize MovieSize() const { return movie_; }
     void SetBackground(const QColor& colour);
 
 protected:

@@ -143,6 +143,19 @@ TEST_F(FolderSearchTest, DroppedItems) {
     EXPECT_EQ(paths.size(), 1u);
 }
 
+// Command-line inputs: files as named (whatever their extension), folders searched, names
+// resolved through the file system.
+TEST_F(FolderSearchTest, CommandLineInputs) {
+    const std::string a = Touch("f/a.au");
+    const std::string b = Touch("f/sub/b.wav");
+    const std::string txt = Touch("x.txt");
+    fs::create_symlink(dir.Path() / "f" / "sub", dir.Path() / "sublink");
+    const std::string viaLink = (dir.Path() / "sublink" / ".." / "a.au").string();  // the kernel's ".." is f's
+    const std::vector<std::string> paths = ExpandCommandLinePaths(
+        {txt, (dir.Path() / "f").string(), viaLink, (dir.Path() / "none.wav").string()});
+    EXPECT_EQ(paths, (std::vector<std::string>{txt, a, b, a, (dir.Path() / "none.wav").string()}));
+}
+
 class FileListTest : public ::testing::Test {
 protected:
     void SetUp() override {

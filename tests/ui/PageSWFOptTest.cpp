@@ -27,6 +27,7 @@
 #include "ui/PageSWFOpt.h"
 #include "ui/PreviewFolder.h"
 #include "ui/SheetOptions.h"
+#include "ui/TemplatePreview.h"
 
 using namespace tonvela;
 using namespace tonvela::test;
@@ -309,26 +310,28 @@ void CPageSWFOptTest::layoutSwap() {
 }
 
 void CPageSWFOptTest::jpegCheck_data() {
-    QTest::addColumn<bool>("withJpeg");
+    QTest::addColumn<QString>("picture");  // "", the sample, or a file that is not there
     QTest::addColumn<bool>("controls");
-    QTest::newRow("no picture") << false << true;
-    QTest::newRow("no picture, no interface") << false << false;
-    QTest::newRow("sample picture") << true << true;
+    QTest::newRow("no picture") << "" << true;
+    QTest::newRow("no picture, no interface") << "" << false;
+    QTest::newRow("sample picture") << "sample" << true;
+    QTest::newRow("refused picture") << "missing" << true;
 }
 
 void CPageSWFOptTest::jpegCheck() {
-    QFETCH(bool, withJpeg);
+    QFETCH(QString, picture);
     QFETCH(bool, controls);
     CConvertOptions s(DataDir());
     s.ControlSWF = Template("use_a_jpeg_1.swf");
     s.CreateCtrlSWF = controls ? 1 : 0;
-    if (!withJpeg) s.JPEGFile.clear();
+    if (picture.isEmpty()) s.JPEGFile.clear();
+    if (picture == QLatin1String("missing")) s.JPEGFile = tmp_.filePath(QStringLiteral("missing.jpg")).toStdString();
     CFakePlayerFactory players;
     CSheetOptions sheet(s, CSheetOptions::kOutputPage, nullptr, players.Get());
     sheet.show();
     CModalDriver driver;
     sheet.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    if (!withJpeg) {
+    if (picture.isEmpty()) {
         QCOMPARE(driver.messages, QStringList{QStringLiteral("Please choose a JPEG file.")});
         QVERIFY(sheet.isVisible());
         QCOMPARE(sheet.ActivePage(), int(CSheetOptions::kSwfPage));
@@ -336,7 +339,8 @@ void CPageSWFOptTest::jpegCheck() {
     }
     QVERIFY(driver.messages.isEmpty());
     QCOMPARE(sheet.result(), int(QDialog::Accepted));
-    // The picture's size rebuilds the preview around it.
+    // The picture's size rebuilds the preview around it: the same bytes, stage and notice as
+    // the batch's movie, a picture the batch refuses included.
     CPageSWFOpt* page = sheet.SwfPage();
     const int before = static_cast<int>(players.last->movies.size());
     Child<CNumberEdit>(page, "jpegWidth")->Edit()->setText(QStringLiteral("160"));
@@ -344,6 +348,14 @@ void CPageSWFOptTest::jpegCheck() {
     const CConvertOptions out = Confirmed(*page, s);
     QCOMPARE(out.JPEGWidth, 160);
     QCOMPARE(players.last->loaded.last(), BatchBytes(out));
+    CBatchTemplate batch;
+    QCOMPARE(PrepareBatchTemplate(out, batch), TemplateError::None);
+    QCOMPARE(Child<CTemplatePreview>(page, "previewArea")->MovieSize(), QSize(batch.stageWidth, batch.stageHeight));
+    QCOMPARE(QSize(batch.stageWidth, batch.stageHeight), QSize(160, out.JPEGHeight));
+    auto* notice = Child<QLabel>(page, "previewNotice");
+    QCOMPARE(notice->text().toStdString(), batch.notice);
+    QCOMPARE(notice->isVisibleTo(page), picture == QLatin1String("missing"));
+    QCOMPARE(batch.notice.empty(), picture != QLatin1String("missing"));
 }
 
 void CPageSWFOptTest::frameRates_data() {
