@@ -2,7 +2,9 @@
 //
 //   tonvela-convert [options] PATH...
 //
-// Exit status: 0 all converted, 1 some entry failed, 2 usage, settings or template error.
+// Exit status: 0 all converted, 1 some entry failed, 2 usage, settings or template error,
+// 3 the report could not be written to standard output, 130/143 interrupted by SIGINT/SIGTERM
+// (what was in hand removed).
 
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,9 +37,11 @@
 #include "convert/OptionOverrides.h"
 #include "convert/SettingsCatalog.h"
 #include "platform/DataFolder.h"
+#include "platform/Interrupt.h"
 #include "platform/ResolvedPath.h"
 #include "platform/SettingsStore.h"
 #include "platform/ShowItems.h"
+#include "platform/StandardStreams.h"
 
 namespace tonvela {
 namespace {
@@ -44,12 +49,9 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitWriteError = 3;
 
 constexpr const char* kStatusFailedToLoad = "Failed to load";
-
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
 
 // The progress display on stderr: one line redrawn in place, only on a terminal.
 class CTerminalProgress : public CConvertProgress {
@@ -74,7 +76,7 @@ public:
         lastDraw_ = now;
         Draw();
     }
-    bool IsCancelled() const override { return gInterrupted.load(); }
+    bool IsCancelled() const override { return Interrupted(); }
 
     void Clear() {
         if (enabled_ && drawn_) {
@@ -177,14 +179,15 @@ nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool 
 // --list-settings: a table, or with --json an array of objects.
 void PrintSettings(const CConvertOptions& current, const CConvertOptions& defaults, bool json) {
     if (json) {
-        nlohmann::json rows = nlohmann::json::array();
-        for (const SettingInfo& s : kSettingsCatalog)
-            rows.push_back({{"name", s.name},
-                            {"value", SettingValueText(current, s)},
-                            {"default", SettingValueText(defaults, s)},
-                            {"values", s.values},
-                            {"meaning", s.meaning}});
-        std::cout << rows.dump(1) << "\n";
+        // Quoted like the conversion's --json: a stored path that is not UTF-8 is written too.
+        std::string out = "[";
+        for (const SettingInfo& s : kSettingsCatalog) {
+            out += out.size() > 1 ? ",\n {" : "\n {";
+            out += "\"name\":" + JsonQuote(s.name) + ",\"value\":" + JsonQuote(SettingValueText(current, s)) +
+                   ",\"default\":" + JsonQuote(SettingValueText(defaults, s)) + ",\"values\":" + JsonQuote(s.values) +
+                   ",\"meaning\":" + JsonQuote(s.meaning) + "}";
+        }
+        std::cout << out << "\n]\n";
         return;
     }
     // Columns as wide as their values, but a long path only pushes its own line out.
@@ -219,7 +222,7 @@ struct InputRow {
     std::string failedPath;
 };
 
-int Run(int argc, char** argv) {
+int RunCommand(int argc, char** argv) {
     // Names sort by the user's collation, as in the window; nothing else takes the locale.
     std::setlocale(LC_COLLATE, "");
     CLI::App app{"Converts audio files into SWF movies with HTML pages.", "tonvela-convert"};
@@ -285,6 +288,7 @@ int Run(int argc, char** argv) {
                       << ": cannot be read, skipped\n";
     }
     options.Load(store);
+    std::set<std::string> setNames;  // what --save writes: only these, so concurrent saves all keep theirs
     for (const std::string& s : sets) {
         const std::size_t eq = s.find('=');
         std::string error;
@@ -297,6 +301,7 @@ int Run(int argc, char** argv) {
             if (!FindSetting(s.substr(0, eq))) PrintClosestNames(s.substr(0, eq));
             return kExitUsage;
         }
+        setNames.insert(s.substr(0, eq));
     }
     if (listSettings) {
         PrintSettings(options, CConvertOptions(options.dataFolder), json);
@@ -307,8 +312,7 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     if (save) {
-        bool saved = false;
-        options.Save(store, kSaveOptions, &saved);
+        const bool saved = options.SaveNames(store, setNames);
         if (!store.DamagedCopy().empty())
             std::cerr << "tonvela-convert: the damaged settings store was kept as " << store.DamagedCopy() << "\n";
         if (!saved) {
@@ -327,15 +331,7 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
 
-    // The first signal cancels (the current entry is discarded, nothing is left behind); a
-    // second one ends the program at once.
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    SetDecoderInterruptFlag(&gInterrupted);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    SetDecoderInterruptFlag(&InterruptFlag());
 
     // Paths: files as given (like the Add Files dialog), folders searched like Add Folder.
     std::vector<std::string> paths;
@@ -363,7 +359,7 @@ int Run(int argc, char** argv) {
         } else if (list.Size() > before) {
             rows.push_back({before, {}});
         }
-        if (gInterrupted.load()) break;
+        if (Interrupted()) break;
     }
     if (!failedProbes.empty()) {
         CAddFailures failures;
@@ -389,6 +385,8 @@ int Run(int argc, char** argv) {
         }
         return probeFailures ? kExitSomeFailed : kExitOk;
     }
+
+    if (Interrupted()) return kExitSomeFailed;  // nothing converted yet; main says why
 
     std::vector<BatchItem> items;
     for (std::size_t i = 0; i < list.Size(); ++i) items.push_back({&list.At(i), i});
@@ -449,4 +447,18 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace tonvela
 
-int main(int argc, char** argv) { return tonvela::Run(argc, argv); }
+int main(int argc, char** argv) {
+    using namespace tonvela;
+    GuardStandardStreams();
+    // From the start: a signal cancels the run wherever it is (the current entry is discarded,
+    // nothing is left behind) and the run ends within a second.
+    InstallInterruptHandling();
+    int rc = RunCommand(argc, argv);
+    std::string error;
+    if (!CloseStdout(error)) {
+        std::cerr << "tonvela-convert: write error" << (error.empty() ? "" : ": " + error) << "\n";
+        rc = kExitWriteError;
+    }
+    if (Interrupted()) rc = InterruptExitStatus();
+    return rc;
+}

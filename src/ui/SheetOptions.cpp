@@ -82,8 +82,10 @@ bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& last
     const bool ok = sheet.exec() == QDialog::Accepted;
     lastPage = sheet.ActivePage();
     if (!ok) return false;
+    const CConvertOptions before = settings;
     sheet.CopyBack(settings);
-    settings.Save(store, kSaveOptions);
+    // Only what the user changed: a value another program saved meanwhile stays.
+    settings.SaveNames(store, CConvertOptions::ChangedNames(before, settings));
     return true;
 }
 
