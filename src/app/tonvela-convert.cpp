@@ -2,7 +2,9 @@
 //
 //   tonvela-convert [options] PATH...
 //
-// Exit status: 0 all converted, 1 some entry failed, 2 usage, settings or template error.
+// Exit status: 0 all converted, 1 some entry failed, 2 usage, settings or template error,
+// 3 the report could not be written to standard output, 130/143 interrupted by SIGINT/SIGTERM
+// (what was in hand removed).
 
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -17,6 +19,7 @@
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,9 +42,11 @@
 #include "convert/SettingsCatalog.h"
 #include "convert/Shard.h"
 #include "platform/DataFolder.h"
+#include "platform/Interrupt.h"
 #include "platform/ResolvedPath.h"
 #include "platform/SettingsStore.h"
 #include "platform/ShowItems.h"
+#include "platform/StandardStreams.h"
 
 namespace tonvela {
 namespace {
@@ -49,13 +54,10 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitWriteError = 3;
 
 constexpr const char* kStatusFailedToLoad = "Failed to load";
 constexpr const char* kStatusAlreadyDone = "Already converted";
-
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
 
 // The progress display on stderr: one line redrawn in place, only on a terminal.
 class CTerminalProgress : public CConvertProgress {
@@ -80,7 +82,7 @@ public:
         lastDraw_ = now;
         Draw();
     }
-    bool IsCancelled() const override { return gInterrupted.load(); }
+    bool IsCancelled() const override { return Interrupted(); }
 
     void Clear() {
         if (enabled_ && drawn_) {
@@ -199,17 +201,17 @@ void PrintSettings(const CConvertOptions& current, const CConvertOptions& defaul
         return nullptr;
     };
     if (json) {
-        nlohmann::json rows = nlohmann::json::array();
+        // Quoted like the conversion's --json: a stored path that is not UTF-8 is written too.
+        std::string out = "[";
         for (const SettingInfo& s : kSettingsCatalog) {
             const SettingCorrection* c = correctionOf(s);
-            rows.push_back({{"name", s.name},
-                            {"value", SettingValueText(current, s)},
-                            {"default", SettingValueText(defaults, s)},
-                            {"values", SettingValuesText(s)},
-                            {"meaning", s.meaning},
-                            {"stored", c ? nlohmann::json(c->stored) : nlohmann::json(nullptr)}});
+            out += out.size() > 1 ? ",\n {" : "\n {";
+            out += "\"name\":" + JsonQuote(s.name) + ",\"value\":" + JsonQuote(SettingValueText(current, s)) +
+                   ",\"default\":" + JsonQuote(SettingValueText(defaults, s)) +
+                   ",\"values\":" + JsonQuote(SettingValuesText(s)) + ",\"meaning\":" + JsonQuote(s.meaning) +
+                   ",\"stored\":" + (c ? JsonQuote(c->stored) : std::string("null")) + "}";
         }
-        std::cout << rows.dump(1) << "\n";
+        std::cout << out << "\n]\n";
         return;
     }
     // Columns as wide as their values, but a long path only pushes its own line out.
@@ -255,7 +257,7 @@ struct InputRow {
     std::string failedPath;
 };
 
-int Run(int argc, char** argv) {
+int RunCommand(int argc, char** argv) {
     // Names sort by the user's collation, as in the window; nothing else takes the locale.
     std::setlocale(LC_COLLATE, "");
     CLI::App app{"Converts audio files into SWF movies with HTML pages.", "tonvela-convert"};
@@ -364,6 +366,7 @@ int Run(int argc, char** argv) {
     }
     std::vector<SettingCorrection> corrections;
     options.Load(store, &corrections);
+    std::set<std::string> setNames;  // what --save writes: only these, so concurrent saves all keep theirs
     for (const std::string& s : sets) {
         const std::size_t eq = s.find('=');
         std::string error;
@@ -376,6 +379,7 @@ int Run(int argc, char** argv) {
             if (!FindSetting(s.substr(0, eq))) PrintClosestNames(s.substr(0, eq));
             return kExitUsage;
         }
+        setNames.insert(s.substr(0, eq));
         // The value given replaces the stored one, corrected or not.
         std::erase_if(corrections, [&](const SettingCorrection& c) { return c.name == s.substr(0, eq); });
     }
@@ -392,8 +396,7 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
     if (save) {
-        bool saved = false;
-        options.Save(store, kSaveOptions, &saved);
+        const bool saved = options.SaveNames(store, setNames);
         if (!store.DamagedCopy().empty())
             std::cerr << "tonvela-convert: the damaged settings store was kept as " << store.DamagedCopy() << "\n";
         if (!saved) {
@@ -412,15 +415,7 @@ int Run(int argc, char** argv) {
         return kExitUsage;
     }
 
-    // The first signal cancels (the current entry is discarded, nothing is left behind); a
-    // second one ends the program at once.
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    SetDecoderInterruptFlag(&gInterrupted);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    SetDecoderInterruptFlag(&InterruptFlag());
 
     // Paths: files as given (like the Add Files dialog), folders searched like Add Folder.
     // Each input with the folder that its files' shard keys are relative to (empty: its own).
@@ -452,7 +447,7 @@ int Run(int argc, char** argv) {
         } else if (list.Size() > before) {
             rows.push_back({before, {}});
         }
-        if (gInterrupted.load()) break;
+        if (Interrupted()) break;
     }
     if (!failedProbes.empty()) {
         CAddFailures failures;
@@ -478,6 +473,8 @@ int Run(int argc, char** argv) {
         }
         return probeFailures ? kExitSomeFailed : kExitOk;
     }
+
+    if (Interrupted()) return kExitSomeFailed;  // nothing converted yet; main says why
 
     // The after-batch view belongs to the window; here only --browse asks for it.
     CConvertOptions runOptions = options;
@@ -536,7 +533,7 @@ int Run(int argc, char** argv) {
             if (json) std::cout << line << "\n";
         std::string error;
         if (!jsonOut.empty() &&
-            !WriteRunReport(jsonOut, ReportHeaderLine(shard, gInterrupted.load(), options, TONVELA_VERSION), lines,
+            !WriteRunReport(jsonOut, ReportHeaderLine(shard, Interrupted(), options, TONVELA_VERSION), lines,
                             error)) {
             std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << error << "\n";
             anyFailed = true;
@@ -565,4 +562,18 @@ int Run(int argc, char** argv) {
 }  // namespace
 }  // namespace tonvela
 
-int main(int argc, char** argv) { return tonvela::Run(argc, argv); }
+int main(int argc, char** argv) {
+    using namespace tonvela;
+    GuardStandardStreams();
+    // From the start: a signal cancels the run wherever it is (the current entry is discarded,
+    // nothing is left behind) and the run ends within a second.
+    InstallInterruptHandling();
+    int rc = RunCommand(argc, argv);
+    std::string error;
+    if (!CloseStdout(error)) {
+        std::cerr << "tonvela-convert: write error" << (error.empty() ? "" : ": " + error) << "\n";
+        rc = kExitWriteError;
+    }
+    if (Interrupted()) rc = InterruptExitStatus();
+    return rc;
+}

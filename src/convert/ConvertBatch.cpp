@@ -80,13 +80,16 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
             break;
     }
     if (!ok) return false;
-    // Without its player the sound SWF is of no use: both go in, or the old pair stays.
-    return pair ? CommitTogether(player, swf) : swf.Commit();
+    // Without its player the sound SWF is of no use: both go in, or the old pair stays. The
+    // sound SWF goes first: should the run be killed between the two, the sound SWF is there
+    // (a later run takes the input as converted or numbers its own) and the player's claim is
+    // abandoned, rather than a player without its sound.
+    return pair ? CommitTogether(swf, player) : swf.Commit();
 }
 
 // Everything after the output names: the MP3, the SWF files and the HTML page.
 EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
-                               CConvertProgress& progress, CWebPlayerCopies* webPlayer) {
+                               CConvertProgress& progress, CWebPlayerCopies* webPlayer, CNameClaims& claims) {
     EntryOutcome out;
     CTempFile mp3;
     ConvertResult result;
@@ -97,7 +100,7 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
              mp3.Size() > 0 && WriteSwfFiles(bt, entry, settings, mp3.Path(), result);
     mp3.Close();
     if (!out.ok) {
-        ReleaseOutputClaims(entry, settings);
+        claims.ReleaseAll();
         ClearOutputs(entry);
         if (!result.refusal.empty())
             out.status = result.refusal;
@@ -107,6 +110,8 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     }
     entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
     out.status = NameOf(entry.swfPath);
+    if (!entry.clashedWithRun.empty())
+        out.status += " (renamed: " + NameOf(entry.clashedWithRun) + " was written by an earlier file of this batch)";
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {
         // The SWF stands on its own and counts as converted, but the page the user asked for is
         // missing: the status says so, and the page is not named as written.
@@ -114,7 +119,7 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
             std::string message = kFileCreateError;
             message.replace(message.find("%s"), 2, entry.htmlPath);
             out.status = message;
-            ReleaseClaim(entry.htmlPath);
+            claims.Release(entry.htmlPath);
             entry.htmlPath.clear();
         }
     } else {
@@ -124,13 +129,22 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
 }
 
 EntryOutcome ConvertOneEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
-                             CConvertProgress& progress, CWebPlayerCopies* webPlayer) {
+                             CConvertProgress& progress, CWebPlayerCopies* webPlayer, CSweptFolders& swept,
+                             COutputReservations& written) {
     std::string error;
-    if (!MakeOutputNames(entry, settings, error)) {
+    CNameClaims claims;
+    OutputNameContext context;
+    context.claims = &claims;
+    context.swept = &swept;
+    context.reservations = &written;
+    if (!MakeOutputNames(entry, settings, error, context)) {
         ClearOutputs(entry);
         return {false, error};
     }
-    return ConvertNamedEntry(bt, entry, settings, progress, webPlayer);
+    const std::string swfPath = entry.swfPath;
+    EntryOutcome out = ConvertNamedEntry(bt, entry, settings, progress, webPlayer, claims);
+    written.Release(swfPath, out.ok);
+    return out;
 }
 
 void StartEntryDisplay(CBatchUi& ui, CConvertProgress& progress, const BatchItem& item, std::size_t i, std::size_t n) {
@@ -159,10 +173,12 @@ std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOpt
                           CConvertProgress& progress, CBatchTemplate& bt, BatchOutcome& outcome,
                           CWebPlayerCopies* webPlayer) {
     const std::size_t n = items.size();
+    CSweptFolders swept;
+    COutputReservations written;  // one entry at a time: only the names written so far
     for (std::size_t i = 0; i < n; ++i) {
         const BatchItem& item = items[i];
         StartEntryDisplay(ui, progress, item, i, n);
-        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, progress, webPlayer);
+        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, progress, webPlayer, swept, written);
         if (r.ok) {
             ++outcome.converted;
             ui.SetStatus(item.row, r.status);
@@ -225,6 +241,7 @@ struct SharedBatch {
     std::vector<std::optional<EntryOutcome>> done;
     std::atomic<bool> cancel{false};
     COutputReservations reservations;
+    CSweptFolders swept;
     CWebPlayerCopies* webPlayer = nullptr;
     int encodeThreads = 1;
 };
@@ -232,7 +249,7 @@ struct SharedBatch {
 // Makes the names of item i in its turn, so that names are given in input order exactly as
 // when converting one by one; the reservations keep a name taken until its entry is done.
 bool NameInTurn(SharedBatch& shared, std::size_t i, CFileListEntry& entry, const CConvertOptions& settings,
-                std::string& error) {
+                CNameClaims& claims, std::string& error) {
     {
         std::unique_lock<std::mutex> lock(shared.mutex);
         shared.changed.wait(lock, [&] { return shared.nextToName == i; });
@@ -240,6 +257,8 @@ bool NameInTurn(SharedBatch& shared, std::size_t i, CFileListEntry& entry, const
     // Without the batch lock: with "Overwrite" this may wait for an earlier entry to finish.
     OutputNameContext context;
     context.reservations = &shared.reservations;
+    context.claims = &claims;
+    context.swept = &shared.swept;
     const bool ok = MakeOutputNames(entry, settings, error, context);
     std::lock_guard<std::mutex> lock(shared.mutex);
     ++shared.nextToName;
@@ -265,19 +284,20 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
         progress.SetFileBarPos(0);
         EntryOutcome r;
         std::string error;
-        if (!NameInTurn(shared, i, entry, settings, error)) {
+        CNameClaims claims;
+        if (!NameInTurn(shared, i, entry, settings, claims, error)) {
             ClearOutputs(entry);
             r = {false, error};
         } else {
             const std::string swfPath = entry.swfPath;
             if (prepared) {
-                r = ConvertNamedEntry(bt, entry, settings, progress, shared.webPlayer);
+                r = ConvertNamedEntry(bt, entry, settings, progress, shared.webPlayer, claims);
             } else {
-                ReleaseOutputClaims(entry, settings);
+                claims.ReleaseAll();
                 ClearOutputs(entry);
                 r = {false, kStatusFailure};
             }
-            shared.reservations.Release(swfPath);
+            shared.reservations.Release(swfPath, r.ok);
         }
         if (!r.ok && shared.cancel.load()) r.status = kStatusCancelled;
         std::lock_guard<std::mutex> lock(shared.mutex);
@@ -375,6 +395,11 @@ BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOpt
     outcome.started = true;
     // The batch goes on, but not quite as the settings asked: say so before it starts.
     if (!bt.notice.empty()) ui.ShowMessage(bt.notice, MessageIcon::Exclamation);
+
+    // Every file needs a temporary file: a folder that refuses one is said once, not as a bare
+    // failure of every entry.
+    if (const std::string problem = TemporaryFolderProblem(); !problem.empty())
+        ui.ShowMessage(problem, MessageIcon::Exclamation);
 
     CConvertProgress& progress = ui.OpenProgress();
     progress.SetOverallRange(static_cast<int>(items.size()));

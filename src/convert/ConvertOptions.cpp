@@ -163,12 +163,10 @@ void CConvertOptions::Load(const CSettingsStore& store, std::vector<SettingCorre
     ApplyRules(*this, corrections);
 }
 
-int CConvertOptions::Save(CSettingsStore& store, int mask, bool* saved) const {
-    if (saved) *saved = false;
-    if (mask == 0) return 0;
-    const std::string key = kOptionsKey;
-    auto i = [&](const char* name, int v) { store.SetDword(key, name, static_cast<std::uint32_t>(v)); };
-    auto s = [&](const char* name, const std::string& v) { store.SetString(key, name, v); };
+std::vector<std::pair<const char*, CSettingsStore::Value>> CConvertOptions::StoredValues(int mask) const {
+    std::vector<std::pair<const char*, CSettingsStore::Value>> out;
+    auto i = [&](const char* name, int v) { out.emplace_back(name, static_cast<std::uint32_t>(v)); };
+    auto s = [&](const char* name, const std::string& v) { out.emplace_back(name, v); };
     if (mask & kSaveFolder) s("Folder", Folder);
     if (mask & kSaveOptions) {
         i("CreateCtrlSWF", CreateCtrlSWF);
@@ -211,14 +209,36 @@ int CConvertOptions::Save(CSettingsStore& store, int mask, bool* saved) const {
         i("ConvertJobs", ConvertJobs);
         CSettingsStore::Binary gc;
         for (float f : GC) AppendFloatLE(gc, f);
-        store.SetBinary(key, "GC", std::move(gc));
+        out.emplace_back("GC", std::move(gc));
         CSettingsStore::Binary tbc;
         AppendFloatLE(tbc, TBC);
-        store.SetBinary(key, "TBC", std::move(tbc));
+        out.emplace_back("TBC", std::move(tbc));
     }
-    bool ok = store.Save();
+    return out;
+}
+
+int CConvertOptions::Save(CSettingsStore& store, int mask, bool* saved) const {
+    if (saved) *saved = false;
+    if (mask == 0) return 0;
+    for (auto& [name, value] : StoredValues(mask)) store.Set(kOptionsKey, name, std::move(value));
+    const bool ok = store.Save();
     if (saved) *saved = ok;
     return 1;
+}
+
+bool CConvertOptions::SaveNames(CSettingsStore& store, const std::set<std::string>& names) const {
+    for (auto& [name, value] : StoredValues(kSaveFolder | kSaveOptions))
+        if (names.count(name) != 0) store.Set(kOptionsKey, name, std::move(value));
+    return store.Save();
+}
+
+std::set<std::string> CConvertOptions::ChangedNames(const CConvertOptions& before, const CConvertOptions& after) {
+    const auto a = before.StoredValues(kSaveFolder | kSaveOptions);
+    const auto b = after.StoredValues(kSaveFolder | kSaveOptions);
+    std::set<std::string> changed;
+    for (std::size_t k = 0; k < a.size() && k < b.size(); ++k)
+        if (a[k].second != b[k].second) changed.insert(a[k].first);
+    return changed;
 }
 
 }  // namespace tonvela

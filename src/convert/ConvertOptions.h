@@ -4,12 +4,15 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/SettingsStore.h"
 
 namespace tonvela {
 
-class CSettingsStore;
 
 // Save masks.
 inline constexpr int kSaveFolder = 4;
@@ -69,6 +72,15 @@ public:
     // Returns 0 for mask 0, else 1 whether or not the store could be written; saved (when
     // given) tells whether it was.
     int Save(CSettingsStore& store, int mask, bool* saved = nullptr) const;
+    // Writes only the named values (store names: "MP3BitRate", "Folder", ...) and saves the
+    // store at once. Two programs that save different values at the same time both keep
+    // theirs, as the store re-reads the file under its lock. False when it could not be saved.
+    bool SaveNames(CSettingsStore& store, const std::set<std::string>& names) const;
+    // The store names of the values that differ between before and after.
+    static std::set<std::string> ChangedNames(const CConvertOptions& before, const CConvertOptions& after);
+
+    // Every value the mask saves, by store name, as it is stored.
+    std::vector<std::pair<const char*, CSettingsStore::Value>> StoredValues(int mask) const;
 
     bool operator==(const CConvertOptions&) const = default;
 

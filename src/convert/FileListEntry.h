@@ -21,6 +21,9 @@ struct CFileListEntry {
     std::string playerSwfPath;
     int convertedSeconds = 0;  // the sound's length in whole seconds, for the preview's query
     bool outputInDocuments = false;  // the output folder was not writable: written to the documents folder
+    // "Overwrite": the SWF name that an earlier entry of the same batch had written, so this
+    // entry's names were numbered; empty otherwise.
+    std::string clashedWithRun;
 };
 
 }  // namespace tonvela

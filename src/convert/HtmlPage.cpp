@@ -43,22 +43,76 @@ namespace {
 // A template larger than this is not a web page template; the built-in one is used.
 constexpr std::size_t kMaxTemplateBytes = 16u << 20;
 
+// Where the tag that starts at `at` ends (just after its ">"), quoted attribute values
+// skipped; npos when it does not end.
+std::size_t TagEnd(const std::string& page, std::size_t at) {
+    char quote = 0;
+    for (std::size_t i = at; i < page.size(); ++i) {
+        const char c = page[i];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return i + 1;
+        }
+    }
+    return std::string::npos;
+}
+
+bool StartsNoCase(const std::string& page, std::size_t at, std::string_view word) {
+    if (page.size() - at < word.size()) return false;
+    for (std::size_t k = 0; k < word.size(); ++k) {
+        char c = page[at + k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != word[k]) return false;
+    }
+    return true;
+}
+
+// The start of the first tag named `name` (any attributes), or npos.
+std::size_t FindTag(const std::string& page, std::string_view name) {
+    for (std::size_t i = page.find('<'); i != std::string::npos; i = page.find('<', i + 1)) {
+        if (!StartsNoCase(page, i + 1, name)) continue;
+        const std::size_t after = i + 1 + name.size();
+        if (after == page.size() || std::string_view(" \t\r\n\f/>").find(page[after]) != std::string_view::npos)
+            return i;
+    }
+    return std::string::npos;
+}
+
+// A template that names its character set itself in a META tag.
+bool DeclaresCharset(const std::string& page) {
+    for (std::size_t i = FindTag(page, "meta"); i != std::string::npos;) {
+        const std::size_t end = TagEnd(page, i);
+        if (end == std::string::npos) return false;
+        for (std::size_t k = i; k + 7 <= end; ++k)
+            if (StartsNoCase(page, k, "charset")) return true;
+        const std::size_t next = FindTag(page.substr(end), "meta");
+        i = next == std::string::npos ? next : end + next;
+    }
+    return false;
+}
+
 // A page with non-ASCII text (a file name in the title) says it is UTF-8, so that a browser
-// does not read it in a legacy code page; a page of plain ASCII is left as it is.
+// does not read it in a legacy code page; a page of plain ASCII, or one whose template names
+// its character set, is left as it is. The line goes just after the head's start tag, else
+// after the document type, never before it (that would put a browser in quirks mode).
 void DeclareUtf8IfNeeded(std::string& page) {
     bool ascii = true;
     for (char c : page) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii) return;
+    if (ascii || DeclaresCharset(page)) return;
     static const char kMeta[] = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
-    std::size_t head = std::string::npos;
-    for (std::size_t i = 0; i + 6 <= page.size() && head == std::string::npos; ++i) {
-        std::string word = page.substr(i, 6);
-        for (char& c : word)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (word == "<head>") head = i;
+    const std::size_t head = FindTag(page, "head");
+    const std::size_t headEnd = head == std::string::npos ? head : TagEnd(page, head);
+    if (headEnd != std::string::npos) {
+        page.insert(headEnd, kMeta);
+        return;
     }
-    if (head != std::string::npos)
-        page.insert(head + 6, kMeta);
+    const std::size_t doctype = FindTag(page, "!doctype");
+    const std::size_t doctypeEnd = doctype == std::string::npos ? doctype : TagEnd(page, doctype);
+    if (doctypeEnd != std::string::npos)
+        page.insert(doctypeEnd, std::string("\r\n") + kMeta);
     else
         page.insert(0, std::string(kMeta) + "\r\n");
 }

@@ -83,11 +83,13 @@ enum class Naming { Done, Failed, FailedEverywhere };
 
 template <typename Taken>
 Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const std::string& base, Taken&& taken,
+                   CNameClaims& claims, COutputReservations* reservations, std::unique_lock<std::mutex>& lock,
                    std::string& error) {
+    // Every name is looked at, so the abandoned claims among them are all cleared away.
     auto anyTaken = [&](const std::vector<std::string>& names) {
-        for (const auto& n : names)
-            if (taken(n)) return true;
-        return false;
+        bool any = false;
+        for (const auto& n : names) any = taken(n) || any;
+        return any;
     };
     auto unfit = [&](const std::vector<std::string>& names) -> const std::string* {
         for (const auto& n : names)
@@ -95,7 +97,22 @@ Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const
         return nullptr;
     };
     if (settings.TargetExistsOpt == kTargetOverwrite) {
-        const std::vector<std::string> names = OutputsOf(base, settings);
+        // A name that an earlier entry of this batch wrote is no old file to replace: numbered
+        // on as auto-rename does, but older files under the numbered names are replaced as well,
+        // so that running the batch again gives the same names.
+        std::string base2 = base;
+        for (int k = 1; reservations; ++k) {
+            // Another entry writing this very name is let finish first.
+            reservations->WaitUntilFree(lock, base2 + ".swf");
+            if (!reservations->WasWritten(base2 + ".swf")) break;
+            if (k > kMaxRenameNumber) {
+                error = Message(kFileCreateError, base + ".swf");
+                return Naming::Failed;
+            }
+            base2 = base + "_" + std::to_string(k);
+        }
+        const std::vector<std::string> names = OutputsOf(base2, settings);
+        if (base2 != base) entry.clashedWithRun = base + ".swf";
         if (Exists(names[0]) && SameFile(names[0], entry.path)) {
             error = kTargetIsSource;
             return Naming::FailedEverywhere;
@@ -129,7 +146,7 @@ Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const
         }
         if (!anyTaken(names)) {
             std::string failed;
-            const ClaimResult r = ClaimNames(names, failed);
+            const ClaimResult r = claims.Claim(names, failed);
             if (r == ClaimResult::Claimed) {
                 SetOutputs(entry, names, settings);
                 return Naming::Done;
@@ -150,6 +167,14 @@ Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const
 }
 
 }  // namespace
+
+void CSweptFolders::SweepOnce(const std::string& folder) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!done_.insert(folder).second) return;
+    }
+    RemoveStaleParts(folder);
+}
 
 void ReleaseOutputClaims(const CFileListEntry& entry, const CConvertOptions& settings) {
     if (settings.TargetExistsOpt == kTargetOverwrite) return;
@@ -189,12 +214,25 @@ bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std
     entry.htmlPath.clear();
     entry.playerSwfPath.clear();
     entry.outputInDocuments = false;
+    entry.clashedWithRun.clear();
     error.clear();
     const std::string& source = entry.path;
     COutputReservations* reservations = context.reservations;
     std::unique_lock<std::mutex> lock;
     if (reservations) lock = reservations->Lock();
-    auto taken = [&](const std::string& p) { return Exists(p) || (reservations && reservations->IsReserved(p)); };
+    // A claim that a killed run left behind is no clash: it is removed and the name is free.
+    auto taken = [&](const std::string& p) {
+        if (reservations && reservations->IsReserved(p)) return true;
+        return Exists(p) && !RemoveAbandonedClaim(p);
+    };
+    CNameClaims ownClaims;
+    CNameClaims& claims = context.claims ? *context.claims : ownClaims;
+    auto sweep = [&](const std::string& base) {
+        const std::size_t slash = base.rfind('/');
+        const std::string folder = slash == std::string::npos ? "." : base.substr(0, slash + 1);
+        if (context.swept) context.swept->SweepOnce(folder);
+        else RemoveStaleParts(folder);
+    };
 
     int mode = settings.SWFOutputFolderOpt;
     std::string folder = settings.SWFSpecifiedFolder;
@@ -232,11 +270,10 @@ bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std
         }
 
         if (!failed) {
-            // With "Overwrite", another entry of this batch writing this very name is let finish.
-            if (settings.TargetExistsOpt == kTargetOverwrite && reservations)
-                reservations->WaitUntilFree(lock, base + ".swf");
-            const Naming naming = NameOutputs(entry, settings, base, taken, error);
+            sweep(base);
+            const Naming naming = NameOutputs(entry, settings, base, taken, claims, reservations, lock, error);
             if (naming == Naming::Done) {
+                if (!context.claims) ownClaims.Detach();
                 entry.outputInDocuments = tried;
                 if (reservations) reservations->Reserve(entry.swfPath);
                 return true;

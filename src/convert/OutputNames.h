@@ -24,6 +24,8 @@ inline constexpr const char* kTargetIsSource =
 // reserves the name it picks, all under one lock, so two entries never pick the same name;
 // with "Overwrite" an entry whose target another entry holds waits until that one is done.
 // The batch driver owns one for the batch and calls Release when an entry has finished.
+// It also remembers the names the batch has written: "Overwrite" replaces files from before
+// the batch, never one of its own (a later entry with the same name is numbered instead).
 class COutputReservations {
 public:
     std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
@@ -33,11 +35,14 @@ public:
     void WaitUntilFree(std::unique_lock<std::mutex>& lock, const std::string& swfPath) {
         released_.wait(lock, [&] { return !IsReserved(swfPath); });
     }
-    // Without the lock: the entry that reserved swfPath has finished (converted or not).
-    void Release(const std::string& swfPath) {
+    // With the lock held: an entry of this batch wrote swfPath.
+    bool WasWritten(const std::string& swfPath) const { return written_.count(swfPath) != 0; }
+    // Without the lock: the entry that reserved swfPath has finished, converted (written) or not.
+    void Release(const std::string& swfPath, bool written = false) {
         {
             std::lock_guard<std::mutex> guard(mutex_);
             names_.erase(swfPath);
+            if (written) written_.insert(swfPath);
         }
         released_.notify_all();
     }
@@ -46,20 +51,40 @@ private:
     std::mutex mutex_;
     std::condition_variable released_;
     std::set<std::string> names_;
+    std::set<std::string> written_;
 };
+
+// Folders this batch has already cleared of what killed runs left there (RemoveStaleParts):
+// once per folder, as a folder may hold thousands of outputs.
+class CSweptFolders {
+public:
+    void SweepOnce(const std::string& folder);
+
+private:
+    std::mutex mutex_;
+    std::set<std::string> done_;
+};
+
+class CNameClaims;
 
 struct OutputNameContext {
     // The user's documents folder, created if needed; empty on failure. Replaceable for tests.
     std::function<std::string()> documentsFolder;
     // Null for a batch that converts one entry at a time.
     COutputReservations* reservations = nullptr;
+    // Where the entry's claims are kept (locked) until its files replace them; released by its
+    // destruction. Null: the claim files are left without an owner (ReleaseOutputClaims).
+    CNameClaims* claims = nullptr;
+    // Null: every call sweeps the output folder.
+    CSweptFolders* swept = nullptr;
 };
 
 // Picks the entry's swfPath (a name whose file can be created; an existing file there is left
 // untouched: the new SWF is to be written beside it and moved over it when complete, see
 // CPendingOutput), htmlPath and playerSwfPath as the settings ask. With "Skip" and
 // "auto-rename" an existing file of any of the three names is a clash, and the names are
-// claimed on disk as empty files (see ClaimNames) that the written files replace. False with
+// claimed on disk as empty files (see CNameClaims) that the written files replace; a claim
+// that a killed run left behind is taken over as a free name. False with
 // the reason in error; the three paths are then empty.
 bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std::string& error,
                      const OutputNameContext& context = {});

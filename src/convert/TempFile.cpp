@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -32,12 +34,28 @@ int CreateUnnamed(const std::filesystem::path& folder) {
 
 }  // namespace
 
+std::filesystem::path TemporaryFolder() {
+    // An empty variable counts as unset, as for mktemp, glibc and Python.
+    for (const char* name : {"TMPDIR", "TMP", "TEMP", "TEMPDIR"})
+        if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return value;
+    return "/tmp";
+}
+
+std::string TemporaryFolderProblem() {
+    const std::filesystem::path folder = TemporaryFolder();
+    errno = 0;
+    const int fd = CreateUnnamed(folder);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    const int reason = errno != 0 ? errno : EACCES;
+    return "temporary folder \"" + folder.string() + "\" cannot be used: " + std::strerror(reason);
+}
+
 bool CTempFile::Create() {
     Close();
-    std::error_code ec;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-    if (ec) return false;
-    int fd = CreateUnnamed(folder);
+    int fd = CreateUnnamed(TemporaryFolder());
     if (fd < 0) return false;
     fd_.Reset(fd);
     path_ = "/proc/self/fd/" + std::to_string(fd);

@@ -4,11 +4,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "platform/UniqueFd.h"
 
 namespace tonvela {
+
+// The folder that temporary files go to: $TMPDIR (or $TMP, $TEMP, $TEMPDIR) when set and not
+// empty, else /tmp.
+std::filesystem::path TemporaryFolder();
+// Empty when a temporary file can be created there; else "temporary folder "X" cannot be
+// used: reason", for a batch to say once instead of failing every file without a word.
+std::string TemporaryFolderProblem();
 
 class CTempFile {
 public:

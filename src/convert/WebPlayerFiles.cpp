@@ -214,13 +214,41 @@ std::size_t FindNoCase(std::string_view text, std::string_view word) {
 
 }  // namespace
 
+std::string DefaultWebPlayerIntegrity() {
+#ifdef TONVELA_RUFFLE_JS_SHA384
+    // Subresource integrity wants the digest in base64; the build gives it in hex.
+    static const char kBase64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const std::string_view hex = TONVELA_RUFFLE_JS_SHA384;
+    auto nibble = [](char c) -> unsigned { return c <= '9' ? unsigned(c - '0') : unsigned((c | 0x20) - 'a' + 10); };
+    std::vector<unsigned> digest;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) digest.push_back(nibble(hex[i]) << 4 | nibble(hex[i + 1]));
+    std::string out = "sha384-";
+    for (std::size_t i = 0; i < digest.size(); i += 3) {
+        const unsigned v = digest[i] << 16 | (i + 1 < digest.size() ? digest[i + 1] << 8 : 0u) |
+                           (i + 2 < digest.size() ? digest[i + 2] : 0u);
+        out += kBase64[v >> 18 & 63];
+        out += kBase64[v >> 12 & 63];
+        out += i + 1 < digest.size() ? kBase64[v >> 6 & 63] : '=';
+        out += i + 2 < digest.size() ? kBase64[v & 63] : '=';
+    }
+    return out;
+#else
+    return {};
+#endif
+}
+
 std::string WebPlayerScriptTag(const CConvertOptions& settings) {
     std::string src;
     if (settings.HtmlWebPlayer == kWebPlayerFromUrl)
         src = settings.HtmlWebPlayerUrl.empty() ? kDefaultWebPlayerUrl : settings.HtmlWebPlayerUrl;
     else if (settings.HtmlWebPlayer == kWebPlayerBesidePage)
         src = kWebPlayerScriptPath;
-    return src.empty() ? src : "<SCRIPT src=\"" + HtmlEscape(src) + "\"></SCRIPT>";
+    if (src.empty()) return src;
+    std::string tag = "<SCRIPT src=\"" + HtmlEscape(src) + "\"";
+    // The pinned address is the one we know the content of; a browser then runs only that.
+    if (const std::string integrity = DefaultWebPlayerIntegrity(); src == kDefaultWebPlayerUrl && !integrity.empty())
+        tag += " integrity=\"" + integrity + "\" crossorigin=\"anonymous\"";
+    return tag + "></SCRIPT>";
 }
 
 std::size_t WebPlayerScriptPlace(std::string_view pageTemplate) {

@@ -24,8 +24,12 @@ inline constexpr const char* kWebPlayerMarkerName = ".tonvela-web-player";
 inline constexpr const char* kStatusWebPlayerNotCopied = "Web player not copied: ";
 
 // The script tag that loads the web player the settings ask for (HtmlWebPlayer): the address
-// HtmlWebPlayerUrl (its default when empty), or the copy beside the page; empty for none.
+// HtmlWebPlayerUrl (its default when empty), or the copy beside the page; empty for none. The
+// default address gets integrity and crossorigin="anonymous" (an address the user set, none).
 std::string WebPlayerScriptTag(const CConvertOptions& settings);
+// "sha384-<base64>" of the ruffle.js that we ship, which the default address serves; empty
+// when the build had none of that version.
+std::string DefaultWebPlayerIntegrity();
 // Where in a page template the script tag goes: before the end of its head, else before the
 // first OBJECT or EMBED, else first of all.
 std::size_t WebPlayerScriptPlace(std::string_view pageTemplate);

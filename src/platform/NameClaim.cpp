@@ -7,30 +7,82 @@
 
 #include <cerrno>
 
-#include "platform/UniqueFd.h"
+#include "platform/OwnerLock.h"
 
 namespace tonvela {
 
 namespace {
 
-ClaimResult ClaimName(const std::string& path) {
-    CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (fd.IsOpen()) return ClaimResult::Claimed;
-    return errno == EEXIST ? ClaimResult::Taken : ClaimResult::Failed;
+// The modification time a claim file carries: a whole, even second (every file system keeps
+// it, FAT included) that no file a person makes is likely to have.
+constexpr time_t kClaimMark = 1000000000;
+
+bool IsMarkedEmptyFile(const struct stat& st) {
+    return S_ISREG(st.st_mode) && st.st_size == 0 && st.st_mtime == kClaimMark;
+}
+
+bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+ClaimResult ClaimName(const std::string& path, CUniqueFd& held) {
+    CUniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd.IsOpen()) return errno == EEXIST ? ClaimResult::Taken : ClaimResult::Failed;
+    // Locked before it is marked: whoever sees the mark finds the lock already held.
+    if (HoldOwnerLock(fd.Get())) {
+        const timespec times[2] = {{kClaimMark, 0}, {kClaimMark, 0}};
+        ::futimens(fd.Get(), times);
+    }
+    held = std::move(fd);
+    return ClaimResult::Claimed;
 }
 
 }  // namespace
 
-ClaimResult ClaimNames(const std::vector<std::string>& paths, std::string& failedName) {
+ClaimResult CNameClaims::Claim(const std::vector<std::string>& paths, std::string& failedName) {
     failedName.clear();
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        const ClaimResult r = ClaimName(paths[i]);
-        if (r == ClaimResult::Claimed) continue;
-        for (std::size_t k = 0; k < i; ++k) ReleaseClaim(paths[k]);
-        failedName = paths[i];
+    const std::size_t before = held_.size();
+    for (const std::string& path : paths) {
+        Held h{path, CUniqueFd()};
+        const ClaimResult r = ClaimName(path, h.fd);
+        if (r == ClaimResult::Claimed) {
+            held_.push_back(std::move(h));
+            continue;
+        }
+        while (held_.size() > before) {
+            Release(held_.back().path);
+        }
+        failedName = path;
         return r;
     }
     return ClaimResult::Claimed;
+}
+
+void CNameClaims::Release(const std::string& path) {
+    for (auto it = held_.begin(); it != held_.end(); ++it) {
+        if (it->path != path) continue;
+        struct stat mine {}, there {};
+        if (::fstat(it->fd.Get(), &mine) == 0 && ::lstat(path.c_str(), &there) == 0 && SameInode(mine, there) &&
+            there.st_size == 0)
+            ::unlink(path.c_str());
+        held_.erase(it);
+        return;
+    }
+}
+
+void CNameClaims::ReleaseAll() {
+    while (!held_.empty()) Release(held_.back().path);
+}
+
+bool RemoveAbandonedClaim(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !IsMarkedEmptyFile(st)) return false;
+    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.IsOpen() || TakeAbandoned(fd.Get()) != OwnerState::Abandoned) return false;
+    // Still the same unowned claim under that name now that it is ours (not replaced meanwhile)?
+    struct stat locked {}, there {};
+    if (::fstat(fd.Get(), &locked) != 0 || !IsMarkedEmptyFile(locked) || ::lstat(path.c_str(), &there) != 0 ||
+        !SameInode(locked, there))
+        return false;
+    return ::unlink(path.c_str()) == 0;
 }
 
 void ReleaseClaim(const std::string& path) {

@@ -13,6 +13,7 @@
 #include <random>
 #include <string_view>
 
+#include "platform/OwnerLock.h"
 #include "platform/PathName.h"
 #include "platform/UniqueFd.h"
 
@@ -70,7 +71,8 @@ long PartOwner(const std::string& name) {
 }  // namespace
 
 void RemoveStaleParts(const std::string& folder) {
-    // Old enough that no writer on another machine sharing the folder can still be at it.
+    // Where nobody can say whether a file is held (no locks on that file system), only files
+    // old enough that no writer on another machine sharing the folder can still be at them.
     constexpr time_t kStaleSeconds = 60;
     CUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.IsOpen()) return;
@@ -83,9 +85,14 @@ void RemoveStaleParts(const std::string& folder) {
         if (pid <= 0 || pid == static_cast<long>(::getpid())) continue;
         struct stat st {};
         if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (now - st.st_mtime < kStaleSeconds) continue;
         // Only when the process that wrote it is gone (a live one, even a stranger, keeps it).
         if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+        // ... and nobody holds it: a run on another machine with that process id holds its files.
+        CUniqueFd part(::openat(::dirfd(dir), d->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (!part.IsOpen()) continue;
+        const OwnerState owner = TakeAbandoned(part.Get());
+        if (owner == OwnerState::Held) continue;
+        if (owner == OwnerState::Unknown && now - st.st_mtime < kStaleSeconds) continue;
         ::unlinkat(::dirfd(dir), d->d_name, 0);
     }
     ::closedir(dir);
@@ -98,6 +105,8 @@ bool CPendingOutput::Create(const std::string& target, bool unnamed) {
     if (unnamed) {
         CUniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
         if (fd.IsOpen()) {
+            // Held while ours: once Commit gives it a name, a kill must not make it look live.
+            HoldOwnerLock(fd.Get());
             temp_ = "/proc/self/fd/" + std::to_string(fd.Get());
             unnamed_ = std::move(fd);
             target_ = target;
@@ -118,10 +127,9 @@ bool CPendingOutput::CreateNamed(const std::string& folder, const std::string& s
         std::string temp = (folder == "/" ? "" : folder) + "/." + stem + UniqueSuffix();
         CUniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
         if (fd.IsOpen()) {
-            if (!fd.Close()) {
-                ::unlink(temp.c_str());
-                return false;
-            }
+            // Kept open only for its owner lock: the writer opens the file by its name.
+            HoldOwnerLock(fd.Get());
+            owned_ = std::move(fd);
             temp_ = temp;
             return true;
         }
@@ -172,6 +180,7 @@ bool CPendingOutput::Commit() {
         return false;
     }
     unnamed_.Reset();
+    owned_.Reset();
     temp_.clear();
     return true;
 }
@@ -182,6 +191,7 @@ void CPendingOutput::Discard() {
     } else if (!temp_.empty()) {
         ::unlink(temp_.c_str());
     }
+    owned_.Reset();
     temp_.clear();
 }
 
@@ -193,12 +203,16 @@ bool CommitTogether(CPendingOutput& first, CPendingOutput& second) {
     struct stat st {};
     const bool existed = ::lstat(target.c_str(), &st) == 0;
     std::string kept;
+    CUniqueFd keptOwner;  // the kept link is ours until the pair is in place (RemoveStaleParts)
     if (existed && S_ISREG(st.st_mode)) {
         for (int attempt = 0; attempt < 100 && kept.empty(); ++attempt) {
             std::string name = FolderOf(target) + "/." + ShortStem(target) + UniqueSuffix();
             if (::link(target.c_str(), name.c_str()) == 0) kept = std::move(name);
             else if (errno != EEXIST) break;
         }
+        // Until it is held, our live process id alone keeps it from being swept.
+        if (!kept.empty()) keptOwner.Reset(::open(kept.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (keptOwner.IsOpen()) HoldOwnerLock(keptOwner.Get());
     }
     if (!first.Commit()) {
         if (!kept.empty()) ::unlink(kept.c_str());

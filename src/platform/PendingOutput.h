@@ -39,11 +39,14 @@ private:
     std::string target_;
     std::string temp_;
     CUniqueFd unnamed_;  // open while the file has no name
+    CUniqueFd owned_;    // a named file's owner lock, until committed or discarded
 };
 
 // Removes the hidden temporary files (".<name>.<pid>-<n>-<hex>.part") that runs killed while
-// writing left in folder: those of a process that no longer exists, untouched for a minute.
-// Done by Create where files must be named (file systems without unnamed files).
+// writing left in folder: those of a process that no longer exists and that nobody holds (a
+// live run holds its own with an owner lock; where the file system keeps no locks, those
+// untouched for a minute). Done by Create where files must be named, and by the batch once
+// for every folder it writes into (a killed pair commit leaves one on any file system).
 void RemoveStaleParts(const std::string& folder);
 
 // Commits two files that belong together (a sound SWF and its player): when the second cannot

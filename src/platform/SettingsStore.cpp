@@ -1,6 +1,7 @@
 #include "platform/SettingsStore.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <system_error>
 
 #include "platform/AtomicFile.h"
+#include "platform/UniqueFd.h"
 
 namespace tonvela {
 
@@ -241,6 +243,13 @@ bool CSettingsStore::Save() {
     if (::stat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         saveError_ = file.string() + " is not a regular file";
         return false;
+    }
+
+    // Read, merge and replace under one lock, so that another program saving at the same time
+    // works on our result (or we on its): each keeps the values it changed. The lock file
+    // stays; the store itself is replaced and cannot carry the lock.
+    CUniqueFd lock(::open((folder_ / kLockFileName).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
+    while (lock.IsOpen() && ::flock(lock.Get(), LOCK_EX) != 0 && errno == EINTR) {
     }
 
     // Start from what is on disk now, so values written by others survive.

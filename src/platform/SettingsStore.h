@@ -35,6 +35,8 @@ public:
 
     // Name of the store file inside the settings folder.
     static constexpr const char* kFileName = "settings.conf";
+    // Beside it: the file that saving programs lock, one at a time.
+    static constexpr const char* kLockFileName = "settings.conf.lock";
     // Larger files are not settings written by us: treated as damaged.
     static constexpr std::size_t kMaxFileBytes = 1u << 20;
 
@@ -78,9 +80,9 @@ public:
 
     // Writes the values changed since the last Load or Save, like single registry writes: the
     // file is read again, the changed values are put in, and the result replaces the file
-    // atomically (a crash leaves the old or the new store, never half of one). Values that
-    // another program wrote meanwhile are kept. A file reached through a symbolic link is replaced
-    // where it lies. Creates the folder when missing. False when anything fails; the file on
+    // atomically (a crash leaves the old or the new store, never half of one), all under a
+    // lock on kLockFileName. Values that another program wrote meanwhile are kept. A file
+    // reached through a symbolic link is replaced where it lies. Creates the folder when missing. False when anything fails; the file on
     // disk is then unchanged. A damaged file is kept as kFileName ".damaged-YYYYMMDD-HHMMSS"
     // (with "-N" after it when that name is taken); only a regular file is replaced, and
     // never with more than kMaxFileBytes.

@@ -84,12 +84,11 @@ bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& last
     lastPage = sheet.ActivePage();
     if (!ok) return false;
     sheet.CopyBack(settings);
-    // OK without a change leaves the store as it was, byte for byte: the settings are written
-    // only when they differ from what the store gives (a slider moved under an earlier Cancel
-    // counts as a change; a value the store lacks counts as the one the sheet opened with).
-    CConvertOptions stored = opened;
-    stored.Load(store);
-    if (!(stored == settings)) settings.Save(store, kSaveOptions);
+    // Only what the user changed in this sheet (the sliders act live, so against the settings
+    // as the sheet opened): a value another program saved meanwhile stays, and OK without a
+    // change writes nothing, leaving the store byte for byte as it was.
+    const std::set<std::string> changed = CConvertOptions::ChangedNames(opened, settings);
+    if (!changed.empty()) settings.SaveNames(store, changed);
     return true;
 }
 

@@ -491,12 +491,18 @@ TEST_F(ConvertBatchTest, ParallelJobsNameInInputOrder) {
     }
     EXPECT_TRUE(HiddenFiles().empty());
 
-    // With "Overwrite" every entry targets same.swf; the last one in input order wins.
+    // With "Overwrite" every entry targets same.swf, but none replaces what an earlier one of
+    // the batch wrote: they get the numbered names again (the old files there replaced).
     options->TargetExistsOpt = kTargetOverwrite;
     const BatchOutcome o2 = ConvertBatch(items, *options, ui, 3);
     EXPECT_EQ(o2.converted, 4u);
-    const auto decoded = test::DecodeWithFfmpeg(dir.File("same.swf"), dir.File("x.raw"), 22050);
-    EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, 0.2, 0.12);
+    EXPECT_EQ(ui.statuses[0], "same.swf");
+    EXPECT_EQ(ui.statuses[3], "same_3.swf (renamed: same.swf was written by an earlier file of this batch)");
+    for (std::size_t i = 0; i < 4; ++i) {
+        const auto decoded = test::DecodeWithFfmpeg(entries[i].swfPath, dir.File("x.raw"), 22050);
+        EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, lengths[i], 0.12) << entries[i].swfPath;
+    }
+    EXPECT_EQ(entries[3].swfPath, dir.File("same_3.swf"));
     EXPECT_TRUE(HiddenFiles().empty());
 }
 

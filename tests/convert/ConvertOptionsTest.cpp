@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <set>
 
 #include "platform/SettingsStore.h"
 #include "platform/TestTempDir.h"
@@ -159,6 +160,36 @@ TEST(ConvertOptions, SaveThenLoadKeepsEveryValue) {
     o.Save(s1, kSaveOptions);
     l.Save(s2, kSaveOptions);
     EXPECT_EQ(ReadText(s1.FilePath()), ReadText(s2.FilePath()));
+}
+
+// The options sheet's OK and --save write what they changed, not the whole record loaded
+// earlier: a value that another program saved in the meantime stays.
+TEST(ConvertOptions, SavingChangedNamesKeepsOthersValues) {
+    CTestTempDir dir;
+    CSettingsStore mine(dir.Path()), other(dir.Path());
+    ASSERT_TRUE(mine.Load());
+    CConvertOptions before("/data");
+    before.Load(mine);
+    other.SetDword(kKey, "MP3BitRate", 64);
+    ASSERT_TRUE(other.Save());
+
+    CConvertOptions after = before;
+    after.SWFFrameRate = 30;
+    after.GC[2] = 0.5f;
+    after.Folder = "/music";
+    const std::set<std::string> changed = CConvertOptions::ChangedNames(before, after);
+    EXPECT_EQ(changed, (std::set<std::string>{"Folder", "GC", "SWFFrameRate"}));
+    ASSERT_TRUE(after.SaveNames(mine, changed));
+
+    CSettingsStore check(dir.Path());
+    ASSERT_TRUE(check.Load());
+    EXPECT_EQ(check.GetDword(kKey, "MP3BitRate"), 64u);
+    EXPECT_EQ(check.GetDword(kKey, "SWFFrameRate"), 30u);
+    EXPECT_EQ(check.GetString(kKey, "Folder"), "/music");
+    EXPECT_FALSE(check.Get(kKey, "SWFBkgColor").has_value());  // unchanged: not written
+    CConvertOptions loaded("/data");
+    loaded.Load(check);
+    EXPECT_EQ(loaded.GC, after.GC);
 }
 
 TEST(ConvertOptions, CorrectionsOnLoad) {

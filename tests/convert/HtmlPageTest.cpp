@@ -116,6 +116,29 @@ TEST_F(HtmlPageTest, UserTemplate) {
     EXPECT_EQ(LoadHtmlTemplate(settings), kBuiltInHtmlTemplate);
 }
 
+// The UTF-8 declaration of a page with a non-ASCII name goes just after the head's start tag
+// whatever its attributes, after the document type when there is no head (never before it),
+// and not at all when the template names its character set.
+TEST_F(HtmlPageTest, Utf8DeclarationPlace) {
+    const std::string meta = "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">";
+    const struct {
+        const char* templ;
+        std::string page;
+    } cases[] = {
+        {"<!DOCTYPE html>\n<html><head lang=\"en\"><title>%T%</title></head></html>",
+         "<!DOCTYPE html>\n<html><head lang=\"en\">" + meta + "<title>\xc3\xa9.swf</title></head></html>"},
+        {"<HEAD\n data-x='a>b'><TITLE>%T%</TITLE>", "<HEAD\n data-x='a>b'>" + meta + "<TITLE>\xc3\xa9.swf</TITLE>"},
+        {"<!doctype html><header>%T%</header>", "<!doctype html>\r\n" + meta + "<header>\xc3\xa9.swf</header>"},
+        {"<head><meta charset=\"iso-8859-1\"></head>%T%", "<head><meta charset=\"iso-8859-1\"></head>\xc3\xa9.swf"},
+        {"<head><META http-equiv=\"content-type\" content=\"text/html; CHARSET=windows-1252\"></head>%T%",
+         "<head><META http-equiv=\"content-type\" content=\"text/html; CHARSET=windows-1252\"></head>\xc3\xa9.swf"},
+    };
+    for (const auto& c : cases) {
+        WriteText(dir / "Template.htm", c.templ);
+        EXPECT_EQ(Write("\xc3\xa9.swf"), c.page) << c.templ;
+    }
+}
+
 TEST_F(HtmlPageTest, FailedWriteLeavesNoPartialPage) {
     entry.swfPath = (dir / "a.swf").string();
     entry.htmlPath = (dir / "page.htm").string();

@@ -1,6 +1,10 @@
 #include "convert/OutputNames.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -9,6 +13,7 @@
 
 #include "convert/ConvertOptions.h"
 #include "convert/FileListEntry.h"
+#include "platform/NameClaim.h"
 #include "platform/TestTempDir.h"
 
 namespace tonvela {
@@ -260,6 +265,107 @@ TEST_F(OutputNamesTest, ParallelEntriesPickDistinctNames) {
     EXPECT_FALSE(Make(P("a/song.mp3")));
     EXPECT_EQ(error, kTargetSkipped);
     reservations.Release(P("out/song.swf"));
+}
+
+// What a run killed with SIGKILL leaves is no clash for the next run: its empty claims are taken
+// over (and dropped where the name set moves on), and its hidden ".part" files are swept once
+// their process is gone. A person's empty file and a live run's claim still count as taken.
+TEST_F(OutputNamesTest, LeftoversOfAKilledRunAreNoClash) {
+    long pidMax = 4194304;
+    std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
+    const std::string deadPart = ".x.player.swf." + std::to_string(pidMax + 1) + "-0-0123abcd.part";
+    const std::string heldPart = ".x.player.swf." + std::to_string(pidMax + 2) + "-0-0123abcd.part";
+    for (const int policy : {kTargetRename, kTargetSkip}) {
+        SCOPED_TRACE(policy);
+        CTestTempDir d;
+        std::filesystem::create_directories(d / "a");
+        auto p = [&](const std::string& rel) { return (d / rel).string(); };
+        settings.TargetExistsOpt = policy;
+        settings.ButtonSWFType = kButtonShellPlayer;
+        // A run that claims b's names, writes c's movie but not its page, and is killed.
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            CNameClaims held;
+            context.claims = &held;
+            CFileListEntry e;
+            e.path = p("a/b.wav");
+            MakeOutputNames(e, settings, error, context);
+            e.path = p("a/c.wav");
+            MakeOutputNames(e, settings, error, context);
+            WriteText(d / "a/c.swf.new", "movie");
+            std::filesystem::rename(d / "a/c.swf.new", d / "a/c.swf");
+            ::kill(::getpid(), SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        ASSERT_EQ(ReadText(d / "a/b.swf"), "");
+        ASSERT_EQ(ReadText(d / "a/c.htm"), "");
+        WriteText(d / "a/u.swf", "");  // made by a person
+        WriteText(d / "a" / deadPart, "old player");
+        WriteText(d / "a" / heldPart, "old player");
+        const int fd = ::open((d / "a" / heldPart).c_str(), O_RDONLY);
+        ASSERT_EQ(::flock(fd, LOCK_SH), 0);
+
+        CNameClaims mine, live;
+        CFileListEntry e;
+        e.path = p("a/l.wav");
+        context.claims = &live;
+        ASSERT_TRUE(MakeOutputNames(e, settings, error, context));
+        context.claims = &mine;
+        EXPECT_TRUE(Make(p("a/b.wav")));
+        EXPECT_EQ(entry.swfPath, p("a/b.swf"));
+        EXPECT_EQ(entry.playerSwfPath, p("a/b.player.swf"));
+        mine.ReleaseAll();
+        EXPECT_FALSE(std::filesystem::exists(d / "a/b.swf"));
+        EXPECT_FALSE(std::filesystem::exists(d / "a" / deadPart));
+        EXPECT_TRUE(std::filesystem::exists(d / "a" / heldPart));
+
+        const bool rename = policy == kTargetRename;
+        for (const char* stem : {"c", "u", "l"}) {
+            SCOPED_TRACE(stem);
+            EXPECT_EQ(Make(p("a/") + stem + ".wav"), rename);
+            EXPECT_EQ(entry.swfPath, rename ? p("a/") + stem + "_1.swf" : "");
+            mine.ReleaseAll();
+        }
+        EXPECT_EQ(ReadText(d / "a/c.swf"), "movie");
+        EXPECT_FALSE(std::filesystem::exists(d / "a/c.htm"));  // the killed run's empty page claim
+        EXPECT_TRUE(std::filesystem::exists(d / "a/u.swf"));
+        EXPECT_TRUE(std::filesystem::exists(d / "a/l.swf"));
+        ::close(fd);
+        context.claims = nullptr;
+    }
+}
+
+// "Overwrite" replaces files from before the batch, not the batch's own: a later entry with
+// the name of one already written is numbered (and says so); an old file under the numbered
+// name is replaced, so a second run of the batch gives the same names.
+TEST_F(OutputNamesTest, OverwriteNumbersANameTheBatchWrote) {
+    COutputReservations batch;
+    context.reservations = &batch;
+    settings.TargetExistsOpt = kTargetOverwrite;
+    WriteText(dir / "a/b_1.swf", "from an earlier run");
+    const struct {
+        const char* source;
+        bool written;
+        const char* swf;
+        const char* clash;
+    } steps[] = {
+        {"a/b.wav", true, "a/b.swf", ""},
+        {"a/b.aiff", true, "a/b_1.swf", "a/b.swf"},
+        {"a/b.au", false, "a/b_2.swf", "a/b.swf"},  // fails: its name stays free
+        {"a/b.flac", true, "a/b_2.swf", "a/b.swf"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.source);
+        ASSERT_TRUE(Make(P(step.source)));
+        EXPECT_EQ(entry.swfPath, P(step.swf));
+        EXPECT_EQ(entry.htmlPath, P(step.swf).substr(0, P(step.swf).size() - 4) + ".htm");
+        EXPECT_EQ(entry.clashedWithRun, *step.clash ? P(step.clash) : "");
+        batch.Release(entry.swfPath, step.written);
+    }
+    EXPECT_EQ(ReadText(dir / "a/b_1.swf"), "from an earlier run");  // replaced only when written
 }
 
 TEST_F(OutputNamesTest, OverwriteWaitsForTheEntryWritingTheSameName) {

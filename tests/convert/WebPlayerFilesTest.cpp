@@ -60,7 +60,6 @@ TEST(WebPlayerPage, ScriptTagOfEachMode) {
         {kWebPlayerNone, "https://x/r.js", ""},
         {kWebPlayerFromUrl, "https://cdn.example/r.js?a=1&b=\"2\"",
          "<SCRIPT src=\"https://cdn.example/r.js?a=1&amp;b=&quot;2&quot;\"></SCRIPT>"},
-        {kWebPlayerFromUrl, "", "<SCRIPT src=\"https://unpkg.com/@ruffle-rs/ruffle@0.6.0/ruffle.js\"></SCRIPT>"},
         {kWebPlayerBesidePage, "https://x/r.js", "<SCRIPT src=\"ruffle/ruffle.js\"></SCRIPT>"},
         {7, "https://x/r.js", ""},
     };
@@ -70,6 +69,35 @@ TEST(WebPlayerPage, ScriptTagOfEachMode) {
         settings.HtmlWebPlayerUrl = c.url;
         EXPECT_EQ(WebPlayerScriptTag(settings), c.tag) << c.mode << " " << c.url;
     }
+}
+
+// The pinned default address carries the hash of the ruffle.js we ship (worked out here by
+// Python's hashlib from the data folder's copy), so a browser runs nothing else from there; an
+// address the user set, even one that differs only slightly, carries none.
+TEST(WebPlayerPage, DefaultAddressHasTheShippedFilesIntegrity) {
+    const fs::path shipped = fs::path(TONVELA_DATA_DIR) / "ruffle/ruffle.js";
+    if (!fs::exists(shipped) || !test::HaveTool("python3")) GTEST_SKIP() << "needs python3 and the shipped Ruffle";
+    const std::string command =
+        "python3 -c 'import base64,hashlib,sys; print(base64.b64encode(hashlib.sha384(open(sys.argv[1],\"rb\")"
+        ".read()).digest()).decode())' '" + shipped.string() + "'";
+    std::string hash;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p)) hash += buf;
+        ::pclose(p);
+    }
+    ASSERT_EQ(hash.size(), 65u) << hash;  // 48 bytes in base64 and a line break
+    hash.pop_back();
+    CConvertOptions settings("/data");
+    settings.HtmlWebPlayer = kWebPlayerFromUrl;
+    for (const char* url : {"", kDefaultWebPlayerUrl}) {
+        settings.HtmlWebPlayerUrl = url;
+        EXPECT_EQ(WebPlayerScriptTag(settings),
+                  "<SCRIPT src=\"" + std::string(kDefaultWebPlayerUrl) + "\" integrity=\"sha384-" + hash +
+                      "\" crossorigin=\"anonymous\"></SCRIPT>");
+    }
+    settings.HtmlWebPlayerUrl = std::string(kDefaultWebPlayerUrl) + "?v=2";
+    EXPECT_EQ(WebPlayerScriptTag(settings).find("integrity"), std::string::npos);
 }
 
 TEST(WebPlayerPage, ScriptPlace) {

@@ -156,9 +156,9 @@ TEST(CommitTogether, FailedSecondPutsTheFirstBack) {
     }
 }
 
-// Leftovers of killed runs are removed only when their process is gone and they are old; a
-// live process's file, a fresh one and names not of ours stay.
-TEST(RemoveStaleParts, OnlyDeadAndOld) {
+// Leftovers of killed runs are removed once their process is gone, however fresh (nobody holds
+// them); a live process's file and names not of ours stay.
+TEST(RemoveStaleParts, OnlyThoseOfGoneProcesses) {
     test::CTestTempDir dir;
     long pidMax = 4194304;
     std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
@@ -170,7 +170,7 @@ TEST(RemoveStaleParts, OnlyDeadAndOld) {
         bool removed;
     } cases[] = {
         {".a.swf." + dead + "-0-0123abcd.part", true, true},
-        {".a.swf." + dead + "-1-0123abcd.part", false, false},
+        {".a.swf." + dead + "-1-0123abcd.part", false, true},
         {".a.swf." + self + "-0-0123abcd.part", true, false},
         {".a.swf." + dead + "-0-0123abcX.part", true, false},
         {"a.swf." + dead + "-0-0123abcd.part", true, false},

@@ -7,6 +7,8 @@
 #include <vector>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -88,6 +90,43 @@ TEST(SettingsStore, SaveWritesOnlyChangedValuesAndKeepsOthers) {
     ASSERT_TRUE(c.Load());
     EXPECT_EQ(c.GetDword(kKey, "FirstRun"), 0u);
     EXPECT_EQ(c.GetString(kKey, "Folder"), "/music");
+}
+
+// Programs saving different values at the same moment all keep theirs: each re-reads, merges
+// and replaces the file under the store's lock.
+TEST(SettingsStore, ConcurrentSavesOfDifferentValuesAllLand) {
+    constexpr int kWriters = 3;
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
+        CTestTempDir dir;
+        int gate[2];
+        ASSERT_EQ(::pipe(gate), 0);
+        std::vector<pid_t> children;
+        for (int w = 0; w < kWriters; ++w) {
+            const pid_t pid = ::fork();
+            ASSERT_GE(pid, 0);
+            if (pid == 0) {
+                ::close(gate[1]);
+                char c;
+                (void)!::read(gate[0], &c, 1);  // all start when the gate closes
+                CSettingsStore store(dir.Path());
+                store.Load();
+                store.SetDword(kKey, "Value" + std::to_string(w), static_cast<std::uint32_t>(round));
+                ::_exit(store.Save() ? 0 : 1);
+            }
+            children.push_back(pid);
+        }
+        ::close(gate[0]);
+        ::close(gate[1]);
+        for (const pid_t pid : children) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        CSettingsStore check(dir.Path());
+        ASSERT_TRUE(check.Load());
+        for (int w = 0; w < kWriters; ++w) EXPECT_EQ(check.GetDword(kKey, "Value" + std::to_string(w)), static_cast<std::uint32_t>(round)) << w;
+    }
 }
 
 // Each of these files is damaged somewhere; the whole store then reads as empty.
@@ -261,7 +300,8 @@ TEST(SettingsStore, SaveLeavesNoTemporaryFiles) {
         store.SetDword(kKey, "N", i);
         ASSERT_TRUE(store.Save());
     }
-    EXPECT_EQ(CountEntries(dir.Path()), 1);
+    EXPECT_EQ(CountEntries(dir.Path()), 2);  // the store and the savers' lock file
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / CSettingsStore::kLockFileName));
     // An ordinary file, readable as the user's umask allows (not a private temporary file).
     struct stat st {};
     ASSERT_EQ(::stat(store.FilePath().c_str(), &st), 0);
@@ -292,7 +332,7 @@ TEST(SettingsStore, FailedWriteKeepsOldStore) {
 
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadText(store.FilePath()), before);
-    EXPECT_EQ(CountEntries(dir.Path()), 1);
+    EXPECT_EQ(CountEntries(dir.Path()), 2);  // the store and the savers' lock file
 }
 
 TEST(SettingsStore, UnwritableFolderFailsCleanly) {

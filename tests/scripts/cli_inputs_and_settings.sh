@@ -73,6 +73,17 @@ assert r[\"SWFFrameRate\"][\"value\"] == \"24\" and r[\"SWFFrameRate\"][\"defaul
 assert \"20\" in r[\"SWFSoundType\"][\"values\"] and r[\"SWFSoundType\"][\"meaning\"], r[\"SWFSoundType\"]
 assert all(set(x) == {\"name\", \"value\", \"default\", \"values\", \"meaning\", \"stored\"} for x in rows)
 "'
+# A stored value that is not UTF-8 (a Latin-1 folder name) is listed as the conversion's --json
+# writes paths: the byte as \udcXX.
+latin1="$(printf '/tmp/caf\351')"
+L1=("$BIN" --data-dir "$DATA" --config-dir "$T/config-latin1" -q)
+"${L1[@]}" --set "SWFSpecifiedFolder=$latin1" --save --probe "$T/a.wav" >/dev/null 2>&1
+"${L1[@]}" --list-settings --json > "$T/latin1.json"; rc=$?
+check "--list-settings --json with a Latin-1 value (rc $rc)" '[ $rc -eq 0 ] && python3 -c "
+import json, os, sys
+r = {x[\"name\"]: x for x in json.load(open(sys.argv[1]))}
+assert os.fsencode(r[\"SWFSpecifiedFolder\"][\"value\"]) == b\"/tmp/caf\\xe9\", r[\"SWFSpecifiedFolder\"]
+" "$T/latin1.json"'
 
 # 4. --version names the program and the libraries it runs with.
 ver="$("${CONV[@]}" --version)"; rc=$?

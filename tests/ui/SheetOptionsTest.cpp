@@ -403,6 +403,12 @@ void CSheetOptionsTest::autoKeepsManualValues() {
     settings.MP3BitRate = 128;
     settings.MP3SampleRate = 44100;
     settings.MP3ChannelNum = 2;
+    settings.Save(store, kSaveOptions);  // as stored: OK writes only what the sheet changed
+    // Another program (tonvela-convert --save) stores a value while the sheet is open.
+    CSettingsStore other(dir.path().toStdString());
+    other.Load();
+    other.SetDword(kOptionsKey, "SWFFrameRate", 30);
+    QVERIFY(other.Save());
     int lastPage = CSheetOptions::kSoundPage;
     CModalDriver driver;
     driver.onDialog = [&](QWidget* sheet) {
@@ -418,6 +424,7 @@ void CSheetOptionsTest::autoKeepsManualValues() {
     QCOMPARE(back.MP3BitRate, 128);
     QCOMPARE(back.MP3SampleRate, 44100);
     QCOMPARE(back.MP3ChannelNum, 2);
+    QCOMPARE(back.SWFFrameRate, 30);
 }
 
 void CSheetOptionsTest::cancelKeepsStoreButNotSliders() {

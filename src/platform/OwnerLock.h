@@ -1,0 +1,18 @@
+// A file that a running copy of the program is working on is held with a shared lock for as
+// long as it owns it; the lock goes with the process however it ends (a kill too), so another
+// copy can tell a live run's file from one that a killed run left behind.
+#pragma once
+
+namespace tonvela {
+
+// Marks fd's file as owned by this process until fd is closed. False when the file system
+// keeps no locks (the file then never looks abandoned to anyone, see TakeAbandoned).
+bool HoldOwnerLock(int fd);
+
+enum class OwnerState { Abandoned, Held, Unknown };
+
+// Takes fd's file exclusively when nobody holds it (the lock stays until fd is closed):
+// Abandoned then; Held while any process holds it; Unknown when the file system cannot say.
+OwnerState TakeAbandoned(int fd);
+
+}  // namespace tonvela
