@@ -15,11 +15,6 @@ bool Newer(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-bool IsAbandonedClaim(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-}
-
 bool OutputsComplete(const std::string& source, const CConvertOptions& settings, PlannedOutputs& outputs) {
     outputs = PlannedOutputPaths(source, settings);
     struct stat src {};
@@ -27,7 +22,7 @@ bool OutputsComplete(const std::string& source, const CConvertOptions& settings,
     for (const std::string* p : {&outputs.swfPath, &outputs.htmlPath, &outputs.playerSwfPath}) {
         if (p->empty()) continue;
         struct stat st {};
-        if (::stat(p->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || IsAbandonedClaim(*p) || !Newer(st, src))
+        if (::stat(p->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 || !Newer(st, src))
             return false;
     }
     return true;
@@ -35,7 +30,7 @@ bool OutputsComplete(const std::string& source, const CConvertOptions& settings,
 
 void ReleaseAbandonedClaims(const PlannedOutputs& outputs) {
     for (const std::string* p : {&outputs.swfPath, &outputs.htmlPath, &outputs.playerSwfPath})
-        if (!p->empty() && IsAbandonedClaim(*p)) ReleaseClaim(*p);
+        if (!p->empty()) RemoveAbandonedClaim(*p);
 }
 
 }  // namespace tonvela
