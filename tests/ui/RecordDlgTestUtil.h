@@ -1,5 +1,5 @@
-// Helpers of the recorder's tests: a private home, settings and temporary folder; answers to the
-// modal windows the recorder opens; the recorder's controls by name.
+// Helpers of the recorder window's tests: answers to the modal windows the recorder opens; the
+// recorder's controls by name.
 #pragma once
 
 #include <QApplication>
@@ -16,18 +16,10 @@
 #include <functional>
 #include <memory>
 
+#include "RecorderTestUtil.h"
 #include "ui/RecordDlg.h"
 
 namespace tonvela::test {
-
-// Points home, the settings folder and the temporary folder into root, before anything reads them.
-inline void IsolateEnvironment(const QTemporaryDir& root) {
-    for (const char* sub : {"home", "config", "tmp"}) QDir(root.path()).mkpath(QLatin1String(sub));
-    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/.config"))));
-    qputenv("TONVELA_CONFIG_DIR", QFile::encodeName(root.filePath(QStringLiteral("config"))));
-    qputenv("TMPDIR", QFile::encodeName(root.filePath(QStringLiteral("tmp"))));
-}
 
 // Calls act once with the first visible top-level window of type W that opens from now on.
 template <class W>
