@@ -46,6 +46,8 @@ class RecordDlgPulseTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { test::CancelAnswers(); }
+
     void initTestCase() {
         QVERIFY(root_.isValid());
         test::IsolateEnvironment(root_);
@@ -185,7 +187,7 @@ private slots:
         QTest::qWait(300);
         test::Button(*dlg, "stopRec")->click();
         QCOMPARE(test::EnabledControls(*dlg), QStringLiteral("1010111"));
-        QVERIFY2(QRegularExpression(QStringLiteral("^Ready\\.  Length: 00:00\\.[2-5]$")).match(test::StatusText(*dlg)).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral("^Ready\\.  Length: 00:00\\.[1-9]$")).match(test::StatusText(*dlg)).hasMatch(),
                  qPrintable(test::StatusText(*dlg)));
         const std::string take = dlg->Recorder().TakePath();
 

@@ -13,6 +13,8 @@ class RecordDlgTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { test::CancelAnswers(); }
+
     void initTestCase() {
         QVERIFY(root_.isValid());
         test::IsolateEnvironment(root_);
