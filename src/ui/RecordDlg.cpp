@@ -1,34 +1,23 @@
 #include "ui/RecordDlg.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <QAudioDevice>
-#include <QAudioSink>
-#include <QAudioSource>
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMediaDevices>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <array>
-#include <cerrno>
+#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <system_error>
 
 #include "platform/DocumentsFolder.h"
-#include "platform/PendingOutput.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsStore.h"
-#include "platform/UniqueFd.h"
 #include "ui/MessageBox.h"
 #include "ui/PushButton.h"
 #include "ui/RecorderQuality.h"
@@ -39,13 +28,19 @@ namespace {
 
 constexpr int kVolumeMax = 16384;
 constexpr int kVolumeStep = 2048;
-constexpr int kFeedPeriodMs = 40;
 
 const char* const kProfileSection = "Options";
-const char* const kProfileName = "RecQuality";
+const char* const kQualityName = "RecQuality";
+const char* const kDeviceName = "RecDevice";
 
-QString Time(unsigned seconds) {
-    return QString::asprintf("%02u:%02u", seconds / 60, seconds % 60);
+// Minutes and seconds; tenths too below ten seconds, where a whole second is a large part.
+QString Time(double seconds) {
+    if (seconds < 10.0) {
+        const int tenths = static_cast<int>(std::floor(seconds * 10.0 + 1e-6));
+        return QString::asprintf("00:%02d.%d", tenths / 10, tenths % 10);
+    }
+    const auto whole = static_cast<unsigned long long>(seconds);
+    return QString::asprintf("%02llu:%02llu", whole / 60, whole % 60);
 }
 
 // The profile beside the settings store; nothing when the user's folder cannot be determined.
@@ -57,10 +52,6 @@ std::optional<CProfileFile> Profile() {
 
 }  // namespace
 
-void CRecordDlg::DeleteLater::operator()(QObject* o) const {
-    if (o) o->deleteLater();
-}
-
 CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(tr("Record"));
 
@@ -69,6 +60,12 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     status_->setStyleSheet(QStringLiteral(
         "QLabel#status { color: rgb(204, 0, 0); font-family: Tahoma; font-size: 18px; font-weight: bold; }"));
     status_->setMinimumWidth(360);
+    level_ = new QProgressBar(this);
+    level_->setObjectName(QStringLiteral("level"));
+    level_->setRange(0, 100);
+    level_->setTextVisible(false);
+    level_->setFixedHeight(12);
+    level_->setToolTip(tr("Input level"));
 
     record_ = MakeButton(tr("&Record"), "record", this);
     stopRec_ = MakeButton(tr("&Stop Rec"), "stopRec", this);
@@ -78,6 +75,12 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     convert_ = MakeButton(tr("&Convert to SWF"), "convert", this);
     cancel_ = MakeButton(tr("Cancel"), "cancel", this);
 
+    deviceBox_ = new QComboBox(this);
+    deviceBox_->setObjectName(QStringLiteral("device"));
+    deviceBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    deviceBox_->setMinimumContentsLength(24);
+    auto* deviceLabel = new QLabel(tr("&Input:"), this);
+    deviceLabel->setBuddy(deviceBox_);
     qualityBox_ = new QComboBox(this);
     qualityBox_->setObjectName(QStringLiteral("quality"));
     auto* qualityLabel = new QLabel(tr("Recording &quality:"), this);
@@ -95,15 +98,19 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
 
     auto* transport = new QHBoxLayout;
     for (QPushButton* b : {record_, stopRec_, playPause_, stop_}) transport->addWidget(b);
-    auto* qualityRow = new QHBoxLayout;
-    qualityRow->addWidget(qualityLabel);
-    qualityRow->addWidget(qualityBox_, 1);
+    auto* choices = new QGridLayout;
+    choices->addWidget(deviceLabel, 0, 0);
+    choices->addWidget(deviceBox_, 0, 1);
+    choices->addWidget(qualityLabel, 1, 0);
+    choices->addWidget(qualityBox_, 1, 1);
+    choices->setColumnStretch(1, 1);
     auto* left = new QVBoxLayout;
     left->addWidget(status_);
+    left->addWidget(level_);
     left->addSpacing(8);
     left->addLayout(transport);
     left->addSpacing(8);
-    left->addLayout(qualityRow);
+    left->addLayout(choices);
     left->addStretch(1);
     auto* right = new QVBoxLayout;
     right->addWidget(volumeLabel, 0, Qt::AlignHCenter);
@@ -122,52 +129,68 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     layout->addSpacing(8);
     layout->addLayout(bottom);
 
-    quality_ = kDefaultRecQuality;
-    if (auto profile = Profile()) quality_ = profile->GetInt(kProfileSection, kProfileName, kDefaultRecQuality);
-    for (const RecorderPreset& p : kRecorderPresets) qualityBox_->addItem(tr(p.text), p.code);
-    int index = qualityBox_->findData(quality_);
-    if (index < 0) {
-        quality_ = kDefaultRecQuality;
-        index = qualityBox_->findData(quality_);
+    int quality = kDefaultRecQuality;
+    QByteArray device;
+    if (auto profile = Profile()) {
+        quality = profile->GetInt(kProfileSection, kQualityName, kDefaultRecQuality);
+        device = QByteArray::fromStdString(profile->GetString(kProfileSection, kDeviceName).value_or(std::string()));
     }
+    for (const RecorderPreset& p : kRecorderPresets) qualityBox_->addItem(tr(p.text), p.code);
+    int index = qualityBox_->findData(quality);
+    if (index < 0) index = qualityBox_->findData(kDefaultRecQuality);
     qualityBox_->setCurrentIndex(index);
+    FillDevices(device);
 
-    secondTimer_.setInterval(1000);
-    feedTimer_.setInterval(kFeedPeriodMs);
-    connect(&secondTimer_, &QTimer::timeout, this, &CRecordDlg::OnSecond);
-    connect(&feedTimer_, &QTimer::timeout, this, &CRecordDlg::OnFeedPlayback);
     connect(record_, &QPushButton::clicked, this, &CRecordDlg::OnRecord);
-    connect(stopRec_, &QPushButton::clicked, this, &CRecordDlg::OnStopRec);
+    connect(stopRec_, &QPushButton::clicked, &recorder_, &CRecorder::StopRecording);
     connect(playPause_, &QPushButton::clicked, this, &CRecordDlg::OnPlayPause);
-    connect(stop_, &QPushButton::clicked, this, &CRecordDlg::OnStop);
+    connect(stop_, &QPushButton::clicked, &recorder_, &CRecorder::StopPlayback);
     connect(saveAs_, &QPushButton::clicked, this, &CRecordDlg::OnSaveAs);
     connect(convert_, &QPushButton::clicked, this, &CRecordDlg::OnConvertToSwf);
     connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-    connect(volume_, &QSlider::valueChanged, this, &CRecordDlg::OnVolume);
+    connect(volume_, &QSlider::valueChanged, this, [this] { recorder_.SetVolume(PlaybackVolume()); });
+    connect(&recorder_, &CRecorder::stateChanged, this, [this] {
+        ShowStatus();
+        UpdateControls();
+    });
+    connect(&recorder_, &CRecorder::progress, this, &CRecordDlg::ShowStatus);
+    connect(&recorder_, &CRecorder::interrupted, this, &CRecordDlg::OnInterrupted);
 
     ShowStatus();
     UpdateControls();
 }
 
-CRecordDlg::~CRecordDlg() {
-    // Devices still running (the dialog destroyed without being closed) stop before their
-    // owner goes; the writer finishes and the unnamed temporary file vanishes with the members.
-    if (source_) source_->stop();
-    if (sink_) sink_->stop();
+CRecordDlg::~CRecordDlg() = default;
+
+// The server's inputs, monitors included; the remembered one is chosen when it is still there,
+// else the server's default input.
+void CRecordDlg::FillDevices(const QByteArray& remembered) {
+    const InputDeviceList list = ListInputDevices();
+    for (const InputDevice& d : list.devices) deviceBox_->addItem(d.description, d.id);
+    int index = remembered.isEmpty() ? -1 : deviceBox_->findData(remembered);
+    if (index < 0) index = deviceBox_->findData(list.defaultId);
+    if (index < 0 && deviceBox_->count() > 0) index = 0;
+    deviceBox_->setCurrentIndex(index);
 }
 
 void CRecordDlg::done(int result) {
-    StopAll();
-    if (auto profile = Profile()) profile->WriteInt(kProfileSection, kProfileName, SelectedQuality());
+    recorder_.StopAll();
+    if (result != Accepted && recorder_.HasTake() && !recorder_.IsSaved() &&
+        !AskYesNo(this, tr("The recording has not been saved. Are you sure you want to discard it?")))
+        return;
+    if (auto profile = Profile()) {
+        profile->WriteInt(kProfileSection, kQualityName, SelectedQuality());
+        if (deviceBox_->currentIndex() >= 0)
+            profile->WriteString(kProfileSection, kDeviceName, deviceBox_->currentData().toByteArray().toStdString());
+    }
     QDialog::done(result);
 }
 
 void CRecordDlg::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
-        case Qt::Key_Escape:
         case Qt::Key_Enter:
         case Qt::Key_Return: event->accept(); return;
-        default: QDialog::keyPressEvent(event);
+        default: QDialog::keyPressEvent(event);  // Escape: Cancel
     }
 }
 
@@ -180,248 +203,53 @@ double CRecordDlg::PlaybackVolume() const {
 }
 
 void CRecordDlg::OnRecord() {
-    StopAll();
-    if (recordedLength_ > 0 &&
+    recorder_.StopAll();
+    if (recorder_.HasTake() &&
         !AskYesNo(this, tr("Are you sure you want to abandon the previous recording sound then re-record?")))
         return;
-
-    quality_ = SelectedQuality();
-    const RecorderPreset& preset = RecorderPresetFor(quality_);
-    QAudioFormat format;
-    format.setSampleRate(preset.sampleRate);
-    format.setChannelCount(preset.channels);
-    format.setSampleFormat(QAudioFormat::Int16);
-    const QAudioDevice device = QMediaDevices::defaultAudioInput();
-    const QString failed = tr("Failed to record. Be sure sound card is installed in your computer.");
-    if (device.isNull() || !device.isFormatSupported(format)) {
-        ShowMessageBox(this, failed, MessageIcon::Exclamation);
-        return;
-    }
-    std::unique_ptr<QAudioSource, DeleteLater> source(new QAudioSource(device, format, this));
-    source->setBufferSize(preset.bufferBytes);
-    QIODevice* io = source->start();
-    if (io == nullptr || source->error() != QAudio::NoError) {
-        source->stop();
-        ShowMessageBox(this, failed, MessageIcon::Exclamation);
-        return;
-    }
-
-    // The previous recording goes only now that the new one can start.
-    if (!tempFile_.Create() || !writer_.Create(tempFile_.Path(), preset.channels == 2, 16, preset.sampleRate)) {
-        source->stop();
-        tempFile_.Close();
-        recordedLength_ = 0;
-        ShowStatus();
-        UpdateControls();
-        std::error_code ec;
-        const std::string folder = std::filesystem::temp_directory_path(ec).string();
-        ShowMessageBox(this,
-                       tr("Failed to create the temporary file for the recording in '%1'.")
-                           .arg(QString::fromStdString(ec ? std::string("$TMPDIR") : folder)),
-                       MessageIcon::Exclamation);
-        return;
-    }
-    buffer_.assign(static_cast<std::size_t>(preset.bufferBytes), 0);
-    buffered_ = 0;
-    writeFailed_ = false;
-    source_ = std::move(source);
-    captureIo_ = io;
-    connect(captureIo_, &QIODevice::readyRead, this, &CRecordDlg::OnCaptureData);
-
-    state_ = kRecording;
-    recordingSeconds_ = 0;
-    recordedLength_ = 0;
-    ShowStatus();
-    UpdateControls();
-    secondTimer_.start();
-}
-
-bool CRecordDlg::FlushCapture() {
-    if (buffered_ == 0 || writeFailed_) return !writeFailed_;
-    writeFailed_ = !writer_.Write(buffer_.data(), buffered_);
-    buffered_ = 0;
-    return !writeFailed_;
-}
-
-void CRecordDlg::OnCaptureData() {
-    if (state_ != kRecording || captureIo_ == nullptr) return;
-    for (;;) {
-        const qint64 n = captureIo_->read(buffer_.data() + buffered_, static_cast<qint64>(buffer_.size() - buffered_));
-        if (n <= 0) break;
-        buffered_ += static_cast<std::size_t>(n);
-        // A full buffer goes to the file; a failed write ends the recording with what is on disk.
-        if (buffered_ == buffer_.size() && !FlushCapture()) {
-            FinishRecording();
-            return;
+    switch (recorder_.StartRecording(deviceBox_->currentData().toByteArray(), SelectedQuality())) {
+        case CRecorder::StartResult::kStarted: break;
+        case CRecorder::StartResult::kNoDevice:
+            ShowMessageBox(this, tr("Failed to record. Be sure sound card is installed in your computer."),
+                           MessageIcon::Exclamation);
+            break;
+        case CRecorder::StartResult::kNoFile: {
+            std::error_code ec;
+            const std::string folder = std::filesystem::temp_directory_path(ec).string();
+            ShowMessageBox(this,
+                           tr("Failed to create the temporary file for the recording in '%1'.")
+                               .arg(QString::fromStdString(ec ? std::string("$TMPDIR") : folder)),
+                           MessageIcon::Exclamation);
+            break;
         }
     }
 }
 
-void CRecordDlg::OnStopRec() {
-    if (state_ == kRecording) FinishRecording();
-}
-
-void CRecordDlg::FinishRecording() {
-    // Everything captured up to this moment goes into the file, the partly filled buffer too.
-    if (captureIo_ != nullptr && !writeFailed_) {
-        for (;;) {
-            const qint64 n =
-                captureIo_->read(buffer_.data() + buffered_, static_cast<qint64>(buffer_.size() - buffered_));
-            if (n <= 0) break;
-            buffered_ += static_cast<std::size_t>(n);
-            if (buffered_ == buffer_.size() && !FlushCapture()) break;
-        }
+void CRecordDlg::OnInterrupted(CRecorder::Interruption why) {
+    switch (why) {
+        case CRecorder::Interruption::kDeviceLost:
+            ShowMessageBox(this,
+                           tr("Recording stopped: the sound device went away. What was recorded up to then is kept."),
+                           MessageIcon::Exclamation);
+            break;
+        case CRecorder::Interruption::kWriteFailed:
+            ShowMessageBox(this,
+                           tr("Recording stopped: the sound could not be written to the temporary folder (the disk may "
+                              "be full). What was recorded up to then is kept."),
+                           MessageIcon::Exclamation);
+            break;
+        case CRecorder::Interruption::kPlaybackLost:
+            ShowMessageBox(this, tr("Playback stopped: the sound device went away."), MessageIcon::Exclamation);
+            break;
     }
-    state_ = kReady;
-    if (source_) {
-        disconnect(captureIo_, nullptr, this, nullptr);
-        source_->stop();
-        source_.reset();
-    }
-    captureIo_ = nullptr;
-    bool ok = FlushCapture();
-    ok = writer_.Finish() && ok;
-    recordedLength_ = recordingSeconds_;
-    secondTimer_.stop();
-    ShowStatus();
-    UpdateControls();
-    if (!ok)
-        ShowMessageBox(this,
-                       tr("Recording stopped: the sound could not be written to the temporary folder (the disk may "
-                          "be full). What was recorded up to then is kept."),
-                       MessageIcon::Exclamation);
 }
 
 void CRecordDlg::OnPlayPause() {
-    switch (state_) {
-        case kPlaying:
-            sink_->suspend();
-            state_ = kPaused;
-            break;
-        case kPaused:
-            sink_->resume();
-            state_ = kPlaying;
-            break;
-        case kRecording: return;
-        default: {
-            if (!tempFile_.IsOpen() || !reader_.Open(tempFile_.Path(), 0)) {
-                reader_.Close();
-                return;
-            }
-            QAudioFormat format;
-            format.setSampleRate(reader_.GetSampleRate());
-            format.setChannelCount(reader_.GetChannels());
-            format.setSampleFormat(QAudioFormat::Int16);
-            const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-            std::unique_ptr<QAudioSink, DeleteLater> sink;
-            QIODevice* io = nullptr;
-            if (!device.isNull() && reader_.GetBitsPerSample() == 16 && device.isFormatSupported(format)) {
-                sink.reset(new QAudioSink(device, format, this));
-                sink->setBufferSize(RecorderPresetFor(quality_).bufferBytes);
-                sink->setVolume(PlaybackVolume());
-                io = sink->start();
-                if (io == nullptr || sink->error() != QAudio::NoError) {
-                    sink->stop();
-                    io = nullptr;
-                }
-            }
-            if (io == nullptr) {
-                reader_.Close();
-                ShowMessageBox(this, tr("Failed to play. Be sure your sound card works properly."),
-                               MessageIcon::Exclamation);
-                return;
-            }
-            sink_ = std::move(sink);
-            playIo_ = io;
-            connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State s) {
-                // Played to the end (the device ran dry after the last bytes) or the device was lost.
-                if ((s == QAudio::IdleState && playDataEnded_) ||
-                    (s == QAudio::StoppedState && sink_ && sink_->error() != QAudio::NoError))
-                    FinishPlayback();
-            });
-            playBytesPerSecond_ = format.bytesForDuration(1000000);
-            playBytesTotal_ = 0;
-            playDataEnded_ = false;
-            buffered_ = 0;
-            if (buffer_.empty()) buffer_.assign(static_cast<std::size_t>(RecorderPresetFor(quality_).bufferBytes), 0);
-            state_ = kPlaying;
-            playedSeconds_ = 0;
-            secondTimer_.start();
-            feedTimer_.start();
-            OnFeedPlayback();
-            break;
-        }
+    if (recorder_.GetState() != CRecorder::kReady) {
+        recorder_.PauseResume();
+    } else if (recorder_.HasTake() && !recorder_.StartPlayback(PlaybackVolume())) {
+        ShowMessageBox(this, tr("Failed to play. Be sure your sound card works properly."), MessageIcon::Exclamation);
     }
-    ShowStatus();
-    UpdateControls();
-}
-
-void CRecordDlg::OnFeedPlayback() {
-    if (state_ != kPlaying || playIo_ == nullptr) return;
-    const qint64 frameBytes = std::max(2, 2 * reader_.GetChannels());
-    // buffer_[0, buffered_) holds bytes read from the file that the device has not taken yet.
-    while (!playDataEnded_ || buffered_ > 0) {
-        if (buffered_ == 0) {
-            qint64 want = std::min<qint64>(sink_->bytesFree(), static_cast<qint64>(buffer_.size()));
-            want -= want % frameBytes;
-            if (want <= 0) break;
-            buffered_ = reader_.ReadData(buffer_.data(), static_cast<std::size_t>(want));
-            if (buffered_ == 0) {
-                playDataEnded_ = true;
-                break;
-            }
-        }
-        const qint64 written = playIo_->write(buffer_.data(), static_cast<qint64>(buffered_));
-        if (written <= 0) break;
-        playBytesTotal_ += written;
-        std::copy(buffer_.begin() + written, buffer_.begin() + static_cast<std::ptrdiff_t>(buffered_), buffer_.begin());
-        buffered_ -= static_cast<std::size_t>(written);
-    }
-    // All data handed over and the device has played it: the end of the recording.
-    if (playDataEnded_ && buffered_ == 0 && playBytesPerSecond_ > 0 &&
-        (sink_->state() == QAudio::IdleState ||
-         sink_->processedUSecs() >= playBytesTotal_ * 1000000 / playBytesPerSecond_))
-        FinishPlayback();
-}
-
-void CRecordDlg::FinishPlayback() {
-    state_ = kReady;
-    feedTimer_.stop();
-    secondTimer_.stop();
-    if (sink_) {
-        disconnect(sink_.get(), nullptr, this, nullptr);
-        sink_->stop();
-        sink_.reset();
-    }
-    playIo_ = nullptr;
-    buffered_ = 0;
-    reader_.Close();
-    ShowStatus();
-    UpdateControls();
-}
-
-void CRecordDlg::OnStop() {
-    if (state_ == kPlaying || state_ == kPaused) FinishPlayback();
-}
-
-void CRecordDlg::StopAll() {
-    if (state_ == kRecording) FinishRecording();
-    else if (state_ == kPlaying || state_ == kPaused) FinishPlayback();
-}
-
-void CRecordDlg::OnSecond() {
-    if (state_ == kRecording) {
-        ++recordingSeconds_;
-    } else if (state_ == kPlaying) {
-        if (playedSeconds_ < recordedLength_) ++playedSeconds_;
-    } else {
-        return;
-    }
-    ShowStatus();
-}
-
-void CRecordDlg::OnVolume(int) {
-    if (sink_) sink_->setVolume(PlaybackVolume());
 }
 
 QString CRecordDlg::AskSavePath() {
@@ -436,45 +264,22 @@ QString CRecordDlg::AskSavePath() {
     return dialog.selectedFiles().constFirst();
 }
 
-bool CRecordDlg::CopyRecording(const QString& target) {
-    // The copy is complete before it replaces anything: a failed copy leaves the target as it was.
-    CPendingOutput out;
-    if (!out.Create(QFile::encodeName(target).toStdString())) return false;
-    CUniqueFd in(::open(tempFile_.Path().c_str(), O_RDONLY | O_CLOEXEC));
-    CUniqueFd to(::open(out.TempPath().c_str(), O_WRONLY | O_CLOEXEC));
-    if (!in.IsOpen() || !to.IsOpen()) return false;
-    std::array<char, 65536> chunk{};
-    for (;;) {
-        ssize_t n = ::read(in.Get(), chunk.data(), chunk.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(to.Get(), chunk.data() + done, static_cast<std::size_t>(n - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) return false;
-            done += w;
-        }
-    }
-    return to.Close() && out.Commit();
-}
-
 void CRecordDlg::OnSaveAs() {
-    if (recordedLength_ == 0 || !tempFile_.IsOpen()) return;
+    if (!recorder_.HasTake()) return;
     const QString path = AskSavePath();
     if (path.isEmpty()) return;
-    if (CopyRecording(path))
+    if (recorder_.SaveCopy(QFile::encodeName(path).toStdString()))
         ShowMessageBox(this, tr("Successfully save recorded file as '%1'.").arg(path), MessageIcon::Information);
     else
         ShowMessageBox(this, tr("Failed to save recorded file as '%1'.").arg(path), MessageIcon::Exclamation);
 }
 
 void CRecordDlg::OnConvertToSwf() {
-    StopAll();
-    if (recordedLength_ == 0 || !tempFile_.IsOpen()) return;
+    recorder_.StopAll();
+    if (!recorder_.HasTake()) return;
     const QString path = AskSavePath();
     if (path.isEmpty()) return;
-    if (!CopyRecording(path)) {
+    if (!recorder_.SaveCopy(QFile::encodeName(path).toStdString())) {
         ShowMessageBox(this, tr("Failed to save recorded file as '%1'.").arg(path), MessageIcon::Exclamation);
         return;
     }
@@ -483,30 +288,35 @@ void CRecordDlg::OnConvertToSwf() {
 }
 
 void CRecordDlg::ShowStatus() {
-    switch (state_) {
-        case kRecording: status_->setText(tr("Recording...  %1").arg(Time(recordingSeconds_))); break;
-        case kPlaying:
-            status_->setText(tr("Playing...  %1 / %2").arg(Time(playedSeconds_), Time(recordedLength_)));
+    const double length = recorder_.TakeSeconds();
+    switch (recorder_.GetState()) {
+        case CRecorder::kRecording: status_->setText(tr("Recording...  %1").arg(Time(length))); break;
+        case CRecorder::kPlaying:
+            status_->setText(tr("Playing...  %1 / %2").arg(Time(recorder_.PlayedSeconds()), Time(length)));
             break;
-        case kPaused:
-            status_->setText(tr("Paused  %1 / %2").arg(Time(playedSeconds_), Time(recordedLength_)));
+        case CRecorder::kPaused:
+            status_->setText(tr("Paused  %1 / %2").arg(Time(recorder_.PlayedSeconds()), Time(length)));
             break;
-        default: status_->setText(tr("Ready.  Length: %1").arg(Time(recordedLength_))); break;
+        default: status_->setText(tr("Ready.  Length: %1").arg(Time(recorder_.HasTake() ? length : 0.0))); break;
     }
+    level_->setValue(static_cast<int>(std::lround(recorder_.Level() * 100.0)));
 }
 
 void CRecordDlg::UpdateControls() {
-    const bool recording = state_ == kRecording;
-    const bool playing = state_ == kPlaying || state_ == kPaused;
-    const bool haveRecording = recordedLength_ > 0;
+    const CRecorder::State state = recorder_.GetState();
+    const bool recording = state == CRecorder::kRecording;
+    const bool playing = state == CRecorder::kPlaying || state == CRecorder::kPaused;
+    const bool haveRecording = recorder_.HasTake();
     record_->setEnabled(!recording);
     stopRec_->setEnabled(recording);
-    playPause_->setText(state_ == kPlaying ? tr("&Pause") : tr("&Play"));
-    playPause_->setEnabled(playing || (state_ == kReady && haveRecording));
+    playPause_->setText(state == CRecorder::kPlaying ? tr("&Pause") : tr("&Play"));
+    playPause_->setEnabled(playing || (state == CRecorder::kReady && haveRecording));
     stop_->setEnabled(playing);
     qualityBox_->setEnabled(!recording);
-    saveAs_->setEnabled(playing || (state_ == kReady && haveRecording));
-    convert_->setEnabled(playing || (state_ == kReady && haveRecording));
+    deviceBox_->setEnabled(!recording && deviceBox_->count() > 0);
+    level_->setEnabled(recording);
+    saveAs_->setEnabled(playing || (state == CRecorder::kReady && haveRecording));
+    convert_->setEnabled(playing || (state == CRecorder::kReady && haveRecording));
 }
 
 }  // namespace tonvela

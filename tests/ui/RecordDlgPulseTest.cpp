@@ -1,14 +1,17 @@
-// The recorder against a PulseAudio daemon of the test's own (a null sink and a clocked null
-// source): a recording's format and length read back by sox, the tail captured before Stop Rec,
-// playback with pause and stop, the abandon question, Convert to SWF, a disk that fills up while
-// recording and a sound server that goes away. Screenshots while recording and while playing.
+// The Record window against a PulseAudio daemon of the test's own (a null sink playing a tone,
+// its monitor, and a clocked null source): a take's format and length read back by sox, playback
+// with pause and stop, the questions before a take is thrown away, Convert to SWF, the input
+// remembered, a disk that fills up and a sound server that dies while recording. Screenshots of
+// the input list and of the level meter while recording, and while playing.
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <QAbstractItemView>
 #include <QAudioDevice>
 #include <QElapsedTimer>
 #include <QMediaDevices>
-#include <QProcess>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -20,28 +23,22 @@ namespace tonvela {
 
 namespace {
 
-// soxi's answer for one option (-r rate, -c channels, -b bits, -D seconds, -s samples); empty on failure.
-QString Soxi(const QString& option, const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("soxi"), {option, path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0) return {};
-    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-}
-
-// Open descriptors of this process that lead into folder (an unnamed temporary file shows as
-// "folder/#123 (deleted)").
-int DescriptorsInto(const QString& folder) {
-    int n = 0;
-    const QDir fds(QStringLiteral("/proc/self/fd"));
-    for (const QString& fd : fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System))
-        if (QFile::symLinkTarget(fds.filePath(fd)).startsWith(folder + QLatin1Char('/'))) ++n;
-    return n;
-}
-
 void Shot(QWidget& w, const char* name) {
     QDir().mkpath(QStringLiteral(TONVELA_BINARY_DIR "/screenshots"));
     QVERIFY(w.grab().save(QStringLiteral(TONVELA_BINARY_DIR "/screenshots/") + QLatin1String(name)));
 }
+
+QComboBox* DeviceBox(CRecordDlg& dlg) {
+    return dlg.findChild<QComboBox*>(QStringLiteral("device"));
+}
+
+void Choose(QComboBox* box, const QVariant& data) {
+    const int i = box->findData(data);
+    QVERIFY2(i >= 0, qPrintable(data.toString()));
+    box->setCurrentIndex(i);
+}
+
+const QString kDiscard = QStringLiteral("The recording has not been saved. Are you sure you want to discard it?");
 
 }  // namespace
 
@@ -49,27 +46,16 @@ class RecordDlgPulseTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { test::CancelAnswers(); }
+
     void initTestCase() {
         QVERIFY(root_.isValid());
         test::IsolateEnvironment(root_);
         tmp_ = root_.filePath(QStringLiteral("tmp"));
-        const QString run = root_.filePath(QStringLiteral("run"));
-        QDir().mkpath(run);
-        QFile::setPermissions(run, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(run));
-        qunsetenv("PULSE_SERVER");
-        // A clocked source with a short latency hands over data every few tens of milliseconds.
-        const int rc = QProcess::execute(
-            QStringLiteral("pulseaudio"),
-            {QStringLiteral("-D"), QStringLiteral("--exit-idle-time=10"),
-             QStringLiteral("-n"), QStringLiteral("--use-pid-file=yes"),
-             QStringLiteral("--load=module-null-sink sink_name=null"),
-             QStringLiteral("--load=module-null-source source_name=nullsrc max_latency_msec=50"),
-             QStringLiteral("--load=module-native-protocol-unix")});
-        if (rc != 0) QSKIP("pulseaudio cannot be started here");
+        if (!test::StartPulse(root_, {QStringLiteral("module-sine sink=null frequency=440")}))
+            QSKIP("pulseaudio cannot be started here");
         started_ = true;
-        if (QMediaDevices::defaultAudioInput().id() != "nullsrc" || QMediaDevices::defaultAudioOutput().isNull())
-            QSKIP("the test's sound server is not the one Qt Multimedia uses");
+        if (QMediaDevices::defaultAudioOutput().isNull()) QSKIP("the test's sound server is not the one Qt Multimedia uses");
         if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) ApplySkin(*app);
     }
 
@@ -78,29 +64,56 @@ private slots:
         if (started_) QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("-k")});
     }
 
-    // About 3.5 s at "High quality [Stereo]": the status counts whole seconds, the file holds all
-    // of it (the part after the last full buffer too), as 44100 Hz 16-bit stereo.
-    void recordHighStereo() {
+    // The inputs, monitors included, with the server's default input chosen at first; while
+    // recording from the monitor of the sink that plays the tone the level meter moves.
+    void levelMeterWhileRecording() {
         dlg_ = std::make_unique<CRecordDlg>();
         dlg_->show();
-        test::QualityBox(*dlg_)->setCurrentIndex(test::QualityBox(*dlg_)->findText(QStringLiteral("High quality [Stereo]")));
+        QComboBox* devices = DeviceBox(*dlg_);
+        QVERIFY(devices->findData(QByteArray("nullsrc")) >= 0);
+        QVERIFY(devices->currentData().toByteArray() != "null.monitor");  // the server's default, not a monitor
+        Choose(devices, QByteArray("null.monitor"));
+        devices->showPopup();
+        QVERIFY(QTest::qWaitForWindowExposed(devices->view()->window()));
+        Shot(*devices->view()->window(), "recorder-inputs.png");
+        devices->hidePopup();
+
+        auto* level = dlg_->findChild<QProgressBar*>(QStringLiteral("level"));
+        test::Button(*dlg_, "record")->click();
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
+        QVERIFY(!devices->isEnabled());
+        // A null sink hands its monitor the first sound only after its current block (up to 2 s).
+        QTRY_VERIFY_WITH_TIMEOUT(level->value() > 10, 5000);
+        QTest::qWait(300);
+        Shot(*dlg_, "recorder-recording.png");
+        test::Button(*dlg_, "stopRec")->click();
+        QCOMPARE(level->value(), 0);
+    }
+
+    // About 3.5 s at "High quality [Stereo]" from the clocked null source, over the take before:
+    // the status counts tenths, the file holds all of it as 44100 Hz 16-bit stereo, and the
+    // length shown is the file's.
+    void recordHighStereo() {
+        Choose(DeviceBox(*dlg_), QByteArray("nullsrc"));
+        Choose(test::QualityBox(*dlg_), 600);
+        QString question;
+        test::AnswerMessage(&question, QMessageBox::Yes);
         QElapsedTimer clock;
         clock.start();
         test::Button(*dlg_, "record")->click();
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kRecording));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
+        QVERIFY(question.startsWith(QStringLiteral("Are you sure you want to abandon")));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("0100000"));
-        QTRY_COMPARE_WITH_TIMEOUT(test::StatusText(*dlg_), QStringLiteral("Recording...  00:02"), 4000);
-        Shot(*dlg_, "recorder-recording.png");
-        QTRY_COMPARE_WITH_TIMEOUT(test::StatusText(*dlg_), QStringLiteral("Recording...  00:03"), 2000);
-        QTest::qWait(500);  // half a second after the last full buffer
+        QTRY_VERIFY_WITH_TIMEOUT(test::StatusText(*dlg_).startsWith(QStringLiteral("Recording...  00:03.5")), 6000);
         const double elapsed = static_cast<double>(clock.elapsed()) / 1000.0;
         test::Button(*dlg_, "stopRec")->click();
         const double end = static_cast<double>(clock.elapsed()) / 1000.0;
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
-        QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Ready.  Length: 00:03"));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
+        QVERIFY2(QRegularExpression(QStringLiteral("^Ready\\.  Length: 00:03\\.[5-9]$")).match(test::StatusText(*dlg_)).hasMatch(),
+                 qPrintable(test::StatusText(*dlg_)));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1010111"));
-        // While it lived the recording had no name in the temporary folder.
-        QVERIFY(QDir(tmp_).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+        // The take lives in a named file of the temporary folder.
+        QCOMPARE(QDir(tmp_).entryList({QStringLiteral("tvr*.wav")}, QDir::Files).size(), 1);
 
         saved_ = root_.filePath(QStringLiteral("home/first.wav"));
         QString message;
@@ -108,65 +121,108 @@ private slots:
         test::AnswerMessage(&message);
         test::Button(*dlg_, "saveAs")->click();
         QCOMPARE(message, QStringLiteral("Successfully save recorded file as '%1'.").arg(saved_));
-        QCOMPARE(Soxi(QStringLiteral("-r"), saved_), QStringLiteral("44100"));
-        QCOMPARE(Soxi(QStringLiteral("-c"), saved_), QStringLiteral("2"));
-        QCOMPARE(Soxi(QStringLiteral("-b"), saved_), QStringLiteral("16"));
-        // The source hands over data every 50 ms or so: the file's length is the time between
-        // the two clicks within that. Keeping only full (1 s) buffers would give 3.0 s.
-        const double seconds = Soxi(QStringLiteral("-D"), saved_).toDouble();
+        QCOMPARE(test::Soxi(QStringLiteral("-r"), saved_), QStringLiteral("44100"));
+        QCOMPARE(test::Soxi(QStringLiteral("-c"), saved_), QStringLiteral("2"));
+        QCOMPARE(test::Soxi(QStringLiteral("-b"), saved_), QStringLiteral("16"));
+        // The file's length is the time between the two clicks, within the 50 ms the server
+        // hands over at a time; the status shows the same length in tenths.
+        const double seconds = test::Soxi(QStringLiteral("-D"), saved_).toDouble();
         QVERIFY2(seconds > elapsed - 0.25 && seconds < end + 0.25,
                  qPrintable(QStringLiteral("recorded %1 s in %2..%3 s").arg(seconds).arg(elapsed).arg(end)));
+        QCOMPARE(test::StatusText(*dlg_),
+                 QStringLiteral("Ready.  Length: 00:03.%1").arg(static_cast<int>(seconds * 10) % 10));
     }
 
     // Play, Pause (the position holds), Play again, Stop; then play to the end on its own.
     void playPauseStop() {
+        const QString ready = test::StatusText(*dlg_);
+        const QString length = ready.section(QLatin1Char(' '), -1);
         QPushButton* play = test::Button(*dlg_, "playPause");
         play->click();
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kPlaying));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kPlaying);
         QCOMPARE(play->text(), QStringLiteral("&Pause"));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1011111"));
-        QTRY_COMPARE_WITH_TIMEOUT(test::StatusText(*dlg_), QStringLiteral("Playing...  00:01 / 00:03"), 2500);
+        QTRY_VERIFY_WITH_TIMEOUT(test::StatusText(*dlg_).startsWith(QStringLiteral("Playing...  00:01.")), 5000);
         Shot(*dlg_, "recorder-playing.png");
         play->click();
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kPaused));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kPaused);
         QCOMPARE(play->text(), QStringLiteral("&Play"));
-        QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Paused  00:01 / 00:03"));
-        QTest::qWait(2200);
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kPaused));
-        QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Paused  00:01 / 00:03"));
+        const QString paused = test::StatusText(*dlg_);
+        QVERIFY2(paused.startsWith(QStringLiteral("Paused  00:01.")) && paused.endsWith(QStringLiteral(" / ") + length),
+                 qPrintable(paused));
+        QTest::qWait(1500);
+        QCOMPARE(test::StatusText(*dlg_), paused);
         play->click();
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kPlaying));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kPlaying);
         test::Button(*dlg_, "stop")->click();
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
-        QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Ready.  Length: 00:03"));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
+        QCOMPARE(test::StatusText(*dlg_), ready);
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1010111"));
 
-        // Played to its end the dialog is ready again; the played time never passes the length.
+        // Played to its end the window is ready again; the played time never passes the length.
         play->click();
         QElapsedTimer clock;
         clock.start();
         QStringList seen;
-        while (dlg_->GetState() == CRecordDlg::kPlaying && clock.elapsed() < 8000) {
+        while (dlg_->Recorder().GetState() == CRecorder::kPlaying && clock.elapsed() < 8000) {
             if (!seen.contains(test::StatusText(*dlg_))) seen << test::StatusText(*dlg_);
             QTest::qWait(50);
         }
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
         QVERIFY2(clock.elapsed() > 3000, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(seen.last(), QStringLiteral("Playing...  00:03 / 00:03"));
+        for (const QString& s : seen) {
+            const QStringList times = s.mid(QStringLiteral("Playing...  ").size()).split(QStringLiteral(" / "));
+            QVERIFY2(times.size() == 2 && times[0] <= times[1] && times[1] == length, qPrintable(s));
+        }
+        QVERIFY2(seen.last() >= QStringLiteral("Playing...  00:03.3"), qPrintable(seen.last()));
     }
 
-    // Record over a recording asks first; No keeps it.
-    void abandonQuestion() {
+    // A take of 0.3 s can be reached. Cancel, Esc, the close box and Record over an unsaved take
+    // ask first, and No keeps the window and the take; Yes on Cancel gives it up.
+    void unsavedTakeQuestions() {
+        auto dlg = std::make_unique<CRecordDlg>();
+        dlg->show();
+        Choose(DeviceBox(*dlg), QByteArray("nullsrc"));
+        test::Button(*dlg, "record")->click();
+        QTest::qWait(300);
+        test::Button(*dlg, "stopRec")->click();
+        QCOMPARE(test::EnabledControls(*dlg), QStringLiteral("1010111"));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Ready\\.  Length: 00:00\\.[1-9]$")).match(test::StatusText(*dlg)).hasMatch(),
+                 qPrintable(test::StatusText(*dlg)));
+        const std::string take = dlg->Recorder().TakePath();
+
+        const std::vector<std::pair<const char*, std::function<void()>>> ways = {
+            {"Cancel", [&] { test::Button(*dlg, "cancel")->click(); }},
+            {"Esc", [&] { QTest::keyClick(dlg.get(), Qt::Key_Escape); }},
+            {"close box", [&] { dlg->close(); }},
+        };
+        for (const auto& [way, act] : ways) {
+            QString question;
+            test::AnswerMessage(&question, QMessageBox::No);
+            act();
+            QVERIFY2(question == kDiscard, way);
+            QVERIFY2(dlg->isVisible(), way);
+            QVERIFY2(dlg->Recorder().HasTake() && dlg->Recorder().TakePath() == take, way);
+        }
         QString question;
         test::AnswerMessage(&question, QMessageBox::No);
-        test::Button(*dlg_, "record")->click();
+        test::Button(*dlg, "record")->click();
         QCOMPARE(question, QStringLiteral("Are you sure you want to abandon the previous recording sound then re-record?"));
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
-        QCOMPARE(dlg_->GetRecordedLength(), 3u);
+        QCOMPARE(dlg->Recorder().GetState(), CRecorder::kReady);
+        QCOMPARE(dlg->Recorder().TakePath(), take);
+
+        test::AnswerMessage(&question, QMessageBox::Yes);
+        test::Button(*dlg, "cancel")->click();
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(dlg->result(), int(QDialog::Rejected));
+        dlg.reset();
+        QVERIFY(!QFile::exists(QString::fromStdString(take)));
     }
 
-    // Cancelling the save dialog keeps the recorder open; choosing a name saves and accepts.
+    // Cancelling the save dialog keeps the recorder open; choosing a name saves and accepts
+    // without a question, and the input chosen is remembered for the next time.
     void convertToSwf() {
+        Choose(DeviceBox(*dlg_), QByteArray("null.monitor"));
         test::AnswerSaveDialog(QString());
         test::Button(*dlg_, "convert")->click();
         QVERIFY(dlg_->isVisible());
@@ -182,10 +238,15 @@ private slots:
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(b.readAll(), a.readAll());
 
-        // The dialog gone, its temporary file is gone too.
-        QVERIFY(DescriptorsInto(tmp_) > 0);
+        // The window gone, its take is gone too.
+        const QString take = QString::fromStdString(dlg_->Recorder().TakePath());
+        QVERIFY(QFile::exists(take));
         dlg_.reset();
-        QCOMPARE(DescriptorsInto(tmp_), 0);
+        QVERIFY(!QFile::exists(take));
+
+        CRecordDlg again;
+        QCOMPARE(DeviceBox(again)->currentData().toByteArray(), QByteArray("null.monitor"));
+        QCOMPARE(test::QualityBox(again)->currentData().toInt(), 600);
     }
 
     // The disk fills up while recording: the failure is reported, recording stops, and what
@@ -193,7 +254,7 @@ private slots:
     void diskFull() {
         dlg_ = std::make_unique<CRecordDlg>();
         dlg_->show();
-        test::QualityBox(*dlg_)->setCurrentIndex(test::QualityBox(*dlg_)->findText(QStringLiteral("High quality [Stereo]")));
+        Choose(test::QualityBox(*dlg_), 600);
         rlimit old{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
@@ -207,37 +268,52 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldSignal);
         QVERIFY2(message.contains(QStringLiteral("could not be written")), qPrintable(message));
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
-        QVERIFY(dlg_->GetRecordedLength() >= 2u);
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
+        QCOMPARE(dlg_->Recorder().TakeBytes(), 400000u);
+        QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Ready.  Length: 00:02.2"));
 
         const QString path = root_.filePath(QStringLiteral("home/full.wav"));
         test::AnswerSaveDialog(path);
         test::AnswerMessage(&message);
         test::Button(*dlg_, "saveAs")->click();
-        QCOMPARE(Soxi(QStringLiteral("-s"), path), QStringLiteral("100000"));
+        QCOMPARE(test::Soxi(QStringLiteral("-s"), path), QStringLiteral("100000"));
     }
 
-    // The sound server goes away: Play and Record report their failures, and nothing changes.
-    void serverGone() {
+    // The sound server dies while recording: the window says so and keeps the take, with its
+    // length; Play and Record then report their failures and the take stays.
+    void serverGoneWhileRecording() {
         QVERIFY(dlg_);
-        QCOMPARE(QProcess::execute(QStringLiteral("pulseaudio"), {QStringLiteral("-k")}), 0);
-        started_ = false;
-        QTest::qWait(500);
-        const unsigned length = dlg_->GetRecordedLength();
         QString message;
+        test::AnswerMessage(&message, QMessageBox::Yes);  // abandon the saved take
+        test::Button(*dlg_, "record")->click();
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg_->Recorder().TakeSeconds() > 1.0, 4000);
+        test::AnswerMessage(&message);
+        QVERIFY(test::KillPulse(root_));
+        started_ = false;
+        QTRY_COMPARE_WITH_TIMEOUT(dlg_->Recorder().GetState(), CRecorder::kReady, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(message, QStringLiteral("Recording stopped: the sound device went away. What was "
+                                                          "recorded up to then is kept."), 2000);
+        const std::uint64_t bytes = dlg_->Recorder().TakeBytes();
+        QVERIFY(dlg_->Recorder().HasTake());
+        QVERIFY(test::StatusText(*dlg_).startsWith(QStringLiteral("Ready.  Length: 00:01.")));
+        QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1010111"));
+        QCOMPARE(test::Soxi(QStringLiteral("-s"), QString::fromStdString(dlg_->Recorder().TakePath())).toULongLong(),
+                 bytes / 4);
+
+        message.clear();
         test::AnswerMessage(&message);
         test::Button(*dlg_, "playPause")->click();
         QCOMPARE(message, QStringLiteral("Failed to play. Be sure your sound card works properly."));
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
 
-        message.clear();
-        test::AnswerMessage(&message, QMessageBox::Yes);  // abandon the recording
+        test::AnswerMessage(&message, QMessageBox::Yes);  // abandon the take
         QString failure;
         QTimer::singleShot(0, [&failure] { test::AnswerMessage(&failure); });
         test::Button(*dlg_, "record")->click();
         QCOMPARE(failure, QStringLiteral("Failed to record. Be sure sound card is installed in your computer."));
-        QCOMPARE(dlg_->GetState(), int(CRecordDlg::kReady));
-        QCOMPARE(dlg_->GetRecordedLength(), length);  // a failed start keeps the old recording
+        QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
+        QCOMPARE(dlg_->Recorder().TakeBytes(), bytes);  // a failed start keeps the take
     }
 
 private:

@@ -1,5 +1,6 @@
 // The recorder without a sound server: the failure messages, the enabling table of the ready
-// state, the quality preset kept in tonvela.ini, and the keys that must not close the dialog.
+// state, an empty input list, the quality preset kept in tonvela.ini, and the keys: Enter does
+// nothing, Esc is Cancel.
 #include <QSignalSpy>
 #include <QTest>
 
@@ -12,6 +13,8 @@ class RecordDlgTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void cleanup() { test::CancelAnswers(); }
+
     void initTestCase() {
         QVERIFY(root_.isValid());
         test::IsolateEnvironment(root_);
@@ -29,17 +32,20 @@ private slots:
     void recordWithoutSoundCard() {
         CRecordDlg dlg;
         dlg.show();
-        QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00"));
+        QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00.0"));
         QCOMPARE(test::EnabledControls(dlg), QStringLiteral("1000100"));
         QCOMPARE(test::Button(dlg, "playPause")->text(), QStringLiteral("&Play"));
+        auto* devices = dlg.findChild<QComboBox*>(QStringLiteral("device"));
+        QCOMPARE(devices->count(), 0);
+        QVERIFY(!devices->isEnabled());
 
         QString message;
         test::AnswerMessage(&message);
         test::Button(dlg, "record")->click();
         QCOMPARE(message, QStringLiteral("Failed to record. Be sure sound card is installed in your computer."));
-        QCOMPARE(dlg.GetState(), int(CRecordDlg::kReady));
-        QCOMPARE(dlg.GetRecordedLength(), 0u);
-        QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00"));
+        QCOMPARE(dlg.Recorder().GetState(), CRecorder::kReady);
+        QVERIFY(!dlg.Recorder().HasTake());
+        QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00.0"));
         QCOMPARE(test::EnabledControls(dlg), QStringLiteral("1000100"));
         // Nothing was made in the temporary folder, and nothing saved.
         QVERIFY(QDir(root_.filePath(QStringLiteral("tmp"))).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
@@ -75,20 +81,26 @@ private slots:
         QCOMPARE(profile.GetInt("Options", "RecQuality", 0), 600);
     }
 
-    // Enter and Escape do nothing; Convert to SWF without a recording leaves the dialog open.
-    void keysAndConvertLeaveItOpen() {
-        CRecordDlg dlg;
-        QSignalSpy finished(&dlg, &QDialog::finished);
-        dlg.show();
-        QTest::keyClick(&dlg, Qt::Key_Escape);
-        QTest::keyClick(&dlg, Qt::Key_Return);
-        QTest::keyClick(test::QualityBox(dlg), Qt::Key_Enter);
-        test::Button(dlg, "convert")->click();  // disabled: no effect
-        QVERIFY(dlg.isVisible());
-        QCOMPARE(finished.count(), 0);
-        dlg.close();  // the close box ends with Cancel
-        QCOMPARE(finished.count(), 1);
-        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+    // Enter does nothing and Convert to SWF without a recording leaves the dialog open; Esc is
+    // Cancel (no question without a take), and so is the close box.
+    void keys() {
+        for (bool escape : {true, false}) {
+            CRecordDlg dlg;
+            QSignalSpy finished(&dlg, &QDialog::finished);
+            dlg.show();
+            QTest::keyClick(&dlg, Qt::Key_Return);
+            QTest::keyClick(test::QualityBox(dlg), Qt::Key_Enter);
+            test::Button(dlg, "convert")->click();  // disabled: no effect
+            QVERIFY(dlg.isVisible());
+            QCOMPARE(finished.count(), 0);
+            if (escape)
+                QTest::keyClick(&dlg, Qt::Key_Escape);
+            else
+                dlg.close();
+            QCOMPARE(finished.count(), 1);
+            QCOMPARE(dlg.result(), int(QDialog::Rejected));
+            QVERIFY(!dlg.isVisible());
+        }
     }
 
 private:

@@ -1,5 +1,5 @@
-// Helpers of the recorder's tests: a private home, settings and temporary folder; answers to the
-// modal windows the recorder opens; the recorder's controls by name.
+// Helpers of the recorder window's tests: answers to the modal windows the recorder opens; the
+// recorder's controls by name.
 #pragma once
 
 #include <QApplication>
@@ -16,23 +16,28 @@
 #include <functional>
 #include <memory>
 
+#include "RecorderTestUtil.h"
 #include "ui/RecordDlg.h"
 
 namespace tonvela::test {
 
-// Points home, the settings folder and the temporary folder into root, before anything reads them.
-inline void IsolateEnvironment(const QTemporaryDir& root) {
-    for (const char* sub : {"home", "config", "tmp"}) QDir(root.path()).mkpath(QLatin1String(sub));
-    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("home/.config"))));
-    qputenv("TONVELA_CONFIG_DIR", QFile::encodeName(root.filePath(QStringLiteral("config"))));
-    qputenv("TMPDIR", QFile::encodeName(root.filePath(QStringLiteral("tmp"))));
+// The answerers below poll for the window they answer and write into the caller's variables: a
+// test that fails before its window came must cancel them (CancelAnswers, in cleanup()).
+inline QTimer* NewAnswerer() {
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setObjectName(QStringLiteral("answerer"));
+    return timer;
+}
+
+inline void CancelAnswers() {
+    for (QTimer* t : QCoreApplication::instance()->findChildren<QTimer*>(QStringLiteral("answerer"), Qt::FindDirectChildrenOnly))
+        delete t;
 }
 
 // Calls act once with the first visible top-level window of type W that opens from now on.
 template <class W>
 void WhenShown(std::function<void(W*)> act) {
-    auto* timer = new QTimer;
+    auto* timer = NewAnswerer();
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [timer, act] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -59,7 +64,7 @@ inline void AnswerMessage(QString* text, QMessageBox::StandardButton button = QM
 // The next save dialog: chooses path, or cancels when path is empty. The answer is repeated
 // until that dialog closes: the dialog may still be reading its folder when it first shows.
 inline void AnswerSaveDialog(const QString& path) {
-    auto* timer = new QTimer;
+    auto* timer = NewAnswerer();
     timer->setInterval(100);
     auto mine = std::make_shared<QPointer<QFileDialog>>();
     auto found = std::make_shared<bool>(false);
