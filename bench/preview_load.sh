@@ -22,7 +22,7 @@ export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$TMP}"
 
 sox -n -r 44100 -c 2 -b 16 "$TMP/tone.wav" synth 30 sine 440
 "$CONV" -q --config-dir "$TMP/config" --set CreateCtrlSWF=1 --set ButtonSWFType=11 "$TMP/tone.wav" >/dev/null
-echo "== preview of a 30 s controls SWF ($(stat -c %s "$TMP/tone.swf") bytes), $RUNS processes x (1 cold + $WARM warm)"
+echo "== preview of a 30 s controls SWF ($(stat -c %s "$TMP/tone.swf") bytes), $RUNS processes x (1 first + $WARM later)"
 echo "   load average: $(cut -d' ' -f1-3 /proc/loadavg)"
 for _ in $(seq "$RUNS"); do
   "$BENCH" "$TMP/tone.swf" "$WARM" 2>/dev/null
