@@ -263,9 +263,10 @@ int RunCommand(int argc, char** argv) {
     CLI::App app{"Converts audio files into SWF movies with HTML pages.", "tonvela-convert"};
     app.footer(
         "Web player of the HTML pages (--set HtmlWebPlayer=N):\n"
-        "  0  the page embeds the movie for the Flash plug-in only (the default)\n"
+        "  0  the page embeds the movie for the Flash plug-in only\n"
         "  1  the page also loads the Ruffle web player from HtmlWebPlayerUrl\n"
-        "     (default: " + std::string(kDefaultWebPlayerUrl) + ")\n"
+        "     (default: " + std::string(kDefaultWebPlayerUrl) + ");\n"
+        "     the default for settings that hold no choice yet\n"
         "  2  the page loads ruffle/ruffle.js, and Ruffle's files (about 30 MB) are copied\n"
         "     into a ruffle/ folder beside the pages\n"
         "Browsers do not let a page opened from disk (file://) load its movie: view it\n"

@@ -14,6 +14,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/PreviewFolder.h"
+#include "ui/ShockwaveFlash.h"
 #include "ui/Skin.h"
 
 int main(int argc, char** argv) {
@@ -58,6 +59,8 @@ int main(int argc, char** argv) {
     {
         tonvela::CMainDlg window;
         window.show();
+        // The preview's player gets ready while the user has not asked for anything yet.
+        tonvela::CShockwaveFlash::PrepareWhenIdle(&window);
         const QStringList files = parser.positionalArguments();
         if (!files.isEmpty()) QTimer::singleShot(0, &window, [&window, files] { window.AddCommandLinePaths(files); });
         status = QApplication::exec();

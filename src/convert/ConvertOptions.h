@@ -130,7 +130,9 @@ public:
     int BrowseOutFolder = 1;
     int CreateHtmlFile = 1;
     int AddFileNameOnHtml = 1;
-    int HtmlWebPlayer = kWebPlayerNone;
+    // 0 to 2; other stored values load as 0. A store without the value (a new one) gets the
+    // address, so that a new user's pages play in today's browsers; a stored 0 stays 0.
+    int HtmlWebPlayer = kWebPlayerFromUrl;
     std::string HtmlWebPlayerUrl = kDefaultWebPlayerUrl;
 
     // Other

@@ -46,6 +46,13 @@ constexpr std::array<Item, 3> kWebPlayerItems = {{
     {kWebPlayerBesidePage, "Copied beside the page"},
 }};
 
+// What each web player choice needs, in the order of kWebPlayerItems.
+constexpr std::array<const char*, 3> kWebPlayerNeeds = {{
+    "Needs the Flash plug-in, which no current browser has.",
+    "Needs the page on a web server and visitors online to fetch the player.",
+    "Needs the page on a web server with its ruffle folder (about 30 MB) uploaded too.",
+}};
+
 template <std::size_t N>
 void Fill(QComboBox* box, const std::array<Item, N>& items) {
     for (const auto& item : items) box->addItem(QString::fromLatin1(item.text), item.code);
@@ -135,6 +142,11 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     webPlayerUrl_->setPlaceholderText(QString::fromLatin1(kDefaultWebPlayerUrl));
     auto* urlLabel = new QLabel(tr("Web player &address:"), after);
     urlLabel->setBuddy(webPlayerUrl_);
+    webPlayerNeeds_ = new QLabel(after);
+    webPlayerNeeds_->setObjectName(QStringLiteral("webPlayerNeeds"));
+    webPlayerNeeds_->setWordWrap(true);
+    for (std::size_t i = 0; i < kWebPlayerNeeds.size(); ++i)
+        webPlayerBox_->setItemData(int(i), tr(kWebPlayerNeeds[i]), Qt::ToolTipRole);
     webPlayerWarning_ = new QLabel(
         tr("With \"Create a folder for each SWF file\" every folder gets its own copy of the web "
            "player's files (about 30 MB)."),
@@ -149,9 +161,10 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     a->addWidget(jobs_, 2, 1);
     a->addWidget(webLabel, 3, 0);
     a->addWidget(webPlayerBox_, 3, 1, 1, 2);
-    a->addWidget(urlLabel, 4, 0);
-    a->addWidget(webPlayerUrl_, 4, 1, 1, 2);
-    a->addWidget(webPlayerWarning_, 5, 0, 1, 3);
+    a->addWidget(webPlayerNeeds_, 4, 1, 1, 2);
+    a->addWidget(urlLabel, 5, 0);
+    a->addWidget(webPlayerUrl_, 5, 1, 1, 2);
+    a->addWidget(webPlayerWarning_, 6, 0, 1, 3);
     a->setColumnStretch(2, 1);
 
     auto* help = new QLabel(QStringLiteral("<a href=\"#\">?</a>"), this);
@@ -212,6 +225,7 @@ void CPageOutputOpt::OnFolderOptionChanged() {
     createDirsBox_->setEnabled(custom);
     const int player = webPlayerBox_->currentData().toInt();
     webPlayerUrl_->setEnabled(player == kWebPlayerFromUrl);
+    webPlayerNeeds_->setText(webPlayerBox_->itemData(webPlayerBox_->currentIndex(), Qt::ToolTipRole).toString());
     webPlayerWarning_->setVisible(code == kOutputFolderPerSwf && player == kWebPlayerBesidePage);
     UpdateExample();
 }

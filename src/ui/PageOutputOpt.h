@@ -59,6 +59,7 @@ private:
     QComboBox* webPlayerBox_;
     QLineEdit* webPlayerUrl_;
     QLabel* webPlayerWarning_;
+    QLabel* webPlayerNeeds_;
 };
 
 }  // namespace tonvela

@@ -87,7 +87,8 @@ bool CPlaySwfDlg::SetUp() {
     flash_ = CShockwaveFlash::Create(this);
     if (!flash_) return false;
     flash_->SetMenu(false);
-    flash_->LoadMovie(0, movie_);
+    if (!movieFile_.empty()) flash_->LoadMovieFile(movieFile_, movieQuery_);
+    else flash_->LoadMovie(0, movie_);
     flash_->SetBGColor(CShockwaveFlash::ColourText(bkgColour_));
     const std::optional<QSize> frame = SwfFrameSize(CShockwaveFlash::SplitMovie(movie_).first);
     sizeKnown_ = frame.has_value();
@@ -113,6 +114,9 @@ void PlaySwf(const CFileListEntry& entry, const CConvertOptions& settings, QWidg
     {
         CPlaySwfDlg dlg(QString::fromStdString(PlaySwfMovieReference(entry, settings)),
                         static_cast<std::uint32_t>(settings.SWFBkgColor), parent);
+        const std::string& file = entry.playerSwfPath.empty() ? entry.swfPath : entry.playerSwfPath;
+        const std::string reference = PlaySwfMovieReference(entry, settings);
+        dlg.SetMovieFile(file, reference.size() > file.size() ? reference.substr(file.size() + 1) : std::string());
         bool created = false;
         {
             // Starting the web engine takes a moment the first time.

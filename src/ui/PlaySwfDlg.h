@@ -45,6 +45,8 @@ public:
     int exec() override;
 
     CShockwaveFlash* Flash() const { return flash_.get(); }
+    // The movie by its path's bytes (and its query), for paths a QString cannot carry.
+    void SetMovieFile(std::string file, std::string query) { movieFile_ = std::move(file), movieQuery_ = std::move(query); }
 
 private:
     // Puts the player at the placeholder's origin with the given size (the placeholder's when
@@ -57,6 +59,7 @@ private:
     std::unique_ptr<CShockwaveFlash> flash_;
     bool setUp_ = false;
     bool sizeKnown_ = false;
+    std::string movieFile_, movieQuery_;
 };
 
 }  // namespace tonvela

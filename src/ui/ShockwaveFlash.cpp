@@ -4,6 +4,7 @@
 
 #ifdef TONVELA_HAVE_PREVIEW
 #include "ui/webengine/RuffleFlash.h"
+#include "ui/webengine/WarmPlayer.h"
 #endif
 
 namespace tonvela {
@@ -15,6 +16,20 @@ std::unique_ptr<CShockwaveFlash> CShockwaveFlash::Create(QWidget* parent) {
     (void)parent;
     return nullptr;
 #endif
+}
+
+void CShockwaveFlash::PrepareWhenIdle(QWidget* window) {
+#ifdef TONVELA_HAVE_PREVIEW
+    CWarmPlayer::WhenIdle(window, [window] {
+        if (CRuffleFlash::UseDataFolder()) CWarmPlayer::Prepare(window);
+    });
+#else
+    (void)window;
+#endif
+}
+
+void CShockwaveFlash::LoadMovieFile(const std::string& file, const std::string& query) {
+    LoadMovie(0, QString::fromStdString(query.empty() ? file : file + '?' + query));
 }
 
 QString CShockwaveFlash::ColourText(std::uint32_t colour) {

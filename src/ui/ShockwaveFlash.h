@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 
 namespace tonvela {
@@ -17,11 +18,17 @@ public:
     // The component, or null when it cannot be created (built without the preview, or the
     // web player's files missing from the data folder).
     static std::unique_ptr<CShockwaveFlash> Create(QWidget* parent);
+    // Has the player made ready once window has been idle a moment, so that the first
+    // component created after that shows its movie at once. Does nothing without the preview.
+    static void PrepareWhenIdle(QWidget* window);
     ~CShockwaveFlash() override = default;
 
     // Loads a movie: a file path, or a file path followed by a query string ("?a=1&b=2").
     // Loading the same path again reloads it from the file.
     virtual void LoadMovie(int layer, const QString& movie) = 0;
+    // The same for a file named by its path's bytes (which need not be valid UTF-8) and a query
+    // without its "?" (may be empty).
+    virtual void LoadMovieFile(const std::string& file, const std::string& query);
     // "#RRGGBB"; a loaded movie is shown again with it.
     virtual void SetBGColor(const QString& colour) = 0;
     // The player's own context menu; false removes it.

@@ -230,6 +230,41 @@ TEST(ConvertOptions, CorrectionsOnLoad) {
     EXPECT_EQ(o.MP3ChannelNum, 1);
 }
 
+// A store that holds no web player choice (none at all, one from before the choice existed, or
+// one with an unreadable value) gets pages that play; a stored choice, 0 included, stays. The
+// choice is then written out, so it survives a later change of the default.
+TEST(ConvertOptions, WebPlayerDefaultsOnlyWhereTheStoreHoldsNone) {
+    const struct {
+        const char* what;
+        const char* text;
+        int expected;
+    } cases[] = {
+        {"no store file", nullptr, kWebPlayerFromUrl},
+        {"older store", "[Software\\Tonvela\\Options]\nSWFFrameRate=dword:00000018\n", kWebPlayerFromUrl},
+        {"stored 0", "[Software\\Tonvela\\Options]\nHtmlWebPlayer=dword:00000000\n", kWebPlayerNone},
+        {"stored 2", "[Software\\Tonvela\\Options]\nHtmlWebPlayer=dword:00000002\n", kWebPlayerBesidePage},
+        {"string value", "[Software\\Tonvela\\Options]\nHtmlWebPlayer=\"0\"\n", kWebPlayerFromUrl},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CTestTempDir dir;
+        CConvertOptions o("/data");
+        if (c.text) {
+            o = LoadFrom(dir, c.text);
+        } else {
+            CSettingsStore store(dir.Path());
+            EXPECT_TRUE(store.Load());
+            o.Load(store);
+        }
+        EXPECT_EQ(o.HtmlWebPlayer, c.expected);
+        CSettingsStore saved(dir / "saved");
+        o.Save(saved, kSaveOptions);
+        CSettingsStore again(dir / "saved");
+        ASSERT_TRUE(again.Load());
+        EXPECT_EQ(again.GetDword(kKey, "HtmlWebPlayer"), std::optional<std::uint32_t>(c.expected));
+    }
+}
+
 TEST(ConvertOptions, MissingAndMistypedValuesKeepTheirField) {
     CTestTempDir dir;
     CSettingsStore store(dir.Path());

@@ -41,7 +41,8 @@ std::string ExpectedPage(const std::string& title, const std::string& w, const s
 
 class HtmlPageTest : public ::testing::Test {
 protected:
-    HtmlPageTest() : settings(dir.Path()) {}  // no Template.htm there: the built-in one
+    // No Template.htm there: the built-in one; no web player: the page for the plug-in only.
+    HtmlPageTest() : settings(dir.Path()) { settings.HtmlWebPlayer = kWebPlayerNone; }
     std::string Write(const std::string& swfName, const std::string& playerName = "") {
         entry.swfPath = (dir / swfName).string();
         entry.htmlPath = (dir / "page.htm").string();

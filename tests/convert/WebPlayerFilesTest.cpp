@@ -119,6 +119,7 @@ TEST(WebPlayerPage, ScriptPlace) {
 TEST(WebPlayerPage, PageOfEachModeDiffersOnlyByTheTag) {
     CTestTempDir dir;
     CConvertOptions settings(dir.Path());  // no Template.htm there: the built-in page
+    settings.HtmlWebPlayer = kWebPlayerNone;
     CFileListEntry entry;
     entry.swfPath = (dir / "a b.swf").string();
     entry.htmlPath = (dir / "a b.htm").string();

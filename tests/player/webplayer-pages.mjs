@@ -4,7 +4,10 @@
 // playing a second later, and every extra SWF named (a shell player's sound SWF) must have been
 // fetched. A screenshot of each page goes to SHOTS_DIR.
 //   node webplayer-pages.mjs BASE_URL SITE_DIR SHOTS_DIR CASES_JSON
-// CASES_JSON: [{name, page, swf, loads: [path...]}] with paths relative to SITE_DIR / BASE_URL.
+// CASES_JSON: [{name, page, swf, loads: [path...], route}] with paths relative to SITE_DIR / BASE_URL.
+// route {prefix, dir}: requests under the web address prefix are answered from the local folder
+// dir (as that address's server would, with CORS), so a page that loads its player from a public
+// address plays without the network.
 import fs from "node:fs";
 import path from "node:path";
 import { chromium } from "playwright-core";
@@ -44,6 +47,16 @@ for (const c of cases) {
   const fetched = new Map();
   page.on("response", (r) => fetched.set(new URL(r.url()).pathname, r.status()));
   page.on("pageerror", (e) => problems.push(`page error: ${e}`));
+  if (c.route) {
+    const types = { ".js": "text/javascript", ".wasm": "application/wasm", ".map": "application/json" };
+    await page.route(`${c.route.prefix}**`, (route) => {
+      const rel = route.request().url().slice(c.route.prefix.length).split(/[?#]/)[0];
+      const file = path.join(c.route.dir, rel);
+      if (rel.includes("..") || !fs.existsSync(file)) return route.fulfill({ status: 404, body: "" });
+      return route.fulfill({ status: 200, path: file, contentType: types[path.extname(file)] ?? "application/octet-stream",
+                             headers: { "Access-Control-Allow-Origin": "*" } });
+    });
+  }
   try {
     const expected = expectedMetadata(path.join(siteDir, c.swf));
     await page.goto(`${base}/${c.page}`);

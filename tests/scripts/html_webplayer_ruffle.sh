@@ -5,7 +5,9 @@
 # shell-player pair). Ruffle's metadata must match the SWF, the movie must be playing after 1 s,
 # and the pair's sound SWF must be fetched through the player's query. Also: a second run into the
 # same folder copies nothing, and a run killed half-way through the copy (its file size limit
-# reached) leaves no folder that looks complete, and the next run completes it.
+# reached) leaves no folder that looks complete, and the next run completes it. A new settings
+# store writes pages that load Ruffle from the pinned address (answered from node_modules, the
+# same version) and play; a store holding HtmlWebPlayer=0 keeps writing the plain page.
 # Screenshots: BUILD_DIR/screenshots/webplayer-*.png. Exit 77 (skipped) without the tools.
 set -uo pipefail
 BUILD="$1"; SRC="$2"
@@ -64,6 +66,18 @@ check "mode 1: the configured address, no copy" \
 check "HtmlWebPlayer=3 refused" "[ $? -eq 2 ]"
 check "--help tells about file:// pages" "'$BIN' --help | grep -q 'file://'"
 
+# A new settings store (no web player chosen) writes pages that load Ruffle from the pinned
+# address; a store that holds HtmlWebPlayer=0 keeps writing the plain page.
+PINNED="$(sed -n 's/.*kDefaultWebPlayerUrl = "\(.*\)";/\1/p' "$SRC/src/convert/ConvertOptions.h")"
+mkdir -p "$SITE/newstore" "$T/plain" "$T/kept"; cp "$T/tone.wav" "$SITE/newstore/"; cp "$T/tone.wav" "$T/plain/"
+"$BIN" -q --config-dir "$T/fresh-store" --data-dir "$DATA" "$SITE/newstore/tone.wav" >/dev/null 2>&1
+check "new store: the page loads Ruffle from the pinned address, nothing copied" \
+  "[ -n '$PINNED' ] && grep -q '<SCRIPT src=\"$PINNED\"' '$SITE/newstore/tone.htm' && [ ! -e '$SITE/newstore/ruffle' ]"
+printf '[Software\\Tonvela\\Options]\nHtmlWebPlayer=dword:00000000\n' >"$T/kept/settings.conf"
+"$BIN" -q --config-dir "$T/kept" --data-dir "$DATA" "$T/plain/tone.wav" >/dev/null 2>&1
+check "store holding HtmlWebPlayer=0: the plain page" \
+  "head -c 40 '$T/plain/tone.htm' | grep -q '^<HTML><HEAD><TITLE>tone.swf</TITLE></HEAD>' && ! grep -qi '<SCRIPT' '$T/plain/tone.htm' && grep -q '<EMBED src=\"tone.swf\"' '$T/plain/tone.htm'"
+
 # A second run into the same folder finds the copy complete and copies nothing.
 before="$(stat -c %i "$SITE/streaming/ruffle/ruffle.js")"
 cp "$T/tone.wav" "$SITE/streaming/again.wav"
@@ -94,7 +108,9 @@ cat >"$T/cases.json" <<JSON
 [{"name": "streaming", "page": "streaming/tone.htm", "swf": "streaming/tone.swf"},
  {"name": "controls", "page": "controls/tone.htm", "swf": "controls/tone.swf"},
  {"name": "event", "page": "event/tone.htm", "swf": "event/tone.swf"},
- {"name": "pair", "page": "pair/tone.htm", "swf": "pair/tone.player.swf", "loads": ["pair/tone.swf"]}]
+ {"name": "pair", "page": "pair/tone.htm", "swf": "pair/tone.player.swf", "loads": ["pair/tone.swf"]},
+ {"name": "newstore", "page": "newstore/tone.htm", "swf": "newstore/tone.swf",
+  "route": {"prefix": "${PINNED%/*}/", "dir": "$NODE_MODULES/@ruffle-rs/ruffle"}}]
 JSON
 node "$SRC/tests/player/webplayer-pages.mjs" "http://127.0.0.1:$PORT" "$SITE" "$BUILD/screenshots" "$T/cases.json" || fail=1
 echo "screenshots in $BUILD/screenshots/webplayer-*.png"

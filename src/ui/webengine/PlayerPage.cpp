@@ -14,13 +14,15 @@ ruffle-player { display: block; width: 100%; height: 100%; }
 </style>
 <script>
 "use strict";
-window.tonvela = { loads: 0, metadata: null, error: null, fetched: [], player: null };
+window.tonvela = { loads: 0, metadata: null, error: null, fetched: [], player: null, warmPlayer: null, warmed: false,
+                   wasmFetches: 0 };
 (function () {
   const ownScheme = location.protocol;
   const nativeFetch = window.fetch.bind(window);
   window.fetch = function (input, init) {
     const href = new URL(input instanceof Request ? input.url : String(input), document.baseURI).href;
     if (!href.startsWith(ownScheme)) return nativeFetch(input, init);
+    if (href.endsWith(".wasm")) window.tonvela.wasmFetches++;
     return new Promise((resolve, reject) => {
       const xhr = new XMLHttpRequest();
       xhr.open("GET", href);
@@ -48,9 +50,29 @@ window.RufflePlayer = { config: { polyfills: false, publicPath: "ruffle/" } };
 <script>
 "use strict";
 // state: { url: movie URL or "", bg: "#RRGGBB", menu: bool }
+// Loads a one-pixel empty movie once, so that Ruffle's WebAssembly is fetched and compiled
+// before the first real movie; later players of this page reuse the compiled module.
+window.tonvela.warm = function () {
+  const t = window.tonvela;
+  if (t.warmed || t.warmPlayer || !window.RufflePlayer || !window.RufflePlayer.newest) return;
+  const player = window.RufflePlayer.newest().createPlayer();
+  t.warmPlayer = player;
+  document.body.appendChild(player);
+  player.addEventListener("loadedmetadata", () => {
+    t.warmed = true;
+    if (t.warmPlayer === player) { player.remove(); t.warmPlayer = null; }
+    console.log("tonvela-warm");
+  });
+  player.ruffle().load({
+    data: new Uint8Array([70, 87, 83, 8, 20, 0, 0, 0, 48, 10, 0, 160, 0, 12, 1, 0, 64, 0, 0, 0]),
+    autoplay: "off", unmuteOverlay: "hidden", splashScreen: false, preloader: false,
+    contextMenu: "off", menu: false, allowScriptAccess: false, allowNetworking: "none", logLevel: "error",
+  }).catch(() => { if (t.warmPlayer === player) { player.remove(); t.warmPlayer = null; } });
+};
 window.tonvela.show = function (state) {
   const t = window.tonvela;
   document.body.style.background = state.bg;
+  if (t.warmPlayer) { t.warmPlayer.remove(); t.warmPlayer = null; }
   if (t.player) { t.player.remove(); t.player = null; }
   t.metadata = null;
   t.error = null;

@@ -11,6 +11,9 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ui/webengine/PlayerPage.h"
 
@@ -38,12 +41,6 @@ QByteArray MimeTypeOf(const QString& name) {
     if (suffix == QLatin1String("swf")) return "application/x-shockwave-flash";
     if (suffix == QLatin1String("html")) return "text/html";
     return "application/octet-stream";
-}
-
-// A path component the page may use as a file name: no folder parts, no hidden names.
-bool PlainName(const QString& name) {
-    return !name.isEmpty() && !name.startsWith(QLatin1Char('.')) && !name.contains(QLatin1Char('/')) &&
-           !name.contains(QChar(0));
 }
 
 void StartSchemeRegistration() { CPreviewScheme::RegisterScheme(); }
@@ -95,24 +92,32 @@ QString CPreviewScheme::Url(const QString& path) {
            path;
 }
 
-int CPreviewScheme::SetMovie(int player, const QString& folder, const QSet<QString>& names) {
+bool CPreviewScheme::PlainName(const QByteArray& name) {
+    return !name.isEmpty() && !name.startsWith('.') && !name.contains('/') && !name.contains('\0');
+}
+
+int CPreviewScheme::SetMovie(int player, const QHash<QByteArray, QByteArray>& files) {
     Movie& m = movies_[player];
-    m.folder = folder;
-    m.names = names;
+    m.files.clear();
+    for (auto it = files.cbegin(); it != files.cend(); ++it)
+        if (!it.key().isEmpty() && !it.key().contains('/')) m.files.insert(it.key(), it.value());
     m.generation = ++lastGeneration_;
     return m.generation;
 }
 
-QString CPreviewScheme::FileFor(const QStringList& parts) const {
-    if (parts.size() == 1 && parts[0] == QLatin1String("index.html")) return QStringLiteral(":page");
-    if (parts.size() == 2 && parts[0] == QLatin1String("ruffle") && PlainName(parts[1]) && !ruffleFolder_.isEmpty())
-        return ruffleFolder_ + QLatin1Char('/') + parts[1];
+QString CPreviewScheme::MovieUrl(int player, int generation, const QByteArray& name) {
+    return Url(QStringLiteral("movie/%1/%2/").arg(player).arg(generation) + QString::fromLatin1(name.toPercentEncoding()));
+}
+
+QByteArray CPreviewScheme::FileFor(const QList<QByteArray>& parts) const {
+    if (parts.size() == 1 && parts[0] == "index.html") return QByteArrayLiteral(":page");
+    if (parts.size() == 2 && parts[0] == "ruffle" && PlainName(parts[1]) && !ruffleFolder_.isEmpty())
+        return QFile::encodeName(ruffleFolder_) + '/' + parts[1];
     // movie/<player>/<generation>/<name>
-    if (parts.size() == 4 && parts[0] == QLatin1String("movie")) {
+    if (parts.size() == 4 && parts[0] == "movie") {
         const auto it = movies_.constFind(parts[1].toInt());
-        if (it == movies_.cend() || QString::number(it->generation) != parts[2]) return {};
-        if (!PlainName(parts[3]) || !it->names.contains(parts[3])) return {};
-        return it->folder + QLatin1Char('/') + parts[3];
+        if (it == movies_.cend() || QByteArray::number(it->generation) != parts[2]) return {};
+        return it->files.value(parts[3]);
     }
     return {};
 }
@@ -124,34 +129,39 @@ void CPreviewScheme::requestStarted(QWebEngineUrlRequestJob* job) {
         return;
     }
     // Split before decoding, so an encoded "/" stays inside its name (and is refused there).
-    QStringList parts;
-    for (const QString& p : url.path(QUrl::FullyEncoded).split(QLatin1Char('/'), Qt::SkipEmptyParts))
-        parts << QUrl::fromPercentEncoding(p.toLatin1());
-    const QString file = FileFor(parts);
+    // Names are compared as bytes: a file name need not be valid UTF-8.
+    QList<QByteArray> parts;
+    for (const QByteArray& p : url.path(QUrl::FullyEncoded).toLatin1().split('/'))
+        if (!p.isEmpty()) parts << QByteArray::fromPercentEncoding(p);
+    const QByteArray file = FileFor(parts);
     if (file.isEmpty()) {
         job->fail(QWebEngineUrlRequestJob::RequestDenied);
         return;
     }
-    QIODevice* device = nullptr;
-    if (file == QLatin1String(":page")) {
+    if (file == ":page") {
         auto* buffer = new QBuffer(job);
         buffer->setData(PlayerPageHtml());
-        device = buffer;
-    } else {
-        // Regular files only: opening a FIFO would hang the request.
-        if (!QFileInfo(file).isFile()) {
-            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-            return;
-        }
-        device = new QFile(file, job);
+        buffer->open(QIODevice::ReadOnly);
+        job->reply("text/html", buffer);
+        return;
     }
-    // Read at request time, so a movie rewritten in place is shown as it is now.
-    if (!device->open(QIODevice::ReadOnly)) {
+    // Read at request time, so a movie rewritten in place is shown as it is now. Opened by its
+    // bytes; regular files only (non-blocking, so a FIFO cannot hang the request).
+    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) ::close(fd);
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    auto* device = new QFile(job);
+    if (!device->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         delete device;
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
-    job->reply(MimeTypeOf(parts.last()), device);
+    job->reply(MimeTypeOf(QString::fromLatin1(parts.last())), device);
 }
 
 }  // namespace tonvela

@@ -1,10 +1,11 @@
 // The preview's own URL scheme: serves the player page, the Ruffle files from the data folder
 // and, for each player component, only the movie it was asked to show and the sound SWF its
-// query names. Nothing else on the disk is reachable from the page.
+// query names. Nothing else on the disk is reachable from the page. Movie files are held by
+// their paths' bytes, so a path that is not valid UTF-8 is served as well.
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QWebEngineUrlSchemeHandler>
 
@@ -32,9 +33,14 @@ public:
     // A new player component and its movie files; RemovePlayer forgets them.
     int AddPlayer() { return ++lastPlayer_; }
     void RemovePlayer(int player) { movies_.remove(player); }
-    // The files player may read from now on: names (plain file names) inside folder. Returns the
-    // movie's generation, part of its URLs, so a reload never meets an older copy.
-    int SetMovie(int player, const QString& folder, const QSet<QString>& names);
+    // The files player may read from now on: URL name (no "/"; names starting with "." are the
+    // component's own, never a folder's) -> the file's path as bytes. Returns the movie's generation, part of its URLs, so a
+    // reload never meets an older copy.
+    int SetMovie(int player, const QHash<QByteArray, QByteArray>& files);
+    // "movie/<player>/<generation>/" + name, for the files of SetMovie.
+    static QString MovieUrl(int player, int generation, const QByteArray& name);
+    // Whether a name may stand in a movie URL: not empty, no "/", no zero byte, no leading ".".
+    static bool PlainName(const QByteArray& name);
 
     // "tonvela-preview://player/" + path.
     static QString Url(const QString& path);
@@ -43,12 +49,12 @@ public:
 
 private:
     struct Movie {
-        QString folder;
-        QSet<QString> names;
+        QHash<QByteArray, QByteArray> files;
         int generation = 0;
     };
-    // The file behind a decoded path, or empty when the path names nothing the page may read.
-    QString FileFor(const QStringList& parts) const;
+    // The file (path bytes) behind a decoded path, or empty when the path names nothing the
+    // page may read.
+    QByteArray FileFor(const QList<QByteArray>& parts) const;
 
     QString ruffleFolder_;
     QHash<int, Movie> movies_;

@@ -1,95 +1,117 @@
 #include "ui/webengine/RuffleFlash.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QJsonDocument>
+#include <QHash>
 #include <QJsonObject>
+#include <QLabel>
 #include <QTimer>
-#include <QUrl>
-#include <QUrlQuery>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineView>
-#include <functional>
+#include <filesystem>
 
 #include "platform/DataFolder.h"
-#include "platform/PercentEncode.h"
-#include "ui/webengine/PlayerPage.h"
 #include "ui/webengine/PreviewScheme.h"
+#include "ui/webengine/WarmPlayer.h"
 
 namespace tonvela {
 
-// The page stays on the player page, opens no windows, and hands its own log lines over.
-class CPlayerWebPage : public QWebEnginePage {
-public:
-    CPlayerWebPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {}
-    std::function<void(const QString&, const QString&)> onConsole;
+namespace {
 
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
-        return isMainFrame && url == QUrl(CPreviewScheme::Url(QStringLiteral("index.html")));
-    }
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
-                                  const QString& sourceId) override {
-        if (onConsole) onConsole(message, sourceId);
-    }
-};
+// URL names of the component's own for files whose names a URL cannot carry (not valid UTF-8,
+// or hidden). A leading "." keeps them apart from every name served by its own.
+constexpr char kOwnMovieName[] = ".movie.swf";
+constexpr char kOwnSoundName[] = ".sound.swf";
+constexpr char kSoundKey[] = "soundswf=";
 
-std::unique_ptr<CShockwaveFlash> CRuffleFlash::Create(QWidget* parent) {
+bool ValidUtf8(const QByteArray& bytes) { return QString::fromUtf8(bytes).toUtf8() == bytes; }
+
+// The name a file is served by: its own when a URL can carry it, else fallback.
+QByteArray UrlName(const QByteArray& name, const char* fallback) {
+    return CPreviewScheme::PlainName(name) && ValidUtf8(name) ? name : QByteArray(fallback);
+}
+
+}  // namespace
+
+bool CRuffleFlash::UseDataFolder() {
     const QString folder = QString::fromStdString(DataFolder()) + QStringLiteral("ruffle");
     const QDir dir(folder);
     if (!QFileInfo(dir.filePath(QStringLiteral("ruffle.js"))).isFile() ||
         dir.entryList({QStringLiteral("core.ruffle.*.js")}, QDir::Files).isEmpty() ||
         dir.entryList({QStringLiteral("*.wasm")}, QDir::Files).isEmpty())
-        return nullptr;
-    if (!CPreviewScheme::Profile()) return nullptr;
+        return false;
+    if (!CPreviewScheme::Profile()) return false;
     CPreviewScheme::Instance()->SetRuffleFolder(dir.absolutePath());
+    return true;
+}
+
+std::unique_ptr<CShockwaveFlash> CRuffleFlash::Create(QWidget* parent) {
+    if (!UseDataFolder()) return nullptr;
     return std::unique_ptr<CShockwaveFlash>(new CRuffleFlash(parent));
 }
 
 CRuffleFlash::CRuffleFlash(QWidget* parent) : CShockwaveFlash(parent) {
-    player_ = CPreviewScheme::Instance()->AddPlayer();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    view_ = new QWebEngineView(this);
-    // The web engine's own menu (back, reload, inspect) is never wanted here.
-    view_->setContextMenuPolicy(Qt::NoContextMenu);
-    page_ = new CPlayerWebPage(CPreviewScheme::Profile(), view_);
-    page_->setBackgroundColor(QColor(bgColour_));
-    page_->onConsole = [this](const QString& m, const QString& s) { OnConsoleMessage(m, s); };
-    view_->setPage(page_);
-    layout->addWidget(view_);
-    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
-        pageReady_ = ok;
-        if (ok) Show();
-    });
-    page_->setUrl(QUrl(CPreviewScheme::Url(QStringLiteral("index.html"))));
+    player_ = CWarmPlayer::Take();
+    player_->setParent(this);
+    layout->addWidget(player_);
+    player_->show();
+    // Short, to fit a small movie's place; the tooltip says the rest.
+    ended_ = new QLabel(tr("Player stopped.\nPreview again."), this);
+    ended_->setToolTip(tr("The player stopped unexpectedly. The movie loads again with the next preview."));
+    ended_->setObjectName(QStringLiteral("playerEnded"));
+    ended_->setAlignment(Qt::AlignCenter);
+    ended_->setWordWrap(true);
+    ended_->hide();
+    layout->addWidget(ended_);
+    connect(player_, &CWarmPlayer::movieLoaded, this, &CShockwaveFlash::movieLoaded);
+    connect(player_, &CWarmPlayer::pageProcessEnded, this, [this] { OnPageProcessEnded(); });
 }
 
 CRuffleFlash::~CRuffleFlash() {
-    page_->onConsole = nullptr;
-    CPreviewScheme::Instance()->RemovePlayer(player_);
+    if (!player_) return;
+    disconnect(player_, nullptr, this, nullptr);
+    layout()->removeWidget(player_);
+    CWarmPlayer::GiveBack(player_);
 }
+
+QWebEngineView* CRuffleFlash::View() const { return player_; }
 
 void CRuffleFlash::LoadMovie(int, const QString& movie) {
     const auto [path, query] = SplitMovie(movie);
-    const QFileInfo info(path);
-    const QString name = info.fileName();
-    QSet<QString> names{name};
+    LoadMovieFile(QFile::encodeName(path).toStdString(), query.toUtf8().toStdString());
+}
+
+void CRuffleFlash::LoadMovieFile(const std::string& file, const std::string& query) {
+    if (!player_) return;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    const QByteArray path = QByteArray::fromStdString((ec ? std::filesystem::path(file) : absolute).native());
+    const QByteArray folder = path.left(path.lastIndexOf('/') + 1);
+    QHash<QByteArray, QByteArray> files;
+    const QByteArray movieName = UrlName(path.mid(folder.size()), kOwnMovieName);
+    files.insert(movieName, path);
     // A shell player loads the sound SWF its query names, beside itself.
-    const QString sound = QUrlQuery(query).queryItemValue(QStringLiteral("soundswf"), QUrl::FullyDecoded);
-    if (!sound.isEmpty()) names.insert(sound);
-    const int generation = CPreviewScheme::Instance()->SetMovie(player_, info.absolutePath(), names);
-    movieUrl_ = CPreviewScheme::Url(QStringLiteral("movie/%1/%2/").arg(player_).arg(generation) +
-                                    QString::fromStdString(UrlEncodeName(name.toStdString())));
-    if (!query.isEmpty()) movieUrl_ += QLatin1Char('?') + query;
+    QList<QByteArray> items = QByteArray::fromStdString(query).split('&');
+    for (QByteArray& item : items) {
+        if (!item.startsWith(kSoundKey)) continue;
+        const QByteArray sound = QByteArray::fromPercentEncoding(item.mid(qsizetype(sizeof kSoundKey) - 1).replace('+', ' '));
+        if (!CPreviewScheme::PlainName(sound)) continue;
+        const QByteArray name = UrlName(sound, kOwnSoundName);
+        files.insert(name, folder + sound);
+        if (name != sound) item = kSoundKey + name;
+    }
+    const int generation = CPreviewScheme::Instance()->SetMovie(player_->PlayerId(), files);
+    movieUrl_ = CPreviewScheme::MovieUrl(player_->PlayerId(), generation, movieName);
+    const QByteArray urlQuery = items.join('&').toPercentEncoding("&=?/:;,+%@!$'()*~");
+    if (!urlQuery.isEmpty()) movieUrl_ += QLatin1Char('?') + QString::fromLatin1(urlQuery);
     ScheduleShow();
 }
 
 void CRuffleFlash::SetBGColor(const QString& colour) {
     if (colour == bgColour_ || !QColor::isValidColorName(colour)) return;
     bgColour_ = colour;
-    page_->setBackgroundColor(QColor(bgColour_));
     ScheduleShow();
 }
 
@@ -109,22 +131,17 @@ void CRuffleFlash::ScheduleShow() {
 }
 
 void CRuffleFlash::Show() {
-    if (!pageReady_) return;  // shown when the page has loaded
-    const QJsonObject state{{QStringLiteral("url"), movieUrl_},
-                            {QStringLiteral("bg"), bgColour_},
-                            {QStringLiteral("menu"), menu_}};
-    page_->runJavaScript(QStringLiteral("window.tonvela && window.tonvela.show(%1);")
-                             .arg(QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact))));
+    if (!player_) return;
+    ended_->hide();
+    player_->show();
+    player_->Show(QJsonObject{{QStringLiteral("url"), movieUrl_},
+                              {QStringLiteral("bg"), bgColour_},
+                              {QStringLiteral("menu"), menu_}});
 }
 
-void CRuffleFlash::OnConsoleMessage(const QString& message, const QString& source) {
-    // Only the page's own line counts; a movie's trace output comes from the player's scripts.
-    if (!message.startsWith(QLatin1String(kMovieLoadedPrefix)) ||
-        QUrl(source) != QUrl(CPreviewScheme::Url(QStringLiteral("index.html"))))
-        return;
-    const QJsonDocument doc =
-        QJsonDocument::fromJson(message.mid(qsizetype(sizeof kMovieLoadedPrefix) - 1).toUtf8());
-    if (doc.isObject()) emit movieLoaded(doc.object().toVariantMap());
+void CRuffleFlash::OnPageProcessEnded() {
+    player_->hide();
+    ended_->show();
 }
 
 }  // namespace tonvela
