@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 
 #include "convert/ConvertOptions.h"
 #include "swf/ColourMap.h"
@@ -44,7 +46,12 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
     out.path = BatchTemplatePath(settings);
     out.tmpl = std::make_unique<CSwfTemplate>();
     CSwfTemplate& t = *out.tmpl;
-    if (!t.Load(out.path)) return TemplateError::NotAvailable;
+    std::string why;
+    if (!t.Load(out.path, &why)) {
+        // A missing file needs no more words than "not available"; anything else says what it is.
+        if (why != std::strerror(ENOENT)) out.loadError = why;
+        return TemplateError::NotAvailable;
+    }
 
     bool jpeg = false;
     if (settings.CreateCtrlSWF) {
@@ -91,11 +98,12 @@ std::string JpegRefusedText(const std::string& jpegPath, int widthPx, int height
            std::to_string(widthPx) + " x " + std::to_string(heightPx) + " pixels.";
 }
 
-std::string TemplateErrorText(TemplateError error, const std::string& path) {
+std::string TemplateErrorText(TemplateError error, const std::string& path, const std::string& why) {
     switch (error) {
         case TemplateError::NotAvailable:
-            return "Error: the template SWF file \"" + path +
-                   "\" is not available.\n\nPlease re-install the software and try again.";
+            return "Error: the template SWF file \"" + path + "\" is not available" +
+                   (why.empty() ? "" : " (" + why + ")") +
+                   ".\n\nPlease re-install the software and try again.";
         case TemplateError::NotValid:
             return "Error: the template SWF file \"" + path +
                    "\" is not a valid template file.\n\nPlease re-install the software and try again.";

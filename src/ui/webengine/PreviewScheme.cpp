@@ -12,6 +12,7 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
+#include "platform/OpenRegularFile.h"
 #include "ui/webengine/PlayerPage.h"
 
 namespace tonvela {
@@ -138,12 +139,21 @@ void CPreviewScheme::requestStarted(QWebEngineUrlRequestJob* job) {
         buffer->setData(PlayerPageHtml());
         device = buffer;
     } else {
-        // Regular files only: opening a FIFO would hang the request.
-        if (!QFileInfo(file).isFile()) {
+        // Regular files only, opened without blocking: a FIFO would hang the request.
+        CUniqueFd fd = OpenRegularFile(QFile::encodeName(file).toStdString());
+        if (!fd.IsOpen()) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
             return;
         }
-        device = new QFile(file, job);
+        auto* f = new QFile(job);
+        if (!f->open(fd.Get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            delete f;
+            job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+            return;
+        }
+        fd.Release();
+        job->reply(MimeTypeOf(parts.last()), f);
+        return;
     }
     // Read at request time, so a movie rewritten in place is shown as it is now.
     if (!device->open(QIODevice::ReadOnly)) {
