@@ -36,6 +36,7 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
     const TemplateError made = MakeTemplateMovie(out.path, LookOf(settings), settings.CreateCtrlSWF != 0, movie);
     out.tmpl = std::move(movie.tmpl);
     out.notice = std::move(movie.notice);
+    out.loadError = std::move(movie.loadError);
     if (made != TemplateError::None) return made;
 
     if (out.writer != BatchWriter::ShellPlayerPair) {
@@ -51,11 +52,12 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
     return TemplateError::None;
 }
 
-std::string TemplateErrorText(TemplateError error, const std::string& path) {
+std::string TemplateErrorText(TemplateError error, const std::string& path, const std::string& why) {
     switch (error) {
         case TemplateError::NotAvailable:
-            return "Error: the template SWF file \"" + path +
-                   "\" is not available.\n\nPlease re-install the software and try again.";
+            return "Error: the template SWF file \"" + path + "\" is not available" +
+                   (why.empty() ? "" : " (" + why + ")") +
+                   ".\n\nPlease re-install the software and try again.";
         case TemplateError::NotValid:
             return "Error: the template SWF file \"" + path +
                    "\" is not a valid template file.\n\nPlease re-install the software and try again.";

@@ -32,6 +32,7 @@ struct CBatchTemplate {
 
     BatchWriter writer = BatchWriter::StreamingWithControls;
     std::string path;
+    std::string loadError;    // why the template could not be loaded
     std::unique_ptr<CSwfTemplate> tmpl;
     TemplateActions actions;  // not used by the shell-player pair
     int stageWidth = 0;       // pixels; the JPEG's size for a JPEG-background template
@@ -45,6 +46,7 @@ struct CBatchTemplate {
 TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTemplate& out);
 
 // The message box text for a template error, naming the template's path.
-std::string TemplateErrorText(TemplateError error, const std::string& path);
+// why: the reason a template could not be loaded (CBatchTemplate::loadError), when known.
+std::string TemplateErrorText(TemplateError error, const std::string& path, const std::string& why = {});
 
 }  // namespace tonvela

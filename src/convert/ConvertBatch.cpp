@@ -306,8 +306,10 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
     }
 }
 
-std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
-                        CConvertProgress& progress, int jobs, BatchOutcome& outcome, CWebPlayerCopies* webPlayer) {
+// Nothing when not one worker thread could be started (nothing was done then).
+std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, const CConvertOptions& settings,
+                                       CBatchUi& ui, CConvertProgress& progress, int jobs, BatchOutcome& outcome,
+                                       CWebPlayerCopies* webPlayer, const ThreadStarter& start) {
     const std::size_t n = items.size();
     SharedBatch shared;
     shared.webPlayer = webPlayer;
@@ -318,9 +320,10 @@ std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptio
     std::vector<std::unique_ptr<CJobProgress>> progresses;
     for (std::size_t w = 0; w < workers; ++w)
         progresses.push_back(std::make_unique<CJobProgress>(progress.FileBarWidth(), shared.cancel));
-    std::vector<std::thread> threads;
-    for (std::size_t w = 0; w < workers; ++w)
-        threads.emplace_back(Worker, std::cref(items), std::cref(settings), std::ref(shared), std::ref(*progresses[w]));
+    // A worker the system refuses to start leaves the others to share the list.
+    std::vector<std::jthread> threads = StartThreads(
+        workers, [&](std::size_t w) { Worker(items, settings, shared, *progresses[w]); }, start);
+    if (threads.empty()) return std::nullopt;
 
     std::size_t reported = 0;
     std::size_t stoppedAt = n;
@@ -370,7 +373,7 @@ std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptio
         }
         if (allDone) break;
     }
-    for (auto& t : threads) t.join();
+    threads.clear();  // joins
     if (shared.cancel.load()) {
         outcome.cancelled = true;
         stoppedAt = std::min(stoppedAt, reported);
@@ -381,13 +384,13 @@ std::size_t RunParallel(const std::vector<BatchItem>& items, const CConvertOptio
 }  // namespace
 
 BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
-                          int jobs) {
+                          int jobs, const ThreadStarter& start) {
     BatchOutcome outcome;
     ui.BeginWait();
     CBatchTemplate bt;
     const TemplateError error = PrepareBatchTemplate(settings, bt);
     if (error != TemplateError::None) {
-        ui.ShowMessage(TemplateErrorText(error, bt.path),
+        ui.ShowMessage(TemplateErrorText(error, bt.path, bt.loadError),
                        error == TemplateError::NotAvailable ? MessageIcon::Exclamation : MessageIcon::Stop);
         ui.EndWait();
         return outcome;
@@ -406,11 +409,12 @@ BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOpt
     progress.ProcessEvents();
 
     const std::unique_ptr<CWebPlayerCopies> webPlayer = CWebPlayerCopies::ForBatch(settings);
-    const std::size_t stoppedAt = jobs > 1 && items.size() > 1
-                                      ? RunParallel(items, settings, ui, progress, jobs, outcome, webPlayer.get())
-                                      : RunSequential(items, settings, ui, progress, bt, outcome, webPlayer.get());
+    std::optional<std::size_t> stoppedAt;
+    if (jobs > 1 && items.size() > 1)
+        stoppedAt = RunParallel(items, settings, ui, progress, jobs, outcome, webPlayer.get(), start);
+    if (!stoppedAt) stoppedAt = RunSequential(items, settings, ui, progress, bt, outcome, webPlayer.get());
     ui.CloseProgress();
-    if (settings.BrowseOutFolder) ShowFirstSwf(items, stoppedAt, ui);
+    if (settings.BrowseOutFolder) ShowFirstSwf(items, *stoppedAt, ui);
     ui.EndWait();
     return outcome;
 }

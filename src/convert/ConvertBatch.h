@@ -9,6 +9,7 @@
 
 #include "convert/BatchUi.h"
 #include "convert/FileListEntry.h"
+#include "platform/ThreadStarter.h"
 
 namespace tonvela {
 
@@ -29,8 +30,10 @@ struct BatchOutcome {
 // Converts the items in order. jobs > 1 converts that many entries at once on worker threads
 // (each with its own template copy, encoder and temporary files); names are still given in
 // input order, statuses are reported in input order, and the result equals a run with jobs 1.
+// Fewer workers run when the system refuses to start some (none: the batch runs on this
+// thread); start: how they are started (tests).
 BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOptions& settings, CBatchUi& ui,
-                          int jobs = 1);
+                          int jobs = 1, const ThreadStarter& start = {});
 
 inline constexpr const char* kStatusConverting = "Converting...";
 inline constexpr const char* kStatusFailure = "Conversion Failure";

@@ -166,6 +166,11 @@ bool Conversion::Run() {
         if (durationMode && decoded >= wanted) break;
     }
 
+    if (decoded == 0) {
+        result.refusal = kRefusalNoSound;
+        return false;
+    }
+
     // Trimming: the skipped start and end are cut from what was decoded.
     std::uint64_t remaining = decoded;
     std::uint64_t start = 0;
@@ -227,8 +232,8 @@ bool Conversion::EncodeHere(const CTempFile& pcmLeft, const CTempFile& pcmRight,
                           static_cast<std::uint32_t>(std::min<std::uint64_t>(base + 4 * (encoded / e) / 5, w)));
             return !progress.Cancelled();
         });
-    if (r == ParallelEncodeResult::NoJoin) {
-        // No place to join two pieces: one encoder after all, from the start.
+    if (r == ParallelEncodeResult::NoJoin || r == ParallelEncodeResult::NoThreads) {
+        // No place to join two pieces, or no thread to encode them: one encoder after all, from the start.
         if (encoder.Open(*parallel.mp3Path) && encoder.SetUp(*parallel.setup)) return true;
         ok = false;
         return false;

@@ -18,6 +18,10 @@ struct ConvertResult {
     std::string refusal;
 };
 
+// The refusal of a source that decodes to no samples at all (a header without data): a movie
+// of one silent frame is no conversion.
+inline constexpr const char* kRefusalNoSound = "No sound: the file holds no samples";
+
 // The MP3 decoder's delay in samples, added to the encoder's delay for SeekSamples.
 inline constexpr std::uint32_t kMp3DecoderDelay = 529;
 

@@ -1,5 +1,8 @@
 #include "convert/TemplateMovie.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "convert/ConvertOptions.h"
 #include "swf/ColourMap.h"
 #include "swf/SwfTemplate.h"
@@ -38,7 +41,12 @@ TemplateError MakeTemplateMovie(const std::string& path, const TemplateLook& loo
     out = CTemplateMovie{};
     out.tmpl = std::make_unique<CSwfTemplate>();
     CSwfTemplate& t = *out.tmpl;
-    if (!t.Load(path)) return TemplateError::NotAvailable;
+    std::string why;
+    if (!t.Load(path, &why)) {
+        // A missing file needs no more words than "not available"; anything else says what it is.
+        if (why != std::strerror(ENOENT)) out.loadError = why;
+        return TemplateError::NotAvailable;
+    }
 
     bool jpeg = false;
     if (controls) {

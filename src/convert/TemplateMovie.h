@@ -39,6 +39,7 @@ struct CTemplateMovie {
     int stageWidth = 0;   // pixels; the picture's size for a JPEG-background template
     int stageHeight = 0;
     std::string notice;   // for the user when the movie goes without what was asked (the picture)
+    std::string loadError;  // why the template could not be loaded, when more than "missing"
 };
 
 enum class TemplateError { None, NotAvailable, NotValid };

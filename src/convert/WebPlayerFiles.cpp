@@ -16,6 +16,7 @@
 #include "convert/ConvertOptions.h"
 #include "convert/HtmlPage.h"
 #include "platform/AtomicFile.h"
+#include "platform/OpenRegularFile.h"
 #include "platform/UniqueFd.h"
 #include "platform/WriteAll.h"
 
@@ -118,7 +119,12 @@ bool SyncPath(const fs::path& p) {
 
 // Copies one file and flushes it to disk; error is the system's reason (a full disk says so).
 bool CopyFileSynced(const fs::path& from, const fs::path& to, std::string& error) {
-    CUniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string why;
+    CUniqueFd in = OpenRegularFile(from, &why);
+    if (!in.IsOpen()) {
+        error = "cannot read " + from.string() + ": " + why;
+        return false;
+    }
     CUniqueFd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
     std::vector<char> buffer(1u << 20);
     bool ok = in.IsOpen() && out.IsOpen();

@@ -12,6 +12,8 @@
 #include <numeric>
 #include <optional>
 #include <thread>
+
+#include "platform/ThreadStarter.h"
 #include <vector>
 
 #include "mp3/Mp3Splice.h"
@@ -135,7 +137,8 @@ public:
         : pcm_(pcm), setup_(setup), grid_(grid), plan_(std::move(plan)), chunks_(plan_.size()),
           window_(static_cast<std::size_t>(threads) + 1) {}
 
-    ParallelEncodeResult Run(const std::string& mp3Path, int threads, const std::function<bool(std::uint64_t)>& poll);
+    ParallelEncodeResult Run(const std::string& mp3Path, int threads, const std::function<bool(std::uint64_t)>& poll,
+                             const ThreadStarter& start);
 
 private:
     void Work();
@@ -251,7 +254,7 @@ std::optional<std::size_t> ParallelRun::Join(std::size_t k, std::size_t written,
 }
 
 ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
-                                      const std::function<bool(std::uint64_t)>& poll) {
+                                      const std::function<bool(std::uint64_t)>& poll, const ThreadStarter& start) {
     CUniqueFile file(std::fopen(mp3Path.c_str(), "wb"));
     if (!file) return ParallelEncodeResult::Failed;
 
@@ -265,7 +268,9 @@ ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
         workers.clear();
         return r;
     };
-    for (int t = 0; t < threads; ++t) workers.emplace_back([this] { Work(); });
+    // Fewer workers than planned take the chunks in turn; with none, one encoder does it all.
+    workers = StartThreads(static_cast<std::size_t>(threads), [this](std::size_t) { Work(); }, start);
+    if (workers.empty()) return finish(ParallelEncodeResult::NoThreads);
 
     std::size_t written = 0;  // global index of the next frame to write
     // Writes the stream's frames from `written` up to global frame `to` (or its end).
@@ -318,7 +323,8 @@ int ParallelEncodeThreads(std::uint64_t samples, int inputRate, int freeCores) {
 
 ParallelEncodeResult EncodeMp3InParallel(const PcmChannelFiles& pcm, const Mp3EncoderSetup& setup,
                                          const std::string& mp3Path, int threads,
-                                         const std::function<bool(std::uint64_t)>& poll, int chunkSeconds) {
+                                         const std::function<bool(std::uint64_t)>& poll, int chunkSeconds,
+                                         const ThreadStarter& start) {
     // The frame grid comes from the encoder itself, set up as the chunks' encoders will be.
     CMp3Encoder probe;
     if (!probe.OpenInMemory() || !probe.SetUp(setup)) return ParallelEncodeResult::Failed;
@@ -328,7 +334,7 @@ ParallelEncodeResult EncodeMp3InParallel(const PcmChannelFiles& pcm, const Mp3En
     const std::uint64_t seconds = chunkSeconds > 0 ? static_cast<std::uint64_t>(chunkSeconds) : kChunkSeconds;
     std::vector<ChunkPlan> plan = PlanChunks(*grid, pcm.samples, threads, seconds);
     ParallelRun run(pcm, setup, *grid, std::move(plan), threads);
-    return run.Run(mp3Path, threads, poll);
+    return run.Run(mp3Path, threads, poll, start);
 }
 
 }  // namespace tonvela

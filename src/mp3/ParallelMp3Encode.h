@@ -10,6 +10,7 @@
 #include <string>
 
 #include "mp3/Mp3Encoder.h"
+#include "platform/ThreadStarter.h"
 
 namespace tonvela {
 
@@ -21,7 +22,7 @@ struct PcmChannelFiles {
     std::uint64_t samples = 0;       // per channel
 };
 
-enum class ParallelEncodeResult { Done, NoJoin, Failed, Cancelled };
+enum class ParallelEncodeResult { Done, NoJoin, NoThreads, Failed, Cancelled };
 
 // How many encoders are worth starting for a sound of this many samples at this rate when
 // freeCores cores are free for it; 1 means encode on this thread alone.
@@ -31,9 +32,12 @@ int ParallelEncodeThreads(std::uint64_t samples, int inputRate, int freeCores);
 // about every 50 ms with the input samples encoded so far (of pcm.samples); false cancels.
 // NoJoin: no place was found to join two chunks (the file's content is then to be replaced by
 // the caller's single-encoder run); Failed: an encoder, a read or the write failed.
-// chunkSeconds: the length of the pieces (0: the usual), for tests that want many joins.
+// NoThreads: not one encoder thread could be started (the caller encodes on its own thread);
+// when only some start, they share the chunks. chunkSeconds: the length of the pieces (0: the
+// usual), for tests that want many joins; start: how threads are started (tests).
 ParallelEncodeResult EncodeMp3InParallel(const PcmChannelFiles& pcm, const Mp3EncoderSetup& setup,
                                          const std::string& mp3Path, int threads,
-                                         const std::function<bool(std::uint64_t)>& poll, int chunkSeconds = 0);
+                                         const std::function<bool(std::uint64_t)>& poll, int chunkSeconds = 0,
+                                         const ThreadStarter& start = {});
 
 }  // namespace tonvela

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
+#include "platform/OpenRegularFile.h"
 #include "platform/PendingOutput.h"
 #include "platform/UniqueFd.h"
 #include "platform/WriteAll.h"
@@ -40,24 +42,23 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     return true;
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out) {
+bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out,
+                   std::string* why) {
     out.clear();
-    // O_NONBLOCK: a FIFO put in the file's place must not block the open until a writer comes;
-    // it is refused right after as not a regular file (regular files ignore the flag).
-    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    CUniqueFd fd = OpenRegularFile(path, why);
     if (!fd.IsOpen()) return false;
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     char buf[65536];
     for (;;) {
         ssize_t n = ::read(fd.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
+            if (why) *why = std::strerror(errno);
             out.clear();
             return false;
         }
         if (n == 0) break;
         if (out.size() + static_cast<std::size_t>(n) > maxBytes) {
+            if (why) *why = "it is too large";
             out.clear();
             return false;
         }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace tonvela {
@@ -13,7 +14,9 @@ namespace tonvela {
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 // Reads a whole regular file of at most maxBytes. False when it cannot be read, is not a
-// regular file, or is larger than maxBytes.
-bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out);
+// regular file (a FIFO does not block the open), or is larger than maxBytes; why, when given,
+// then says which.
+bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out,
+                   std::string* why = nullptr);
 
 }  // namespace tonvela

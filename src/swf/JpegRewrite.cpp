@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/AtomicFile.h"
+#include "swf/JpegCheck.h"
 #include "swf/ShapeStyles.h"
 #include "swf/SwfBits.h"
 #include "swf/SwfTemplate.h"
@@ -192,6 +193,8 @@ bool CSwfTemplate::ReplaceJpeg(const std::filesystem::path& jpegPath, int widthP
     if (buffer_.empty()) return false;
     std::string jpeg;
     if (!ReadWholeFile(jpegPath, kMaxJpegBytes, jpeg)) return false;
+    // An empty, cut or foreign file (a PNG) would leave the movie without its background.
+    if (!IsCompleteJpeg(reinterpret_cast<const std::uint8_t*>(jpeg.data()), jpeg.size())) return false;
     const std::vector<std::uint8_t> jpegBytes(jpeg.begin(), jpeg.end());
     auto rebuilt = RebuildAroundJpeg(buffer_, firstTagOffset_, version_, frameRate_, frameCount_,
                                      jpegBytes, widthPx, heightPx);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/OpenRegularFile.h"
+
 namespace tonvela {
 
 namespace {
@@ -27,11 +29,10 @@ int SwfSoundRateCode(int sampleRate) {
 
 bool CMp3SoundFile::Open(const std::filesystem::path& path) {
     Close();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    fd_.Reset(fd);
+    fd_ = OpenRegularFile(path);
+    if (!fd_.IsOpen()) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd_.Get(), &st) != 0) {
         Close();
         return false;
     }

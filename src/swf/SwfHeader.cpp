@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/UniqueFd.h"
+#include "platform/OpenRegularFile.h"
 
 namespace tonvela {
 
@@ -66,17 +66,6 @@ std::size_t InflateStart(Next&& next, std::uint8_t* out, std::size_t outSize) {
 }
 
 // Reads until size bytes, the end of the file or an error; returns the bytes read.
-std::size_t ReadUpTo(int fd, std::uint8_t* dst, std::size_t size) {
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, dst + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    return done;
-}
-
 }  // namespace
 
 std::optional<SwfHeader> ParseSwfHeader(const std::uint8_t* data, std::size_t size) {
@@ -98,11 +87,8 @@ std::optional<SwfHeader> ParseSwfHeader(const std::uint8_t* data, std::size_t si
 }
 
 std::optional<SwfHeader> ReadSwfHeader(const std::filesystem::path& path) {
-    // O_NONBLOCK: a FIFO in the file's place must not hang the open; it is refused below.
-    CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    CUniqueFd fd = OpenRegularFile(path);
     if (!fd.IsOpen()) return std::nullopt;
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     // An uncompressed header is read whole; a compressed one as far as the bound at most.
     std::vector<std::uint8_t> bytes(kMaxSwfHeaderBytes);
     std::size_t have = ReadUpTo(fd.Get(), bytes.data(), 8);

@@ -7,7 +7,10 @@
 #include <string_view>
 #include <system_error>
 
+#include <sys/stat.h>
+
 #include "platform/AtomicFile.h"
+#include "platform/OpenRegularFile.h"
 #include "swf/ShapeStyles.h"
 
 namespace tonvela {
@@ -43,26 +46,33 @@ void CSwfTemplate::Clear() {
     jpegWidthTwips_ = jpegHeightTwips_ = 0;
 }
 
-bool CSwfTemplate::Load(const std::filesystem::path& path) {
+bool CSwfTemplate::Load(const std::filesystem::path& path, std::string* why) {
     Clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
+    CUniqueFd fd = OpenRegularFile(path, why);
+    if (!fd.IsOpen()) return false;
+    auto refuse = [&](const char* reason) {
+        if (why) *why = reason;
+        return false;
+    };
     std::uint8_t head[8] = {};
-    if (!in.read(reinterpret_cast<char*>(head), 8)) return false;
-    if (head[0] != 'F' || head[1] != 'W' || head[2] != 'S') return false;
+    if (ReadUpTo(fd.Get(), head, 8) != 8 || head[0] != 'F' || head[1] != 'W' || head[2] != 'S')
+        return refuse("it is not an uncompressed SWF file");
     const std::uint32_t length = static_cast<std::uint32_t>(head[4]) |
                                  static_cast<std::uint32_t>(head[5]) << 8 |
                                  static_cast<std::uint32_t>(head[6]) << 16 |
                                  static_cast<std::uint32_t>(head[7]) << 24;
-    if (length < kMinTemplateLength || length > kMaxTemplateLength) return false;
+    if (length < kMinTemplateLength || length > kMaxTemplateLength)
+        return refuse("its header gives an impossible length");
     // Never allocate more than the file holds, whatever its header claims.
-    std::error_code ec;
-    const auto fileSize = std::filesystem::file_size(path, ec);
-    if (ec || fileSize < length) return false;
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0 || static_cast<std::uint64_t>(st.st_size) < length)
+        return refuse("it is shorter than its header says");
     std::vector<std::uint8_t> bytes(length);
     std::copy(head, head + 8, bytes.begin());
-    if (!in.read(reinterpret_cast<char*>(bytes.data() + 8), length - 8)) return false;
-    return LoadFromBytes(std::move(bytes));
+    if (ReadUpTo(fd.Get(), bytes.data() + 8, length - 8) != length - 8)
+        return refuse("it is shorter than its header says");
+    if (!LoadFromBytes(std::move(bytes))) return refuse("its header cannot be read");
+    return true;
 }
 
 bool CSwfTemplate::LoadFromBytes(std::vector<std::uint8_t> bytes) {

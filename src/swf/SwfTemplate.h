@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -31,8 +32,9 @@ public:
 
     // Reads and checks the file: an uncompressed SWF ("FWS"), declared length above 20, the
     // whole declared length present, a header that fits. Compressed ("CWS", "ZWS") and short
-    // files are refused. Does not list the tags. On failure the template is empty.
-    bool Load(const std::filesystem::path& path);
+    // files are refused, and so is anything but a regular file (without blocking on a FIFO).
+    // Does not list the tags. On failure the template is empty and why says what is wrong.
+    bool Load(const std::filesystem::path& path, std::string* why = nullptr);
     // The same checks on bytes already in memory (tests, the JPEG rewrite).
     bool LoadFromBytes(std::vector<std::uint8_t> bytes);
 

@@ -7,16 +7,21 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
+#include "platform/OpenRegularFile.h"
+
 namespace tonvela {
 
 void ShowTextViewer(const std::string& path, QWidget* parent) {
     const QString name = QString::fromStdString(path);
     QString text;
-    QFile file(name);
-    if (file.open(QIODevice::ReadOnly))
+    std::string why;
+    CUniqueFd fd = OpenRegularFile(path, &why);
+    QFile file;
+    if (fd.IsOpen() && file.open(fd.Get(), QIODevice::ReadOnly))
         text = QString::fromUtf8(file.read(kMaxViewedBytes));
     else
-        text = QStringLiteral("The file cannot be read: ") + file.errorString();
+        text = QStringLiteral("The file cannot be read: ") +
+               (fd.IsOpen() ? file.errorString() : QString::fromStdString(why));
 
     auto* dlg = new QDialog(parent);
     dlg->setObjectName(QStringLiteral("textViewer"));

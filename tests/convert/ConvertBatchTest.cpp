@@ -2,7 +2,14 @@
 // back by ffmpeg, overwrite safety, cancel, the after-batch view, and parallel jobs.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <system_error>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -12,6 +19,7 @@
 #include "audio/BassTestFiles.h"
 #include "convert/ConvertBatch.h"
 #include "convert/ConvertOptions.h"
+#include "convert/ConvertResult.h"
 #include "convert/ConvertTestUtil.h"
 #include "convert/FileList.h"
 #include "convert/FileListColumns.h"
@@ -161,17 +169,30 @@ bool DefineSoundNumbers(const std::string& swf, std::uint32_t& sampleCount, int&
     return false;
 }
 
+// A missing template, or a FIFO or folder in its place (refused without blocking, and said so).
 TEST_F(ConvertBatchTest, MissingTemplateStopsBeforeAnything) {
     const std::string wav = Sine("a.wav", 44100, 1, 0.5);
-    options->ControlSWF = dir.File("gone.swf");
-    const BatchOutcome o = Run({wav});
-    EXPECT_FALSE(o.started);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0], "Error: the template SWF file \"" + dir.File("gone.swf") +
-                                  "\" is not available.\n\nPlease re-install the software and try again.");
-    EXPECT_EQ(ui.icons[0], MessageIcon::Exclamation);
-    EXPECT_EQ(ui.opened, 0);
-    EXPECT_FALSE(fs::exists(dir.File("a.swf")));
+    ASSERT_EQ(::mkfifo(dir.File("fifo.swf").c_str(), 0600), 0);
+    fs::create_directory(dir.File("folder.swf"));
+    const struct {
+        std::string name, reason;
+    } cases[] = {{"gone.swf", ""}, {"fifo.swf", " (it is not a regular file)"}, {"folder.swf", " (it is a folder)"}};
+    ::alarm(60);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        options->ControlSWF = dir.File(c.name);
+        CFakeUi fake;
+        list.AddFileEntry(wav);
+        items = {{&list.At(0), 0}};
+        EXPECT_FALSE(ConvertBatch(items, *options, fake, 1).started);
+        ASSERT_EQ(fake.messages.size(), 1u);
+        EXPECT_EQ(fake.messages[0], "Error: the template SWF file \"" + dir.File(c.name) + "\" is not available" +
+                                        c.reason + ".\n\nPlease re-install the software and try again.");
+        EXPECT_EQ(fake.icons[0], MessageIcon::Exclamation);
+        EXPECT_EQ(fake.opened, 0);
+        EXPECT_FALSE(fs::exists(dir.File("a.swf")));
+    }
+    ::alarm(0);
 }
 
 TEST_F(ConvertBatchTest, TemplateWithoutActionsIsNotValid) {
@@ -265,6 +286,24 @@ TEST_F(ConvertBatchTest, EachLayoutKeepsTheSound) {
         }
     }
     EXPECT_TRUE(HiddenFiles().empty());
+}
+
+// Files with a header and no samples (made by sox) are refused as holding no sound, with no SWF.
+TEST_F(ConvertBatchTest, HeaderWithoutSamplesHoldsNoSound) {
+    for (const char* name : {"h.wav", "h.aiff"}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(RunCommand({"sox", "-n", "-r", "22050", "-c", "2", "-b", "16", dir.File(name), "trim", "0", "0"}), 0);
+        CFileListEntry e;
+        e.path = dir.File(name);
+        e.kind = AudioKindFromPath(e.path);
+        items = {{&e, 0}};
+        CFakeUi fake;
+        const BatchOutcome o = ConvertBatch(items, *options, fake, 1);
+        EXPECT_EQ(o.converted, 0u);
+        ASSERT_EQ(fake.statuses.size(), 1u);
+        EXPECT_EQ(fake.statuses[0], kRefusalNoSound);
+        EXPECT_FALSE(fs::exists(dir.File(std::string(name).substr(0, 1) + ".swf")));
+    }
 }
 
 TEST_F(ConvertBatchTest, BadInputsFailAloneAndLeaveNothing) {
@@ -409,10 +448,15 @@ std::pair<int, int> SwfFrameSize(const std::string& swf) {
 }
 
 // A JPEG-background movie takes the chosen size, from a picture beyond one straight edge's
-// reach too; a picture that cannot be used is reported and the size is still kept.
+// reach too; a picture that cannot be used (missing, empty, cut, a PNG) is reported and the
+// size is still kept.
 TEST_F(ConvertBatchTest, JpegBackgroundKeepsTheChosenSize) {
     const std::string jpeg = dir.File("pic.jpg");
     ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=64x48", "-frames:v", "1", jpeg}), 0);
+    const std::vector<std::uint8_t> jpegBytes = test::ReadFileBytes(jpeg);
+    const std::string whole(jpegBytes.begin(), jpegBytes.end());
+    const std::string png = dir.File("pic.png");
+    ASSERT_EQ(RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "color=c=red:s=64x48", "-frames:v", "1", png}), 0);
     options->CreateCtrlSWF = 1;
     options->ButtonSWFType = kButtonSingleSwf;
     options->ControlSWF = std::string(TONVELA_DATA_DIR) + "/ControlSWF/use_a_jpeg_1.swf";
@@ -424,7 +468,12 @@ TEST_F(ConvertBatchTest, JpegBackgroundKeepsTheChosenSize) {
         std::string picture;
         int width, height;
         bool refused;
-    } cases[] = {{jpeg, 400, 300, false}, {jpeg, 4000, 300, false}, {dir.File("missing.jpg"), 400, 300, true}};
+    } cases[] = {{jpeg, 400, 300, false},
+                 {jpeg, 4000, 300, false},
+                 {dir.File("missing.jpg"), 400, 300, true},
+                 {Bytes("empty.jpg", ""), 400, 300, true},
+                 {Bytes("cut.jpg", whole.substr(0, whole.size() / 2)), 400, 300, true},
+                 {png, 400, 300, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.picture + " " + std::to_string(c.width));
         options->JPEGFile = c.picture;
@@ -471,25 +520,35 @@ TEST_F(ConvertBatchTest, ParallelJobsNameInInputOrder) {
         entries[i].kind = AudioKindFromPath(paths[i]);
         items.push_back({&entries[i], i});
     }
-    const BatchOutcome o = ConvertBatch(items, *options, ui, 3);
-    ASSERT_TRUE(o.started);
-    EXPECT_EQ(o.converted, 4u);
-    EXPECT_EQ(o.failed, 1u);
-    EXPECT_EQ(ui.statuses[0], "same.swf");
-    EXPECT_EQ(ui.statuses[1], "same_1.swf");
-    EXPECT_EQ(ui.statuses[2], "same_2.swf");
-    EXPECT_EQ(ui.statuses[3], "same_3.swf");
-    EXPECT_EQ(ui.statuses[4], "Conversion Failure");
-    // Statuses arrive in input order.
-    EXPECT_EQ(ui.progress.overall.front(), "Converting 1 of 5 file(s) into SWF...");
-    EXPECT_EQ(ui.progress.overall.back(), "Converting 5 of 5 file(s) into SWF...");
-    // Each SWF holds its own source's sound.
-    const double lengths[] = {1.0, 0.3, 0.6, 0.2};
-    for (std::size_t i = 0; i < 4; ++i) {
-        const auto decoded = test::DecodeWithFfmpeg(entries[i].swfPath, dir.File("x.raw"), 22050);
-        EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, lengths[i], 0.12) << entries[i].swfPath;
+    // The same with workers the system refuses to start: fewer share the list, none runs it here.
+    auto refusingAfter = [](int allowed) {
+        return ThreadStarter([n = std::make_shared<std::atomic<int>>(0), allowed](std::function<void()> body) {
+            if ((*n)++ >= allowed) throw std::system_error(EAGAIN, std::generic_category());
+            return std::jthread(std::move(body));
+        });
+    };
+    for (const int allowed : {3, 1, 0}) {
+        SCOPED_TRACE(allowed);
+        for (const auto& f : fs::directory_iterator(dir.File("")))
+            if (f.path().extension() == ".swf" || f.path().extension().string().rfind(".htm", 0) == 0) fs::remove(f.path());
+        CFakeUi fake;
+        const BatchOutcome o = ConvertBatch(items, *options, fake, 3, refusingAfter(allowed));
+        ASSERT_TRUE(o.started);
+        EXPECT_EQ(o.converted, 4u);
+        EXPECT_EQ(o.failed, 1u);
+        EXPECT_EQ(fake.statuses, (std::vector<std::string>{"same.swf", "same_1.swf", "same_2.swf", "same_3.swf",
+                                                           "Conversion Failure"}));
+        // Statuses arrive in input order.
+        EXPECT_EQ(fake.progress.overall.front(), "Converting 1 of 5 file(s) into SWF...");
+        EXPECT_EQ(fake.progress.overall.back(), "Converting 5 of 5 file(s) into SWF...");
+        // Each SWF holds its own source's sound.
+        const double lengths[] = {1.0, 0.3, 0.6, 0.2};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto decoded = test::DecodeWithFfmpeg(entries[i].swfPath, dir.File("x.raw"), 22050);
+            EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, lengths[i], 0.12) << entries[i].swfPath;
+        }
+        EXPECT_TRUE(HiddenFiles().empty());
     }
-    EXPECT_TRUE(HiddenFiles().empty());
 
     // With "Overwrite" every entry targets same.swf, but none replaces what an earlier one of
     // the batch wrote: they get the numbered names again (the old files there replaced).

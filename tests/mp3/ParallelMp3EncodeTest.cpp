@@ -5,7 +5,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -157,6 +162,38 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"speech8mono16", 8000, 8000, 16, 1, "speech"},
                       Case{"music8mono24", 8000, 8000, 24, 1, "music"}),
     [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
+
+// Workers the system refuses to start (EAGAIN under a process limit): those that did start
+// share the chunks and make the very stream all of them make; with none, the caller is told to
+// encode alone. Nothing waits forever.
+TEST(ParallelMp3EncodeThreads, FewerStartedWorkersGiveTheSameStream) {
+    test::TempDir dir;
+    const std::string raw = dir.File("in.raw");
+    ASSERT_EQ(RunCommand({"sox", "-R", "-n", "-r", "22050", "-c", "1", "-b", "16", "-e", "signed", "-t", "raw", raw,
+                          "synth", "40", "sine", "220", "sine", "330", "tremolo", "0.7", "70", "gain", "-6"}),
+              0);
+    CUniqueFd fd(::open(raw.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.IsOpen());
+    const PcmChannelFiles pcm{fd.Get(), -1, 0, ReadFileBytes(raw).size() / 2};
+    const Mp3EncoderSetup setup{1, 22050, {22050, 32, false}};
+    auto startingOnly = [](int allowed) {
+        return ThreadStarter([n = std::make_shared<std::atomic<int>>(0), allowed](std::function<void()> body) {
+            if ((*n)++ >= allowed) throw std::system_error(EAGAIN, std::generic_category());
+            return std::jthread(std::move(body));
+        });
+    };
+    auto poll = [](std::uint64_t) { return true; };
+    const std::string all = dir.File("all.mp3");
+    ASSERT_EQ(EncodeMp3InParallel(pcm, setup, all, 4, poll, 6), ParallelEncodeResult::Done);
+    for (const int allowed : {2, 1}) {
+        SCOPED_TRACE(allowed);
+        const std::string some = dir.File("some.mp3");
+        ASSERT_EQ(EncodeMp3InParallel(pcm, setup, some, 4, poll, 6, startingOnly(allowed)), ParallelEncodeResult::Done);
+        EXPECT_EQ(ReadFileBytes(some), ReadFileBytes(all));
+    }
+    EXPECT_EQ(EncodeMp3InParallel(pcm, setup, dir.File("none.mp3"), 4, poll, 6, startingOnly(0)),
+              ParallelEncodeResult::NoThreads);
+}
 
 TEST(Mp3Splice, AFrameWhoseDataLiesBeforeTheStreamIsRefused) {
     test::TempDir dir;

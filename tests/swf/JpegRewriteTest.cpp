@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "SwfTestSupport.h"
+#include "swf/JpegCheck.h"
 #include "swf/SwfTemplate.h"
 #include "swf/TemplateTestSwf.h"
 
@@ -34,6 +36,16 @@ Bytes StretchedShape() {
                0x01, 0x41, 0x01, 0x00, 0xD9, 0x40, 0x00, 0x05, 0x00, 0x00, 0x00,
                0x00, 0x10};
     Add(b, {0x0C, 0x27, 0xA1, 0xF4, 0x3A, 0x57, 0x73, 0xA2, 0x0C, 0x3A, 0x68, 0x93, 0x00, 0x00});
+    return b;
+}
+
+// The smallest well-formed JPEG stream of total bytes: a one-component baseline frame, one
+// scan of filler data and the end marker (at least 27 bytes).
+Bytes TinyJpeg(std::size_t total, std::uint8_t frameMarker = 0xC0) {
+    Bytes b = {0xFF, 0xD8, 0xFF, frameMarker, 0x00, 0x0B, 8, 0x00, 0x10, 0x00, 0x10, 1, 1, 0x11, 0,
+               0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 63, 0};
+    b.resize(total - 2, 0xAB);
+    Add(b, {0xFF, 0xD9});
     return b;
 }
 
@@ -138,8 +150,7 @@ TEST(StretchShapeBody, LongEdgesAreDrawnInPieces) {
 
 TEST(ReplaceJpeg, RebuildsTheTemplateAroundThePicture) {
     TempDir dir;
-    Bytes jpeg(100);
-    for (std::size_t i = 0; i < jpeg.size(); ++i) jpeg[i] = static_cast<std::uint8_t>(i * 7);
+    const Bytes jpeg = TinyJpeg(100);
     WriteFile(dir.path() / "pic.jpg", jpeg);
     CSwfTemplate t;
     ASSERT_TRUE(t.LoadFromBytes(JpegTemplate()));
@@ -169,7 +180,7 @@ TEST(ReplaceJpeg, RebuildsTheTemplateAroundThePicture) {
 
 TEST(ReplaceJpeg, SmallPictureGetsTheShortHeader) {
     TempDir dir;
-    WriteFile(dir.path() / "pic.jpg", Bytes(56, 0xAB));  // 56 + 6 = 62: still short
+    WriteFile(dir.path() / "pic.jpg", TinyJpeg(56));  // 56 + 6 = 62: still short
     CSwfTemplate t;
     ASSERT_TRUE(t.LoadFromBytes(JpegTemplate()));
     ASSERT_TRUE(t.ReplaceJpeg(dir.path() / "pic.jpg", 30, 25));
@@ -185,7 +196,7 @@ TEST(ReplaceJpeg, FailureLeavesTheTemplateAsItWas) {
     ASSERT_TRUE(t.LoadFromBytes(JpegTemplate()));
     t.MapColour(1, 2);
     EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "missing.jpg", 100, 75));
-    WriteFile(dir.path() / "pic.jpg", Bytes(10, 1));
+    WriteFile(dir.path() / "pic.jpg", TinyJpeg(30));
     EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "pic.jpg", 40000, 75));  // beyond 32767 pixels
     EXPECT_FALSE(t.ReplaceJpeg(dir.path() / "pic.jpg", 0, 75));
     EXPECT_EQ(t.Bytes(), JpegTemplate());
@@ -198,6 +209,46 @@ TEST(ReplaceJpeg, FailureLeavesTheTemplateAsItWas) {
     ASSERT_TRUE(b.LoadFromBytes(broken));
     EXPECT_FALSE(b.ReplaceJpeg(dir.path() / "pic.jpg", 100, 75));
     EXPECT_EQ(b.Bytes(), broken);
+}
+
+// Pictures made by ffmpeg and cut or foreign ones: only whole JPEG streams are embedded.
+TEST(ReplaceJpeg, OnlyWholeJpegPicturesAreTaken) {
+    TempDir dir;
+    const std::filesystem::path jpg = dir.path() / "made.jpg", png = dir.path() / "made.png";
+    for (const std::filesystem::path& p : {jpg, png})
+        if (!swftest::Run({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                           "testsrc=s=64x48", "-frames:v", "1", p.string()}))
+            GTEST_SKIP() << "needs ffmpeg";
+    const Bytes made = swftest::ReadFile(jpg);
+    Bytes trailing = made;
+    Add(trailing, {0, 0, 0});
+    Bytes scanFirst = TinyJpeg(40);
+    std::rotate(scanFirst.begin() + 2, scanFirst.begin() + 15, scanFirst.begin() + 25);  // SOS, then SOF
+    Bytes progressive = TinyJpeg(40, 0xC2);  // a second scan before the end
+    progressive.insert(progressive.end() - 2, {0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 63, 0x10, 0x55});
+    const struct {
+        const char* name;
+        Bytes bytes;
+        bool taken;
+    } cases[] = {
+        {"ffmpeg's", made, true},
+        {"with bytes after the end", trailing, true},
+        {"progressive", progressive, true},
+        {"empty", {}, false},
+        {"cut in half", Bytes(made.begin(), made.begin() + static_cast<long>(made.size() / 2)), false},
+        {"without its end marker", Bytes(made.begin(), made.end() - 2), false},
+        {"a PNG", swftest::ReadFile(png), false},
+        {"scan before the frame", scanFirst, false},
+        {"segment past the end", Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x40, 0x00, 0xFF, 0xD9}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(IsCompleteJpeg(c.bytes.data(), c.bytes.size()), c.taken);
+        WriteFile(dir.path() / "pic.jpg", c.bytes);
+        CSwfTemplate t;
+        ASSERT_TRUE(t.LoadFromBytes(JpegTemplate()));
+        EXPECT_EQ(t.ReplaceJpeg(dir.path() / "pic.jpg", 64, 48), c.taken);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // ffmpeg and lame.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "swf/Mp3EventSound.h"
 #include "swf/Mp3SoundFile.h"
 #include "swf/Mp3StreamSound.h"
@@ -36,6 +39,10 @@ TEST(Mp3SoundFileOpen, RefusesUnusableFiles) {
     CMp3SoundFile f;
     EXPECT_FALSE(f.Open(dir / "missing.mp3"));
     EXPECT_FALSE(f.Open(dir.path()));  // a folder
+    ASSERT_EQ(::mkfifo((dir / "fifo.mp3").c_str(), 0600), 0);
+    ::alarm(20);  // a FIFO must not block the open
+    EXPECT_FALSE(f.Open(dir / "fifo.mp3"));
+    ::alarm(0);
 
     WriteFile(dir / "three.mp3", {0xFF, 0xFB, 0x90});
     EXPECT_FALSE(f.Open(dir / "three.mp3"));

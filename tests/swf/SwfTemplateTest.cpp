@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <random>
 
 #include "swf/ColourMap.h"
+#include "swf/SwfHeader.h"
 #include "swf/TemplateActionsExtract.h"
 #include "swf/TemplateKind.h"
 #include "swf/TemplateTestSwf.h"
@@ -130,6 +134,14 @@ TEST(SwfTemplateLoad, RefusesCompressedShortAndTruncatedFiles) {
     EXPECT_TRUE(refused(huge));
     CSwfTemplate t;
     EXPECT_FALSE(t.Load(dir.path() / "missing.swf"));
+    // A FIFO in a template's place is refused at once (the alarm ends a regression's hang).
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo.swf").c_str(), 0600), 0);
+    ::alarm(20);
+    std::string why;
+    EXPECT_FALSE(t.Load(dir.path() / "fifo.swf", &why));
+    EXPECT_EQ(why, "it is not a regular file");
+    EXPECT_FALSE(ReadSwfHeader(dir.path() / "fifo.swf"));
+    ::alarm(0);
 
     // A longer file is read only up to its declared length.
     Bytes longer = good;

@@ -11,10 +11,8 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/OpenRegularFile.h"
 #include "ui/webengine/PlayerPage.h"
 
 namespace tonvela {
@@ -147,20 +145,18 @@ void CPreviewScheme::requestStarted(QWebEngineUrlRequestJob* job) {
     }
     // Read at request time, so a movie rewritten in place is shown as it is now. Opened by its
     // bytes; regular files only (non-blocking, so a FIFO cannot hang the request).
-    const int fd = ::open(file.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (fd >= 0) ::close(fd);
+    CUniqueFd fd = OpenRegularFile(std::string(file.constData(), static_cast<std::size_t>(file.size())));
+    if (!fd.IsOpen()) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
     auto* device = new QFile(job);
-    if (!device->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
+    if (!device->open(fd.Get(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         delete device;
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);
         return;
     }
+    fd.Release();
     job->reply(MimeTypeOf(QString::fromLatin1(parts.last())), device);
 }
 
