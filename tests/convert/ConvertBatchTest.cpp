@@ -527,6 +527,7 @@ TEST_F(ConvertBatchTest, ParallelJobsNameInInputOrder) {
             return std::jthread(std::move(body));
         });
     };
+    const double lengths[] = {1.0, 0.3, 0.6, 0.2};
     for (const int allowed : {3, 1, 0}) {
         SCOPED_TRACE(allowed);
         for (const auto& f : fs::directory_iterator(dir.File("")))
@@ -542,7 +543,6 @@ TEST_F(ConvertBatchTest, ParallelJobsNameInInputOrder) {
         EXPECT_EQ(fake.progress.overall.front(), "Converting 1 of 5 file(s) into SWF...");
         EXPECT_EQ(fake.progress.overall.back(), "Converting 5 of 5 file(s) into SWF...");
         // Each SWF holds its own source's sound.
-        const double lengths[] = {1.0, 0.3, 0.6, 0.2};
         for (std::size_t i = 0; i < 4; ++i) {
             const auto decoded = test::DecodeWithFfmpeg(entries[i].swfPath, dir.File("x.raw"), 22050);
             EXPECT_NEAR(static_cast<double>(decoded.size()) / 22050.0, lengths[i], 0.12) << entries[i].swfPath;
