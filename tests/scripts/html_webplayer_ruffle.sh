@@ -76,7 +76,7 @@ check "new store: the page loads Ruffle from the pinned address, nothing copied"
 printf '[Software\\Tonvela\\Options]\nHtmlWebPlayer=dword:00000000\n' >"$T/kept/settings.conf"
 "$BIN" -q --config-dir "$T/kept" --data-dir "$DATA" "$T/plain/tone.wav" >/dev/null 2>&1
 check "store holding HtmlWebPlayer=0: the plain page" \
-  "head -c 40 '$T/plain/tone.htm' | grep -q '^<HTML><HEAD><TITLE>tone.swf</TITLE></HEAD>' && ! grep -qi '<SCRIPT' '$T/plain/tone.htm' && grep -q '<EMBED src=\"tone.swf\"' '$T/plain/tone.htm'"
+  "head -n 1 '$T/plain/tone.htm' | grep -q '^<HTML><HEAD><TITLE>tone.swf</TITLE></HEAD>' && ! grep -qi '<SCRIPT' '$T/plain/tone.htm' && grep -q '<EMBED src=\"tone.swf\"' '$T/plain/tone.htm'"
 
 # A second run into the same folder finds the copy complete and copies nothing.
 before="$(stat -c %i "$SITE/streaming/ruffle/ruffle.js")"

@@ -156,12 +156,12 @@ void PreviewWarmRuffleTest::killedPageProcess() {
     QVERIFY(view);
     dlg.show();
     QVERIFY(!WaitForMetadata(view).isEmpty());
-    auto* ended = dlg.findChild<QLabel*>(QStringLiteral("playerEnded"));
-    QVERIFY(ended && !ended->isVisible());
+    QVERIFY(!dlg.findChild<QLabel*>(QStringLiteral("playerEnded")));
     const qint64 pid = view->page()->renderProcessPid();
     QVERIFY(pid > 0);
     QCOMPARE(::kill(pid_t(pid), SIGKILL), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(ended->isVisible(), 20000);
+    QPointer<QLabel> ended;
+    QTRY_VERIFY_WITH_TIMEOUT((ended = dlg.findChild<QLabel*>(QStringLiteral("playerEnded"))) && ended->isVisible(), 20000);
     QVERIFY(!view->isVisible());
     QDir().mkpath(TONVELA_BINARY_DIR "/screenshots");
     dlg.grab().save(TONVELA_BINARY_DIR "/screenshots/preview_ended.png");
@@ -170,7 +170,7 @@ void PreviewWarmRuffleTest::killedPageProcess() {
     QSignalSpy loaded(dlg.Flash(), &CShockwaveFlash::movieLoaded);
     dlg.Flash()->LoadMovie(0, movie);
     QVERIFY(loaded.wait(60000));
-    QVERIFY(!ended->isVisible() && view->isVisible());
+    QVERIFY(!ended && view->isVisible());
     QVERIFY(view->page()->renderProcessPid() != pid);
 }
 

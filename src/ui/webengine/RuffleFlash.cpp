@@ -57,19 +57,12 @@ CRuffleFlash::CRuffleFlash(QWidget* parent) : CShockwaveFlash(parent) {
     player_->setParent(this);
     layout->addWidget(player_);
     player_->show();
-    // Short, to fit a small movie's place; the tooltip says the rest.
-    ended_ = new QLabel(tr("Player stopped.\nPreview again."), this);
-    ended_->setToolTip(tr("The player stopped unexpectedly. The movie loads again with the next preview."));
-    ended_->setObjectName(QStringLiteral("playerEnded"));
-    ended_->setAlignment(Qt::AlignCenter);
-    ended_->setWordWrap(true);
-    ended_->hide();
-    layout->addWidget(ended_);
     connect(player_, &CWarmPlayer::movieLoaded, this, &CShockwaveFlash::movieLoaded);
     connect(player_, &CWarmPlayer::pageProcessEnded, this, [this] { OnPageProcessEnded(); });
 }
 
 CRuffleFlash::~CRuffleFlash() {
+    delete ended_.data();
     if (!player_) return;
     disconnect(player_, nullptr, this, nullptr);
     layout()->removeWidget(player_);
@@ -132,7 +125,7 @@ void CRuffleFlash::ScheduleShow() {
 
 void CRuffleFlash::Show() {
     if (!player_) return;
-    ended_->hide();
+    delete ended_.data();
     player_->show();
     player_->Show(QJsonObject{{QStringLiteral("url"), movieUrl_},
                               {QStringLiteral("bg"), bgColour_},
@@ -141,6 +134,16 @@ void CRuffleFlash::Show() {
 
 void CRuffleFlash::OnPageProcessEnded() {
     player_->hide();
+    // Over the whole window: a small movie's place is too small for a sentence.
+    QWidget* window = this->window();
+    delete ended_.data();
+    ended_ = new QLabel(tr("The player stopped unexpectedly.\nThe movie loads again with the next preview."), window);
+    ended_->setObjectName(QStringLiteral("playerEnded"));
+    ended_->setAlignment(Qt::AlignCenter);
+    ended_->setWordWrap(true);
+    ended_->setAutoFillBackground(true);
+    ended_->setGeometry(window->rect());
+    ended_->raise();
     ended_->show();
 }
 

@@ -41,7 +41,7 @@ private:
     void OnPageProcessEnded();
 
     QPointer<CWarmPlayer> player_;
-    QLabel* ended_ = nullptr;
+    QPointer<QLabel> ended_;  // the message while the page process has ended
     bool showPending_ = false;
     QString movieUrl_;
     QString bgColour_ = QStringLiteral("#FFFFFF");
