@@ -344,8 +344,8 @@ int RunCommand(int argc, char** argv) {
         }
         return MergeReportFiles(inputs, json);
     }
-    ShardSpec shard;
-    if (!shardText.empty() && !ParseShardSpec(shardText, shard)) {
+    ShardChoice shard;
+    if (!shardText.empty() && !ParseShardChoice(shardText, shard)) {
         std::cerr << "tonvela-convert: --shard needs K/N with 0 <= K < N, got \"" << shardText << "\"\n";
         return kExitUsage;
     }

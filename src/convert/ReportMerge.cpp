@@ -101,13 +101,13 @@ ReportSummary MergeReports(const std::vector<ReportFile>& reports) {
                 break;
             }
             if (!headerSeen) {
-                ShardSpec spec;
-                if (!j.contains(kReportHeaderKey) || !ParseShardSpec(Text(j, "shard"), spec)) {
+                ShardChoice choice;
+                if (!j.contains(kReportHeaderKey) || !ParseShardChoice(Text(j, "shard"), choice)) {
                     bad = true;
                     break;
                 }
                 headerSeen = true;
-                shards[spec.count].insert(spec.index);
+                shards[choice.count].insert(choice.index);
                 if (j.value("interrupted", false))
                     summary.problems.push_back("report " + r.name + ": the run was interrupted");
                 continue;

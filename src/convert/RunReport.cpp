@@ -15,7 +15,7 @@
 
 namespace tonvela {
 
-std::string ReportHeaderLine(const ShardSpec& shard, bool interrupted, const CConvertOptions& options,
+std::string ReportHeaderLine(const ShardChoice& shard, bool interrupted, const CConvertOptions& options,
                              const std::string& version) {
     char host[HOST_NAME_MAX + 1] = {};
     if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';

@@ -15,7 +15,7 @@ class CConvertOptions;
 inline constexpr const char* kReportHeaderKey = "tonvelaReport";
 
 // {"tonvelaReport":1,"version":...,"shard":"K/N","host":...,"interrupted":...,"settings":{NAME:VALUE,...}}
-std::string ReportHeaderLine(const ShardSpec& shard, bool interrupted, const CConvertOptions& options,
+std::string ReportHeaderLine(const ShardChoice& shard, bool interrupted, const CConvertOptions& options,
                              const std::string& version);
 
 // Writes the header and the lines, each ended by "\n", atomically to path; the folder is

@@ -32,13 +32,13 @@ std::string CanonicalRelative(std::string_view p) {
 
 }  // namespace
 
-bool ParseShardSpec(std::string_view text, ShardSpec& spec) {
+bool ParseShardChoice(std::string_view text, ShardChoice& choice) {
     const std::size_t slash = text.find('/');
     if (slash == std::string_view::npos) return false;
     std::uint32_t k = 0, n = 0;
     if (!ParseNumber(text.substr(0, slash), k) || !ParseNumber(text.substr(slash + 1), n) || n == 0 || k >= n)
         return false;
-    spec = {k, n};
+    choice = {k, n};
     return true;
 }
 
@@ -73,11 +73,11 @@ std::string ShardKey(const std::string& path, const std::string& root) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardSpec& spec) {
-    if (spec.count <= 1 || first >= paths.size()) return;
+void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardChoice& choice) {
+    if (choice.count <= 1 || first >= paths.size()) return;
     std::size_t kept = first;
     for (std::size_t i = first; i < paths.size(); ++i)
-        if (ShardOf(ShardKey(paths[i], root), spec.count) == spec.index) {
+        if (ShardOf(ShardKey(paths[i], root), choice.count) == choice.index) {
             if (kept != i) paths[kept] = std::move(paths[i]);  // a string moved onto itself is emptied
             ++kept;
         }

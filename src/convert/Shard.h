@@ -10,13 +10,13 @@
 
 namespace tonvela {
 
-struct ShardSpec {
+struct ShardChoice {
     std::uint32_t index = 0;  // K
     std::uint32_t count = 1;  // N; 1 keeps every file
 };
 
-// "K/N" with 0 <= K < N, both decimal. False (spec unchanged) for anything else.
-bool ParseShardSpec(std::string_view text, ShardSpec& spec);
+// "K/N" with 0 <= K < N, both decimal. False (choice unchanged) for anything else.
+bool ParseShardChoice(std::string_view text, ShardChoice& choice);
 
 // The shard (0 .. count-1) of a file by its relative path ("./" prefixes and repeated slashes
 // do not count). count must be at least 1.
@@ -27,6 +27,6 @@ std::uint32_t ShardOf(std::string_view relativePath, std::uint32_t count);
 std::string ShardKey(const std::string& path, const std::string& root);
 
 // Drops from paths[first..] every file outside the shard, keys taken relative to root.
-void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardSpec& spec);
+void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardChoice& choice);
 
 }  // namespace tonvela

@@ -40,12 +40,12 @@ TEST(Shard, SpecParsing) {
                  {"0/0", false, 0, 0}, {"-1/4", false, 0, 0}, {"1/4x", false, 0, 0}, {"1 /4", false, 0, 0},
                  {"/4", false, 0, 0},  {"4", false, 0, 0},     {"1/99999999999", false, 0, 0}};
     for (const auto& c : cases) {
-        ShardSpec spec{7, 9};
-        EXPECT_EQ(ParseShardSpec(c.text, spec), c.ok) << c.text;
+        ShardChoice choice{7, 9};
+        EXPECT_EQ(ParseShardChoice(c.text, choice), c.ok) << c.text;
         if (c.ok) {
-            EXPECT_TRUE(spec.index == c.k && spec.count == c.n) << c.text;
+            EXPECT_TRUE(choice.index == c.k && choice.count == c.n) << c.text;
         } else {
-            EXPECT_TRUE(spec.index == 7 && spec.count == 9) << c.text;
+            EXPECT_TRUE(choice.index == 7 && choice.count == 9) << c.text;
         }
     }
 }
