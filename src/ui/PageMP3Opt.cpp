@@ -309,7 +309,7 @@ bool CPageMP3Opt::OnKillActive() {
             coefEdit_->SetNumber(coefficient);
             return true;
         }
-        ShowMessageBox(this, tr("Invalid coefficient. It must be betwen %1 and %2.").arg(volume.low).arg(volume.high),
+        ShowMessageBox(this, tr("Invalid coefficient. It must be between %1 and %2.").arg(volume.low).arg(volume.high),
                        MessageIcon::Exclamation);
         coefEdit_->setFocus();
         coefEdit_->selectAll();

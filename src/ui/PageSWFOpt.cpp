@@ -187,9 +187,9 @@ QWidget* CPageSWFOpt::BuildTypeGroup() {
     diffLink_ = LinkLabel(tr("Differences between the two types of SWFs above"), box);
     diffLink_->setObjectName(QStringLiteral("diffLink"));
     withoutControls_ = Radio(tr("No interfaces S&WF"), "withoutControls", box);
-    streaming_ = Radio(tr("&Steaming sound"), "streaming", box);
+    streaming_ = Radio(tr("&Streaming sound"), "streaming", box);
     event_ = Radio(tr("&Event sound"), "event", box);
-    soundLink_ = LinkLabel(tr("Steaming sound vs. Event sound"), box);
+    soundLink_ = LinkLabel(tr("Streaming sound vs. Event sound"), box);
     soundLink_->setObjectName(QStringLiteral("soundLink"));
 
     auto* types = new QButtonGroup(this);

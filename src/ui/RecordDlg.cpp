@@ -269,7 +269,7 @@ void CRecordDlg::OnSaveAs() {
     const QString path = AskSavePath();
     if (path.isEmpty()) return;
     if (recorder_.SaveCopy(QFile::encodeName(path).toStdString()))
-        ShowMessageBox(this, tr("Successfully save recorded file as '%1'.").arg(path), MessageIcon::Information);
+        ShowMessageBox(this, tr("Successfully saved recorded file as '%1'.").arg(path), MessageIcon::Information);
     else
         ShowMessageBox(this, tr("Failed to save recorded file as '%1'.").arg(path), MessageIcon::Exclamation);
 }

@@ -120,7 +120,7 @@ private slots:
         test::AnswerSaveDialog(saved_);
         test::AnswerMessage(&message);
         test::Button(*dlg_, "saveAs")->click();
-        QCOMPARE(message, QStringLiteral("Successfully save recorded file as '%1'.").arg(saved_));
+        QCOMPARE(message, QStringLiteral("Successfully saved recorded file as '%1'.").arg(saved_));
         QCOMPARE(test::Soxi(QStringLiteral("-r"), saved_), QStringLiteral("44100"));
         QCOMPARE(test::Soxi(QStringLiteral("-c"), saved_), QStringLiteral("2"));
         QCOMPARE(test::Soxi(QStringLiteral("-b"), saved_), QStringLiteral("16"));

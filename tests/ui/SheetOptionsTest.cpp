@@ -188,7 +188,7 @@ void CSheetOptionsTest::leavingSoundPage_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("stored");
-    const QString range = QStringLiteral("Invalid coefficient. It must be betwen 10 and 3000.");
+    const QString range = QStringLiteral("Invalid coefficient. It must be between 10 and 3000.");
     const QString integer = QStringLiteral("Please enter an integer.");
     QTest::newRow("5 % with volume change") << true << "coefficient" << "5" << range << 0;
     QTest::newRow("3001 % with volume change") << true << "coefficient" << "3001" << range << 0;
