@@ -89,7 +89,7 @@ std::vector<std::string> HandlerCommand(const std::string& execLine, const std::
     return argv;
 }
 
-std::optional<std::string> DefaultHandlerExec(const std::string& mime) {
+std::optional<DesktopHandler> DefaultHandler(const std::string& mime) {
     std::string desktop;
     if (RunProgram({"xdg-mime", "query", "default", mime}, &desktop) != 0) return std::nullopt;
     while (!desktop.empty() && (desktop.back() == '\n' || desktop.back() == '\r' || desktop.back() == ' '))
@@ -100,12 +100,16 @@ std::optional<std::string> DefaultHandlerExec(const std::string& mime) {
         if (!ReadWholeFile(dir + "/applications/" + desktop, 1u << 20, text)) continue;
         std::stringstream ss(text);
         bool inEntry = false;
+        std::optional<DesktopHandler> found;
+        bool terminal = false;
         for (std::string line; std::getline(ss, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty() && line[0] == '[') inEntry = line == "[Desktop Entry]";
-            else if (inEntry && line.rfind("Exec=", 0) == 0) return line.substr(5);
+            else if (inEntry && !found && line.rfind("Exec=", 0) == 0) found = DesktopHandler{line.substr(5)};
+            else if (inEntry && line.rfind("Terminal=", 0) == 0) terminal = line.substr(9) == "true";
         }
-        return std::nullopt;
+        if (found) found->terminal = terminal;
+        return found;
     }
     return std::nullopt;
 }
@@ -117,9 +121,10 @@ bool ShellOpen(const std::string& target) {
     // Some handlers keep xdg-open waiting until they are closed: still running counts as opened.
     int rc = RunProgramWithin({"xdg-open", arg}, kOpenWaitMs);
     if (rc == 0 || rc == kStillRunning) return true;
-    auto exec = DefaultHandlerExec("text/html");
-    if (!exec) return false;
-    std::vector<std::string> argv = HandlerCommand(*exec, arg);
+    // A terminal browser started without a terminal shows nothing.
+    auto handler = DefaultHandler("text/html");
+    if (!handler || handler->terminal) return false;
+    std::vector<std::string> argv = HandlerCommand(handler->exec, arg);
     return !argv.empty() && StartProgram(argv);
 }
 

@@ -17,8 +17,13 @@ bool ShellOpen(const std::string& target);
 // appended); other field codes are dropped, "%%" becomes "%". Empty for a malformed line.
 std::vector<std::string> HandlerCommand(const std::string& execLine, const std::string& target);
 
-// The Exec line of the desktop's default handler for mime (from `xdg-mime query default` and
-// the desktop entry found in the XDG data folders).
-std::optional<std::string> DefaultHandlerExec(const std::string& mime);
+// The desktop's default handler for mime (from `xdg-mime query default` and the desktop entry
+// found in the XDG data folders): its Exec line, and whether it runs in a terminal
+// (Terminal=true), which a program without one cannot show.
+struct DesktopHandler {
+    std::string exec;
+    bool terminal = false;
+};
+std::optional<DesktopHandler> DefaultHandler(const std::string& mime);
 
 }  // namespace tonvela

@@ -1,6 +1,7 @@
 #include "swf/ColourMap.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tonvela {
 
@@ -33,7 +34,75 @@ constexpr GreyFactor kRoundRectGreys[] = {
     {0xBB, 1.6846846f}, {0xA6, 1.4954954f}, {0x5E, 0.8468468f}, {0x73, 1.036036f},
 };
 
+// The symbols drawn on the buttons: white on every kind with a face, except the track kind,
+// whose symbols (and knob) are grey 0xE7 before recolouring.
+constexpr std::uint32_t kSymbolWhite = 0xFFFFFF;
+
+double Linear(std::uint32_t channel) {
+    const double v = channel / 255.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+}
+
+// The colour between a and b at t (0..1), each channel rounded.
+std::uint32_t Blend(std::uint32_t a, std::uint32_t b, double t) {
+    std::uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const double ca = (a >> shift) & 0xFF, cb = (b >> shift) & 0xFF;
+        out |= static_cast<std::uint32_t>(std::lround(ca + (cb - ca) * t)) << shift;
+    }
+    return out;
+}
+
+double Distance(std::uint32_t a, std::uint32_t b) {
+    double sum = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const double d = double((a >> shift) & 0xFF) - double((b >> shift) & 0xFF);
+        sum += d * d;
+    }
+    return sum;
+}
+
+// The symbol's colour on ground: the map's own when it stands out, else the nearest of the
+// first colours towards white and towards black that do.
+std::uint32_t Visible(std::uint32_t symbol, std::uint32_t ground) {
+    if (ContrastRatio(symbol, ground) >= kMinSymbolContrast) return symbol;
+    std::uint32_t best = symbol;
+    double bestDistance = -1;
+    for (std::uint32_t end : {0xFFFFFFu, 0x000000u}) {
+        for (int step = 1; step <= 255; ++step) {
+            const std::uint32_t c = Blend(symbol, end, step / 255.0);
+            if (ContrastRatio(c, ground) < kMinSymbolContrast) continue;
+            if (bestDistance < 0 || Distance(c, symbol) < bestDistance) {
+                best = c;
+                bestDistance = Distance(c, symbol);
+            }
+            break;
+        }
+    }
+    return best;
+}
+
+// Where symbol (a template colour) would vanish on ground (a colour the map gives), maps it
+// to a colour that stands out; a symbol colour the map leaves alone is compared as it is.
+void KeepSymbolVisible(CSwfTemplate& tmpl, std::uint32_t symbolFrom, std::uint32_t ground) {
+    std::uint32_t symbol = symbolFrom;
+    for (const auto& [from, to] : tmpl.ColourMap())
+        if (from == symbolFrom) symbol = to;
+    const std::uint32_t shown = Visible(symbol, ground);
+    if (shown != symbol) tmpl.MapColour(symbolFrom, shown);
+}
+
 }  // namespace
+
+double RelativeLuminance(std::uint32_t colour) {
+    return 0.2126 * Linear(colour & 0xFF) + 0.7152 * Linear((colour >> 8) & 0xFF) +
+           0.0722 * Linear((colour >> 16) & 0xFF);
+}
+
+double ContrastRatio(std::uint32_t a, std::uint32_t b) {
+    const double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
 
 std::uint32_t DarkColour(std::uint32_t colour, float k) {
     return PerChannel(colour, [k](float c) { return c * k; });
@@ -60,8 +129,11 @@ void BuildButtonColourMap(CSwfTemplate& tmpl, int kind, std::uint32_t buttonColo
         tmpl.MapColour(Rgb(0x61, 0xEF, 0x01), TintColour(c, shade[2]));
         tmpl.MapColour(Rgb(0xD5, 0xFF, 0xD7), TintColour(c, shade[3]));
         break;
-    case kKindCirclePlain:
     case kKindText:
+        // Labels on the movie's background, no face: nothing to keep apart.
+        tmpl.MapColour(Rgb(0x00, 0x00, 0x00), c);
+        return;
+    case kKindCirclePlain:
         tmpl.MapColour(Rgb(0x00, 0x00, 0x00), c);
         break;
     case kKindSquareGradient:
@@ -75,8 +147,10 @@ void BuildButtonColourMap(CSwfTemplate& tmpl, int kind, std::uint32_t buttonColo
         for (const GreyFactor& g : kRoundRectGreys) tmpl.MapColour(Grey(g.grey), ScaleColour(c, g.factor));
         break;
     default:
-        break;
+        return;
     }
+    // The face's own colour c is what the symbol sits on (the gradients are shades of it).
+    KeepSymbolVisible(tmpl, kSymbolWhite, c);
 }
 
 void BuildTrackColourMap(CSwfTemplate& tmpl, std::uint32_t buttonColour, std::uint32_t topColour,
@@ -93,6 +167,7 @@ void BuildTrackColourMap(CSwfTemplate& tmpl, std::uint32_t buttonColour, std::ui
     tmpl.MapColour(Grey(0x88), topColour & 0xFFFFFF);
     tmpl.MapColour(Grey(0xD5), bottomColour & 0xFFFFFF);
     tmpl.MapColour(Grey(0x38), borderColour & 0xFFFFFF);
+    KeepSymbolVisible(tmpl, Grey(0xE7), ScaleColour(c, e));
 }
 
 }  // namespace tonvela

@@ -10,16 +10,29 @@
 
 namespace tonvela {
 
+namespace {
+
+// How long an editor has to fail before we count it as started. Editors that hand the file to
+// a running instance end at once with success.
+constexpr int kEditorStartWaitMs = 800;
+
+}  // namespace
+
 bool CDesktopServices::OpenDocument(const std::string& path) { return ShellOpen(path); }
 
 bool CDesktopServices::ShowItem(const std::string& path) { return ShowItems(path); }
 
 void CDesktopServices::ViewText(const std::string& path, QWidget* parent) {
-    if (auto exec = DefaultHandlerExec("text/plain")) {
+    // A terminal editor (Debian's vim) started without a terminal shows nothing, and an editor
+    // that ends at once with a failure showed nothing either: our own viewer then.
+    if (auto handler = DefaultHandler("text/plain"); handler && !handler->terminal) {
         // A name starting with "-" would read as an option of the editor.
         const std::string arg = !path.empty() && path[0] == '-' ? "./" + path : path;
-        std::vector<std::string> argv = HandlerCommand(*exec, arg);
-        if (!argv.empty() && StartProgram(argv)) return;
+        std::vector<std::string> argv = HandlerCommand(handler->exec, arg);
+        if (!argv.empty()) {
+            const int rc = RunProgramWithin(argv, kEditorStartWaitMs);
+            if (rc == 0 || rc == kStillRunning) return;
+        }
     }
     ShowTextViewer(path, parent);
 }

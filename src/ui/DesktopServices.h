@@ -19,7 +19,8 @@ public:
     virtual bool OpenDocument(const std::string& path);
     // The file manager with path selected (ShowItems). May be called from the batch's thread.
     virtual bool ShowItem(const std::string& path);
-    // The desktop's text/plain handler for path; without one, a read-only viewer of ours.
+    // The desktop's text/plain handler for path; without one, or when it runs in a terminal or
+    // fails at once, a read-only viewer of ours.
     virtual void ViewText(const std::string& path, QWidget* parent);
     // The open-file dialog with multiple selection and the filter list; empty when cancelled.
     virtual QStringList ChooseFiles(QWidget* parent);

@@ -5,11 +5,13 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QTimer>
 
 #include "ui/BatchWorker.h"
 #include "ui/ConvertProgressDlg.h"
 #include "ui/DesktopServices.h"
 #include "ui/FileListModel.h"
+#include "ui/MessageBox.h"
 #include "ui/MainDlgShared.h"
 #include "ui/PushButton.h"
 #include "ui/Skin.h"
@@ -127,11 +129,32 @@ const CFileListEntry* CMainDlg::FirstSelected() const {
 }
 
 void CMainDlg::FirstRunCheck() {
-    const std::uint32_t firstRun = store_.GetDword(kOptionsKey, "FirstRun").value_or(1);
-    if (firstRun == 0) return;
-    store_.SetDword(kOptionsKey, "FirstRun", 0);
-    store_.Save();
-    OpenHelpPage(kHelpIndex);
+    if (store_.GetDword(kOptionsKey, "FirstRun").value_or(1) == 0) return;
+    // Without its manual the program still works: a missing manual is not reported, and the
+    // flag stays for a later start that has one.
+    const std::string manual = settings_.dataFolder + kHelpIndex;
+    if (!FileExists(manual)) return;
+    bool opened = false;
+    {
+        CWaitCursor wait;
+        opened = desktop_->OpenDocument(manual);
+    }
+    // The flag is cleared only once the user has seen the manual.
+    QString message;
+    if (!opened) {
+        message = QStringLiteral("Welcome to Tonvela. Its manual could not be opened in a web browser; you find it "
+                                 "at\n\n%1\n\nHelp Topics (F1) opens it as well.")
+                      .arg(QString::fromStdString(manual));
+    } else {
+        store_.SetDword(kOptionsKey, "FirstRun", 0);
+        if (!store_.Save())
+            message = QStringLiteral("Tonvela could not note that its manual has been shown (%1), so it opens again "
+                                     "at the next start; check that the settings folder can be written.")
+                          .arg(QString::fromStdString(store_.SaveError()));
+    }
+    // After the window is up, so the message stands over it.
+    if (!message.isEmpty())
+        QTimer::singleShot(0, this, [this, message] { ShowMessageBox(this, message, MessageIcon::Exclamation); });
 }
 
 void CMainDlg::OpenHelpPage(const std::string& page) {

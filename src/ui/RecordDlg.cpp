@@ -21,6 +21,7 @@
 #include "ui/MessageBox.h"
 #include "ui/PushButton.h"
 #include "ui/RecorderQuality.h"
+#include "ui/SettingsNotSaved.h"
 
 namespace tonvela {
 
@@ -179,9 +180,13 @@ void CRecordDlg::done(int result) {
         !AskYesNo(this, tr("The recording has not been saved. Are you sure you want to discard it?")))
         return;
     if (auto profile = Profile()) {
-        profile->WriteInt(kProfileSection, kQualityName, SelectedQuality());
-        if (deviceBox_->currentIndex() >= 0)
-            profile->WriteString(kProfileSection, kDeviceName, deviceBox_->currentData().toByteArray().toStdString());
+        // Both values go to the same file: one failure says it for both.
+        bool saved = profile->WriteInt(kProfileSection, kQualityName, SelectedQuality());
+        if (saved && deviceBox_->currentIndex() >= 0)
+            saved = profile->WriteString(kProfileSection, kDeviceName, deviceBox_->currentData().toByteArray().toStdString());
+        if (!saved)
+            ReportSettingsNotSaved(this, tr("The recording quality and input"),
+                                   "cannot write " + profile->FilePath().string());
     }
     QDialog::done(result);
 }

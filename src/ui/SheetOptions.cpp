@@ -7,6 +7,7 @@
 #include "convert/ConvertOptions.h"
 #include "ui/PageMP3Opt.h"
 #include "ui/PageOutputOpt.h"
+#include "ui/SettingsNotSaved.h"
 
 namespace tonvela {
 
@@ -88,7 +89,8 @@ bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& last
     // as the sheet opened): a value another program saved meanwhile stays, and OK without a
     // change writes nothing, leaving the store byte for byte as it was.
     const std::set<std::string> changed = CConvertOptions::ChangedNames(opened, settings);
-    if (!changed.empty()) settings.SaveNames(store, changed);
+    if (!changed.empty() && !settings.SaveNames(store, changed))
+        ReportSettingsNotSaved(parent, QStringLiteral("Your options"), store.SaveError());
     return true;
 }
 

@@ -14,6 +14,7 @@
 
 #include "platform/OpenRegularFile.h"
 #include "ui/webengine/PlayerPage.h"
+#include "ui/webengine/QuietEngine.h"
 
 namespace tonvela {
 
@@ -41,7 +42,10 @@ QByteArray MimeTypeOf(const QString& name) {
     return "application/octet-stream";
 }
 
-void StartSchemeRegistration() { CPreviewScheme::RegisterScheme(); }
+void StartSchemeRegistration() {
+    QuietWebEngine();
+    CPreviewScheme::RegisterScheme();
+}
 
 }  // namespace
 

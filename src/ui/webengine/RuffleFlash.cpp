@@ -12,26 +12,11 @@
 
 #include "platform/DataFolder.h"
 #include "ui/webengine/PreviewScheme.h"
+#include "ui/webengine/ServedMovie.h"
 #include "ui/webengine/WarmPlayer.h"
 
 namespace tonvela {
 
-namespace {
-
-// URL names of the component's own for files whose names a URL cannot carry (not valid UTF-8,
-// or hidden). A leading "." keeps them apart from every name served by its own.
-constexpr char kOwnMovieName[] = ".movie.swf";
-constexpr char kOwnSoundName[] = ".sound.swf";
-constexpr char kSoundKey[] = "soundswf=";
-
-bool ValidUtf8(const QByteArray& bytes) { return QString::fromUtf8(bytes).toUtf8() == bytes; }
-
-// The name a file is served by: its own when a URL can carry it, else fallback.
-QByteArray UrlName(const QByteArray& name, const char* fallback) {
-    return CPreviewScheme::PlainName(name) && ValidUtf8(name) ? name : QByteArray(fallback);
-}
-
-}  // namespace
 
 bool CRuffleFlash::UseDataFolder() {
     const QString folder = QString::fromStdString(DataFolder()) + QStringLiteral("ruffle");
@@ -81,23 +66,10 @@ void CRuffleFlash::LoadMovieFile(const std::string& file, const std::string& que
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
     const QByteArray path = QByteArray::fromStdString((ec ? std::filesystem::path(file) : absolute).native());
-    const QByteArray folder = path.left(path.lastIndexOf('/') + 1);
-    QHash<QByteArray, QByteArray> files;
-    const QByteArray movieName = UrlName(path.mid(folder.size()), kOwnMovieName);
-    files.insert(movieName, path);
-    // A shell player loads the sound SWF its query names, beside itself.
-    QList<QByteArray> items = QByteArray::fromStdString(query).split('&');
-    for (QByteArray& item : items) {
-        if (!item.startsWith(kSoundKey)) continue;
-        const QByteArray sound = QByteArray::fromPercentEncoding(item.mid(qsizetype(sizeof kSoundKey) - 1).replace('+', ' '));
-        if (!CPreviewScheme::PlainName(sound)) continue;
-        const QByteArray name = UrlName(sound, kOwnSoundName);
-        files.insert(name, folder + sound);
-        if (name != sound) item = kSoundKey + name;
-    }
-    const int generation = CPreviewScheme::Instance()->SetMovie(player_->PlayerId(), files);
-    movieUrl_ = CPreviewScheme::MovieUrl(player_->PlayerId(), generation, movieName);
-    const QByteArray urlQuery = items.join('&').toPercentEncoding("&=?/:;,+%@!$'()*~");
+    const ServedMovie served = ServeMovie(path, QByteArray::fromStdString(query));
+    const int generation = CPreviewScheme::Instance()->SetMovie(player_->PlayerId(), served.files);
+    movieUrl_ = CPreviewScheme::MovieUrl(player_->PlayerId(), generation, served.movieName);
+    const QByteArray urlQuery = served.query.toPercentEncoding("&=?/:;,+%@!$'()*~");
     if (!urlQuery.isEmpty()) movieUrl_ += QLatin1Char('?') + QString::fromLatin1(urlQuery);
     ScheduleShow();
 }

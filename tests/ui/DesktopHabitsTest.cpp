@@ -1,0 +1,208 @@
+// Habits of a desktop program: View HTML Code falls back to our own viewer when the desktop's
+// text editor runs in a terminal or fails to start (the handler found by the real xdg-mime in
+// a made-up XDG configuration); the first-run flag is cleared only once the manual opened;
+// settings that cannot be saved are reported, once per save.
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QtTest>
+#include <sys/stat.h>
+
+#include "OptionsTestSupport.h"
+#include "convert/ConvertOptions.h"
+#include "platform/SettingsStore.h"
+#include "ui/DesktopServices.h"
+#include "ui/MainDlg.h"
+#include "ui/RecordDlg.h"
+#include "ui/SheetOptions.h"
+
+using namespace tonvela;
+using namespace tonvela::test;
+
+namespace {
+
+// The desktop of the window tests: records what it was asked to open, opens as told.
+class CScriptedDesktop : public CDesktopServices {
+public:
+    CScriptedDesktop(std::vector<std::string>& opened, bool result) : opened_(opened), result_(result) {}
+    bool OpenDocument(const std::string& path) override {
+        opened_.push_back(path);
+        return result_;
+    }
+
+private:
+    std::vector<std::string>& opened_;
+    bool result_;
+};
+
+void WriteFile(const QString& path, const QByteArray& bytes, bool executable = false) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+    f.close();
+    if (executable) ::chmod(QFile::encodeName(path).constData(), 0755);
+}
+
+QWidget* VisibleViewer() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("textViewer") && w->isVisible()) return w;
+    return nullptr;
+}
+
+}  // namespace
+
+class DesktopHabitsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir root_;
+    QString Path(const QString& name) const { return root_.filePath(name); }
+
+    // A data folder with a manual, and a settings folder of its own for each start sequence.
+    void UseFreshFolders(const QString& tag, bool writable = true) {
+        WriteFile(Path(tag + "/data/help/index.html"), "<html></html>");
+        qputenv("TONVELA_DATA_DIR", QFile::encodeName(Path(tag + "/data")));
+        if (writable) {
+            qputenv("TONVELA_CONFIG_DIR", QFile::encodeName(Path(tag + "/config")));
+        } else {
+            // A folder below a regular file cannot be made, even by root.
+            WriteFile(Path(tag + "/blocker"), "a file, not a folder");
+            qputenv("TONVELA_CONFIG_DIR", QFile::encodeName(Path(tag + "/blocker/config")));
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(root_.isValid());
+        qputenv("HOME", QFile::encodeName(Path("home")));
+        // The recorder finds no sound server and starts none.
+        QDir().mkpath(Path("run"));
+        WriteFile(Path("client.conf"), "autospawn = no\n");
+        qputenv("PULSE_CLIENTCONFIG", QFile::encodeName(Path("client.conf")));
+        qputenv("PULSE_SERVER", QFile::encodeName(Path("run/no-such-socket")));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Path("run")));
+    }
+
+    void viewHtmlCode_data() {
+        QTest::addColumn<QByteArray>("entry");  // the text editor's desktop entry
+        QTest::addColumn<bool>("editorRuns");
+        const QByteArray editor = QFile::encodeName(Path("bin/editor"));
+        QTest::newRow("graphical editor") << "Exec=" + editor + " %F\nTerminal=false\n" << true;
+        QTest::newRow("terminal editor, like vim") << "Exec=" + editor + " %F\nTerminal=true\n" << false;
+        QTest::newRow("editor that is not installed") << QByteArray("Exec=/no/such/editor %F\n") << false;
+        QTest::newRow("editor that fails at once") << "Exec=" + editor + " --fail %F\n" << false;
+    }
+    void viewHtmlCode() {
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, editorRuns);
+        const QString log = Path("editor.log");
+        QFile::remove(log);
+        WriteFile(Path("bin/editor"),
+                  "#!/bin/sh\n[ \"$1\" = --fail ] && exit 3\nprintf '%s\\n' \"$@\" >> '" + QFile::encodeName(log) + "'\n",
+                  true);
+        WriteFile(Path("xdg/config/mimeapps.list"), "[Default Applications]\ntext/plain=tv-editor.desktop\n");
+        WriteFile(Path("xdg/share/applications/tv-editor.desktop"),
+                  "[Desktop Entry]\nType=Application\nName=Editor\n" + entry);
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(Path("xdg/config")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(Path("xdg/share")));
+        qputenv("XDG_DATA_DIRS", QFile::encodeName(Path("xdg/none")));
+        qunsetenv("XDG_CURRENT_DESKTOP");
+        const QString page = Path("-page.html");
+        WriteFile(page, "<p>code</p>");
+
+        CDesktopServices desktop;
+        desktop.ViewText(page.toStdString(), nullptr);
+        QWidget* viewer = VisibleViewer();
+        QFile started(log);
+        const QByteArray args = started.open(QIODevice::ReadOnly) ? started.readAll() : QByteArray();
+        if (viewer) {
+            // Ours shows the page itself.
+            QVERIFY(viewer->findChild<QPlainTextEdit*>()->toPlainText().contains("<p>code</p>"));
+            delete viewer;
+        }
+        QCOMPARE(viewer == nullptr, editorRuns);
+        QCOMPARE(args, editorRuns ? QFile::encodeName(page) + "\n" : QByteArray());
+    }
+
+    // The flag goes only with the manual shown; otherwise the user learns where the manual is,
+    // and the next start tries again.
+    void firstRunFlag_data() {
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("browser starts") << true;
+        QTest::newRow("browser fails") << false;
+    }
+    void firstRunFlag() {
+        QFETCH(bool, opens);
+        const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
+        UseFreshFolders(tag);
+        const std::string manual = Path(tag + "/data/help/index.html").toStdString();
+        CModalDriver driver;
+        std::vector<std::string> opened;
+        for (int start = 0; start < 2; ++start) {
+            CMainDlg w(std::make_unique<CScriptedDesktop>(opened, opens));
+            w.show();
+            QTest::qWait(100);
+        }
+        CSettingsStore store(qEnvironmentVariable("TONVELA_CONFIG_DIR").toStdString());
+        store.Load();
+        if (opens) {
+            QCOMPARE(opened, std::vector<std::string>{manual});
+            QCOMPARE(store.GetDword(kOptionsKey, "FirstRun").value_or(1), 0u);
+            QVERIFY(driver.messages.isEmpty());
+        } else {
+            QCOMPARE(opened, (std::vector<std::string>{manual, manual}));
+            QVERIFY(store.GetDword(kOptionsKey, "FirstRun").value_or(1) != 0);
+            QCOMPARE(driver.messages.size(), 2);
+            QVERIFY2(driver.messages[0].contains(QString::fromStdString(manual)), qPrintable(driver.messages[0]));
+        }
+    }
+
+    // A store that cannot be written: the first-run flag, the options sheet's OK and the
+    // recorder's quality each say so in one message, and go on.
+    void failedSettingsSave() {
+        UseFreshFolders(QStringLiteral("readonly"), false);
+        CModalDriver driver;
+        std::vector<std::string> opened;
+        {
+            CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true));
+            w.show();
+            QTRY_COMPARE(driver.messages.size(), 1);
+            QTest::qWait(100);
+        }
+        QCOMPARE(driver.messages.size(), 1);
+        QVERIFY2(driver.messages[0].contains("could not note") && driver.messages[0].contains("blocker"),
+                 qPrintable(driver.messages[0]));
+        QCOMPARE(opened.size(), 1u);
+
+        // Options: one change, OK.
+        driver.messages.clear();
+        HideWebPlayer();
+        CConvertOptions settings(DataDir());
+        CSettingsStore store(qEnvironmentVariable("TONVELA_CONFIG_DIR").toStdString());
+        int lastPage = 0;
+        driver.onDialog = [](QWidget* sheet) {
+            sheet->findChild<QCheckBox*>(QStringLiteral("browseOutFolder"))->click();
+            sheet->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        };
+        const int browse = settings.BrowseOutFolder;
+        QVERIFY(RunOptionsSheet(settings, store, lastPage, nullptr));
+        QCOMPARE(driver.messages.size(), 1);
+        QVERIFY2(driver.messages[0].startsWith("Your options could not be saved: "), qPrintable(driver.messages[0]));
+        QVERIFY(settings.BrowseOutFolder != browse);  // kept for this session
+
+        // The recorder, closed with Cancel.
+        driver.messages.clear();
+        driver.onDialog = nullptr;
+        {
+            CRecordDlg dlg;
+            dlg.show();
+            dlg.reject();
+        }
+        QCOMPARE(driver.messages.size(), 1);
+        QVERIFY2(driver.messages[0].startsWith("The recording quality and input could not be saved: "),
+                 qPrintable(driver.messages[0]));
+    }
+};
+
+QTEST_MAIN(DesktopHabitsTest)
+#include "DesktopHabitsTest.moc"
