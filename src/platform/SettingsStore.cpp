@@ -225,12 +225,18 @@ bool CSettingsStore::Set(const std::string& key, const std::string& name, Value 
 }
 
 bool CSettingsStore::Save() {
-    if (folder_.empty()) return false;
+    damagedCopy_.clear();
+    if (folder_.empty()) {
+        saveError_ = "no settings folder is known (HOME is not set)";
+        return false;
+    }
     std::error_code ec;
     std::filesystem::create_directories(folder_, ec);
-    if (ec) return false;
+    if (ec) {
+        saveError_ = "cannot create the folder " + folder_.string() + " (" + ec.message() + ")";
+        return false;
+    }
     saveError_.clear();
-    damagedCopy_.clear();
     // A store kept elsewhere through a symbolic link (a dotfiles folder) stays there.
     std::filesystem::path file = FilePath();
     if (std::filesystem::is_symlink(file, ec)) {

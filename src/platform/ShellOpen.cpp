@@ -105,7 +105,7 @@ std::optional<DesktopHandler> DefaultHandler(const std::string& mime) {
         for (std::string line; std::getline(ss, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
             if (!line.empty() && line[0] == '[') inEntry = line == "[Desktop Entry]";
-            else if (inEntry && !found && line.rfind("Exec=", 0) == 0) found = DesktopHandler{line.substr(5)};
+            else if (inEntry && !found && line.rfind("Exec=", 0) == 0) found = DesktopHandler{line.substr(5), false};
             else if (inEntry && line.rfind("Terminal=", 0) == 0) terminal = line.substr(9) == "true";
         }
         if (found) found->terminal = terminal;

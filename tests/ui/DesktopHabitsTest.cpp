@@ -4,6 +4,7 @@
 // settings that cannot be saved are reported, once per save.
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 #include <sys/stat.h>

@@ -1,6 +1,7 @@
 #include "ui/webengine/QuietEngine.h"
 
 #include <QLoggingCategory>
+#include <QString>
 #include <QtGlobal>
 
 namespace tonvela {
