@@ -45,6 +45,26 @@ void WriteFile(const QString& path, const QByteArray& bytes, bool executable = f
     if (executable) ::chmod(QFile::encodeName(path).constData(), 0755);
 }
 
+// Answers message boxes as CModalDriver does, keeping a screenshot of each:
+// <build>/screenshots/<prefix>-<n>.png.
+class CShootingDriver : public CModalDriver {
+public:
+    explicit CShootingDriver(QString prefix) : prefix_(std::move(prefix)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible() || shot_.contains(box)) return;
+            shot_ << box;
+            box->grab().save(ScreenshotDir() + QStringLiteral("/%1-%2.png").arg(prefix_).arg(shot_.size()));
+        });
+        timer_.start(2);  // before the driver's own poll answers the box
+    }
+
+private:
+    QString prefix_;
+    QTimer timer_;
+    QList<QPointer<QMessageBox>> shot_;
+};
+
 QWidget* VisibleViewer() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->objectName() == QLatin1String("textViewer") && w->isVisible()) return w;
@@ -117,6 +137,7 @@ private slots:
         QFile started(log);
         const QByteArray args = started.open(QIODevice::ReadOnly) ? started.readAll() : QByteArray();
         if (viewer) {
+            viewer->grab().save(ScreenshotDir() + QStringLiteral("/text-viewer.png"));
             // Ours shows the page itself.
             QVERIFY(viewer->findChild<QPlainTextEdit*>()->toPlainText().contains("<p>code</p>"));
             delete viewer;
@@ -137,7 +158,7 @@ private slots:
         const QString tag = QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
         UseFreshFolders(tag);
         const std::string manual = Path(tag + "/data/help/index.html").toStdString();
-        CModalDriver driver;
+        CShootingDriver driver(QStringLiteral("first-run-") + tag);
         std::vector<std::string> opened;
         for (int start = 0; start < 2; ++start) {
             CMainDlg w(std::make_unique<CScriptedDesktop>(opened, opens));
@@ -162,7 +183,7 @@ private slots:
     // recorder's quality each say so in one message, and go on.
     void failedSettingsSave() {
         UseFreshFolders(QStringLiteral("readonly"), false);
-        CModalDriver driver;
+        CShootingDriver driver(QStringLiteral("settings-not-saved"));
         std::vector<std::string> opened;
         {
             CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true));
