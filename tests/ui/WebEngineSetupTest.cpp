@@ -28,16 +28,10 @@ private slots:
             << QByteArray("/m/.intro.player.swf") << QByteArray("soundswf=.intro.swf&autoplay=1")
             << QByteArray(".movie.swf") << QByteArray("soundswf=.sound.swf&autoplay=1")
             << QStringList{".movie.swf=/m/.intro.player.swf", ".sound.swf=/m/.intro.swf"};
-        QTest::newRow("pair, encoded names") << QByteArray("/m/a b.player.swf") << QByteArray("soundswf=a%20b.swf&loops=0")
-                                             << QByteArray("a b.player.swf") << QByteArray("soundswf=a%20b.swf&loops=0")
-                                             << QStringList{"a b.player.swf=/m/a b.player.swf", "a b.swf=/m/a b.swf"};
         // Only a file beside the player is ever served.
         QTest::newRow("sound outside the folder")
             << QByteArray("/m/p.swf") << QByteArray("soundswf=..%2Fsecret.swf&x=1") << QByteArray("p.swf")
             << QByteArray("soundswf=..%2Fsecret.swf&x=1") << QStringList{"p.swf=/m/p.swf"};
-        QTest::newRow("sound is the parent folder") << QByteArray("/m/p.swf") << QByteArray("soundswf=..")
-                                                    << QByteArray("p.swf") << QByteArray("soundswf=..")
-                                                    << QStringList{"p.swf=/m/p.swf"};
     }
     void servedMovie() {
         QFETCH(QByteArray, path);
