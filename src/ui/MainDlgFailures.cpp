@@ -39,6 +39,8 @@ void CMainDlg::ShowAddFailures(const CAddFailures& failures) {
     // The link opens through the desktop, as the help does, not through the box's own handler.
     if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
         label->setOpenExternalLinks(false);
+        // Wide enough that most paths keep to one line.
+        label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 80);
         connect(label, &QLabel::linkActivated, this, [this] { OpenHelpPage(kFormatsHelpPage); });
     }
     box.exec();
