@@ -36,6 +36,7 @@
 #include "convert/JsonText.h"
 #include "convert/LibraryVersions.h"
 #include "convert/OptionOverrides.h"
+#include "convert/ProbeFailure.h"
 #include "convert/ProgressLines.h"
 #include "convert/ReportMerge.h"
 #include "convert/ResumeCheck.h"
@@ -138,6 +139,7 @@ public:
         if (browse_ && !ShowItems(swfPath)) std::cerr << "tonvela-convert: cannot show " << swfPath << "\n";
     }
     const std::string& Status(std::size_t row) const { return statuses_[row]; }
+    const std::string& Reason(std::size_t row) const { return reasons_[row]; }
     // The status with the reason of a failure, for the report of each input.
     std::string StatusWithReason(std::size_t row) const {
         return reasons_[row].empty() ? statuses_[row] : statuses_[row] + ": " + reasons_[row];
@@ -174,15 +176,16 @@ std::string JsonLine(const nlohmann::json& j) {
 
 // One input's object; every object has the same keys, so a file that could not be loaded
 // (entry null) gets empty paths and null probe values.
+// reason: why an entry failed beyond its status ("" when it did not or nothing more is known).
 nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool ok, const std::string& status,
-                         bool alreadyDone = false) {
+                         const std::string& reason, bool alreadyDone = false) {
     std::uintmax_t swfBytes = 0;
     for (const std::string* p : {e ? &e->swfPath : nullptr, e ? &e->playerSwfPath : nullptr}) {
         std::error_code ec;
         const std::uintmax_t size = p && !p->empty() ? std::filesystem::file_size(*p, ec) : 0;
         if (!ec) swfBytes += size;
     }
-    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"swf", e ? e->swfPath : ""},
+    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"reason", reason}, {"swf", e ? e->swfPath : ""},
                         {"html", e ? e->htmlPath : ""}, {"player", e ? e->playerSwfPath : ""},
                         {"alreadyDone", alreadyDone}, {"swfBytes", ok ? swfBytes : 0}};
     if (e) {
@@ -464,8 +467,9 @@ int RunCommand(int argc, char** argv) {
         if (json) {
             for (const InputRow& row : rows) {
                 const nlohmann::json j = row.failedPath.empty()
-                                             ? EntryJson(list.At(row.entry).path, &list.At(row.entry), true, "")
-                                             : EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad);
+                                             ? EntryJson(list.At(row.entry).path, &list.At(row.entry), true, "", "")
+                                             : EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad,
+                                                         ProbeFailureReason(row.failedPath));
                 std::cout << JsonLine(j) << "\n";
             }
             return probeFailures ? kExitSomeFailed : kExitOk;
@@ -515,7 +519,7 @@ int RunCommand(int argc, char** argv) {
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const CFileListEntry& e = list.At(i);
         if (e.swfPath.empty()) continue;
-        if (!entryOk(e)) std::cerr << "tonvela-convert: " << e.path << ": " << ui.Status(i) << "\n";
+        if (!entryOk(e)) std::cerr << "tonvela-convert: " << e.path << ": " << ui.StatusWithReason(i) << "\n";
         if (e.outputInDocuments)
             std::cerr << "tonvela-convert: " << e.path
                       << ": the files could not be created there; written to the documents folder instead: " << e.swfPath
@@ -526,13 +530,15 @@ int RunCommand(int argc, char** argv) {
         std::vector<std::string> lines;
         for (const InputRow& row : rows) {
             if (!row.failedPath.empty()) {
-                lines.push_back(JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad)));
+                lines.push_back(JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad,
+                                                   ProbeFailureReason(row.failedPath))));
                 continue;
             }
             const CFileListEntry& e = list.At(row.entry);
             const bool ok = entryOk(e);
             if (!ok) anyFailed = true;
-            lines.push_back(JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry), alreadyDone[row.entry])));
+            lines.push_back(
+                JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry), ui.Reason(row.entry), alreadyDone[row.entry])));
         }
         for (const std::string& line : lines)
             if (json) std::cout << line << "\n";
