@@ -357,7 +357,7 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
     shared.model = &model;
     shared.barWidth = progress.FileBarWidth();
     std::uint64_t shown = ~std::uint64_t{0};
-    std::vector<bool> marked(n, false);
+    std::size_t marked = 0;  // rows before this one say "Converting..." or their outcome
     // A worker the system refuses to start leaves the others to share the list.
     std::vector<std::jthread> threads = StartThreads(
         workers, [&](std::size_t) { Worker(items, settings, shared); }, start);
@@ -383,11 +383,7 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
         // Rows say "Converting..." from when their file is taken, in input order.
         const BatchProgressView view = model.View();
         auto mark = [&](std::size_t i) {
-            for (std::size_t k = 0; k <= i; ++k) {
-                if (marked[k]) continue;
-                marked[k] = true;
-                MarkConverting(ui, items[k]);
-            }
+            for (; marked <= i; ++marked) MarkConverting(ui, items[marked]);
         };
         for (const RunningFileView& f : view.running) mark(f.index);
         for (auto& [i, r] : ready) {

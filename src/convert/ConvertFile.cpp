@@ -108,9 +108,9 @@ struct Conversion {
         return false;
     }
     // A setting that cuts away all of the sound: the refusal names it.
-    bool Refuse(const char* setting, int ms, std::uint64_t decoded) {
+    bool Refuse(const std::string& setting, int ms, std::uint64_t decoded) {
         const std::uint64_t tenths = decoded * 10 / static_cast<std::uint64_t>(rate);
-        result.refusal = std::string(setting) + " " + std::to_string(ms) + " leaves no sound: the file is " +
+        result.refusal = setting + " " + std::to_string(ms) + " leaves no sound: the file is " +
                          std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s long";
         return false;
     }
@@ -198,7 +198,10 @@ bool Conversion::Run() {
     if (!pcmLeft.Seek(start * 2) || (stereo && !pcmRight.Seek(start * 2))) return Fail(kFailTemporary);
     if (settings.TrimLastType == 0 && settings.SkipLastMs >= 1) {
         const std::uint64_t k = SamplesIn(rate, settings.SkipLastMs);
-        if (k >= remaining) return Refuse("SkipLastMs", settings.SkipLastMs, decoded);
+        if (k >= remaining)
+            return Refuse(start > 0 ? "SkipFirstMs " + std::to_string(settings.SkipFirstMs) + " with SkipLastMs"
+                                    : std::string("SkipLastMs"),
+                          settings.SkipLastMs, decoded);
         remaining -= k;
     }
     result.outputSamples = static_cast<std::uint32_t>(std::min(static_cast<double>(remaining) * ratio, 4294967295.0));

@@ -398,6 +398,31 @@ TEST_F(ConvertBatchTest, RenameAndSkip) {
     EXPECT_TRUE(list.At(0).swfPath.empty());
 }
 
+// A trim that cuts away the whole sound is the setting's doing: the status names the setting
+// and the sound's length (1.5 s made by sox), not a bare "Conversion Failure".
+TEST_F(ConvertBatchTest, TrimThatLeavesNoSoundNamesTheSetting) {
+    const std::string wav = Sine("short.wav", 22050, 1, 1.5);
+    const struct {
+        int first, last;
+        const char* status;
+    } cases[] = {
+        {1500, 0, "SkipFirstMs 1500 leaves no sound: the file is 1.5 s long"},
+        {0, 2000, "SkipLastMs 2000 leaves no sound: the file is 1.5 s long"},
+        {1000, 500, "SkipFirstMs 1000 with SkipLastMs 500 leaves no sound: the file is 1.5 s long"},
+        {1000, 400, "short.swf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.status);
+        options->SkipFirstMs = c.first;
+        options->SkipLastMs = c.last;
+        options->TrimLastType = 0;
+        options->TargetExistsOpt = kTargetOverwrite;
+        list.Clear();
+        ASSERT_TRUE(Run({wav}).started);
+        EXPECT_EQ(ui.statuses[0], c.status);
+    }
+}
+
 TEST_F(ConvertBatchTest, CancelDuringSecondEntry) {
     const std::vector<std::string> paths = {Sine("c1.wav", 22050, 1, 0.5), Sine("c2.wav", 22050, 1, 0.5),
                                             Sine("c3.wav", 22050, 1, 0.5)};
