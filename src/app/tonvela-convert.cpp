@@ -36,6 +36,8 @@
 #include "convert/JsonText.h"
 #include "convert/LibraryVersions.h"
 #include "convert/OptionOverrides.h"
+#include "convert/ProbeFailure.h"
+#include "convert/ProgressLines.h"
 #include "convert/ReportMerge.h"
 #include "convert/ResumeCheck.h"
 #include "convert/RunReport.h"
@@ -59,22 +61,19 @@ constexpr int kExitWriteError = 3;
 constexpr const char* kStatusFailedToLoad = "Failed to load";
 constexpr const char* kStatusAlreadyDone = "Already converted";
 
-// The progress display on stderr: one line redrawn in place, only on a terminal.
+// The progress display on stderr, only on a terminal: the overall line, then one line per
+// running file, redrawn in place.
 class CTerminalProgress : public CConvertProgress {
 public:
     explicit CTerminalProgress(bool enabled) : enabled_(enabled) {}
     ~CTerminalProgress() override { Clear(); }
 
-    void SetFileText(const std::string& text) override { fileText_ = text; }
+    // The batch gives each file a display of its own; only the batch's view is drawn here.
+    void SetFileText(const std::string&) override {}
     int FileBarWidth() const override { return 100; }
-    void SetFileBarRange(int max) override { fileMax_ = max > 0 ? max : 1; }
-    void SetFileBarPos(int pos) override { filePos_ = pos; }
-    void SetOverallText(const std::string& text) override { overallText_ = text; }
-    void SetOverallRange(int max) override {
-        overallMax_ = max;
-        overallPos_ = 0;
-    }
-    void StepOverall() override { ++overallPos_; }
+    void SetFileBarRange(int) override {}
+    void SetFileBarPos(int) override {}
+    void ShowBatch(const BatchProgressView& view) override { view_ = view; }
     void ProcessEvents() override {
         if (!enabled_) return;
         const auto now = std::chrono::steady_clock::now();
@@ -85,46 +84,43 @@ public:
     bool IsCancelled() const override { return Interrupted(); }
 
     void Clear() {
-        if (enabled_ && drawn_) {
-            std::fputs("\r\033[K", stderr);
+        if (enabled_ && drawnLines_ > 0) {
+            std::fputs(Home().c_str(), stderr);
             std::fflush(stderr);
-            drawn_ = false;
+            drawnLines_ = 0;
         }
     }
 
 private:
+    // Back to the start of what was drawn, and that cleared.
+    std::string Home() const {
+        std::string s;
+        if (drawnLines_ > 1) s = "\033[" + std::to_string(drawnLines_ - 1) + "A";
+        return s + "\r\033[J";
+    }
+
     void Draw() {
         winsize ws{};
         int columns = 80;
         if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 20) columns = ws.ws_col;
-        constexpr int kBar = 20;
-        const int filled = std::min(kBar, filePos_ * kBar / std::max(fileMax_, 1));
-        std::string line = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                           std::string(static_cast<std::size_t>(kBar - filled), ' ') + "] " +
-                           std::to_string(std::min(overallPos_, overallMax_)) + "/" + std::to_string(overallMax_) +
-                           " " + fileText_;
-        if (line.size() > static_cast<std::size_t>(columns - 1)) {
-            // Never cut inside a UTF-8 sequence.
-            std::size_t cut = static_cast<std::size_t>(columns - 1);
-            while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-            line.resize(cut);
-        }
-        std::fprintf(stderr, "\r\033[K%s", line.c_str());
+        const std::vector<std::string> lines = ProgressLines(view_, static_cast<std::size_t>(columns - 1));
+        std::string out = Home();
+        for (std::size_t i = 0; i < lines.size(); ++i) out += (i ? "\n" : "") + lines[i];
+        std::fputs(out.c_str(), stderr);
         std::fflush(stderr);
-        drawn_ = true;
+        drawnLines_ = static_cast<int>(lines.size());
     }
 
     bool enabled_;
-    bool drawn_ = false;
+    int drawnLines_ = 0;
     std::chrono::steady_clock::time_point lastDraw_{};
-    std::string fileText_, overallText_;
-    int fileMax_ = 1, filePos_ = 0, overallMax_ = 0, overallPos_ = 0;
+    BatchProgressView view_;
 };
 
 class CCliBatchUi : public CBatchUi {
 public:
     CCliBatchUi(std::size_t rows, bool showProgress, bool browse)
-        : statuses_(rows), progress_(showProgress), browse_(browse) {}
+        : statuses_(rows), reasons_(rows), progress_(showProgress), browse_(browse) {}
 
     void ShowMessage(const std::string& text, MessageIcon) override {
         progress_.Clear();
@@ -132,6 +128,10 @@ public:
     }
     void SetStatus(std::size_t row, const std::string& text) override {
         if (row < statuses_.size()) statuses_[row] = text;
+        if (row < reasons_.size()) reasons_[row].clear();
+    }
+    void SetFailureReason(std::size_t row, const std::string& reason) override {
+        if (row < reasons_.size()) reasons_[row] = reason;
     }
     CConvertProgress& OpenProgress() override { return progress_; }
     void CloseProgress() override { progress_.Clear(); }
@@ -139,9 +139,15 @@ public:
         if (browse_ && !ShowItems(swfPath)) std::cerr << "tonvela-convert: cannot show " << swfPath << "\n";
     }
     const std::string& Status(std::size_t row) const { return statuses_[row]; }
+    const std::string& Reason(std::size_t row) const { return reasons_[row]; }
+    // The status with the reason of a failure, for the report of each input.
+    std::string StatusWithReason(std::size_t row) const {
+        return reasons_[row].empty() ? statuses_[row] : statuses_[row] + ": " + reasons_[row];
+    }
 
 private:
     std::vector<std::string> statuses_;
+    std::vector<std::string> reasons_;
     CTerminalProgress progress_;
     bool browse_;
 };
@@ -170,15 +176,16 @@ std::string JsonLine(const nlohmann::json& j) {
 
 // One input's object; every object has the same keys, so a file that could not be loaded
 // (entry null) gets empty paths and null probe values.
+// reason: why an entry failed beyond its status ("" when it did not or nothing more is known).
 nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool ok, const std::string& status,
-                         bool alreadyDone = false) {
+                         const std::string& reason, bool alreadyDone = false) {
     std::uintmax_t swfBytes = 0;
     for (const std::string* p : {e ? &e->swfPath : nullptr, e ? &e->playerSwfPath : nullptr}) {
         std::error_code ec;
         const std::uintmax_t size = p && !p->empty() ? std::filesystem::file_size(*p, ec) : 0;
         if (!ec) swfBytes += size;
     }
-    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"swf", e ? e->swfPath : ""},
+    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"reason", reason}, {"swf", e ? e->swfPath : ""},
                         {"html", e ? e->htmlPath : ""}, {"player", e ? e->playerSwfPath : ""},
                         {"alreadyDone", alreadyDone}, {"swfBytes", ok ? swfBytes : 0}};
     if (e) {
@@ -460,8 +467,9 @@ int RunCommand(int argc, char** argv) {
         if (json) {
             for (const InputRow& row : rows) {
                 const nlohmann::json j = row.failedPath.empty()
-                                             ? EntryJson(list.At(row.entry).path, &list.At(row.entry), true, "")
-                                             : EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad);
+                                             ? EntryJson(list.At(row.entry).path, &list.At(row.entry), true, "", "")
+                                             : EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad,
+                                                         ProbeFailureReason(row.failedPath));
                 std::cout << JsonLine(j) << "\n";
             }
             return probeFailures ? kExitSomeFailed : kExitOk;
@@ -511,7 +519,7 @@ int RunCommand(int argc, char** argv) {
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const CFileListEntry& e = list.At(i);
         if (e.swfPath.empty()) continue;
-        if (!entryOk(e)) std::cerr << "tonvela-convert: " << e.path << ": " << ui.Status(i) << "\n";
+        if (!entryOk(e)) std::cerr << "tonvela-convert: " << e.path << ": " << ui.StatusWithReason(i) << "\n";
         if (e.outputInDocuments)
             std::cerr << "tonvela-convert: " << e.path
                       << ": the files could not be created there; written to the documents folder instead: " << e.swfPath
@@ -522,13 +530,15 @@ int RunCommand(int argc, char** argv) {
         std::vector<std::string> lines;
         for (const InputRow& row : rows) {
             if (!row.failedPath.empty()) {
-                lines.push_back(JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad)));
+                lines.push_back(JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad,
+                                                   ProbeFailureReason(row.failedPath))));
                 continue;
             }
             const CFileListEntry& e = list.At(row.entry);
             const bool ok = entryOk(e);
             if (!ok) anyFailed = true;
-            lines.push_back(JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry), alreadyDone[row.entry])));
+            lines.push_back(
+                JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry), ui.Reason(row.entry), alreadyDone[row.entry])));
         }
         for (const std::string& line : lines)
             if (json) std::cout << line << "\n";
@@ -542,7 +552,7 @@ int RunCommand(int argc, char** argv) {
     }
     for (std::size_t i = 0; i < list.Size() && !json; ++i) {
         const CFileListEntry& e = list.At(i);
-        const std::string& status = ui.Status(i);
+        const std::string status = ui.StatusWithReason(i);
         const bool ok = !e.swfPath.empty();  // a failed or untouched entry has no SWF
         if (!entryOk(e)) anyFailed = true;
         std::cout << e.path << ": " << (status.empty() ? std::string("not converted") : status) << "\n";

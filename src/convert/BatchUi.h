@@ -20,6 +20,8 @@ public:
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
     // Column "SWF" of a row: "Converting...", the SWF's file name, an error text or "Cancelled".
     virtual void SetStatus(std::size_t row, const std::string& text) = 0;
+    // Why a row failed beyond its status text ("Conversion Failure"), right after that status.
+    virtual void SetFailureReason(std::size_t /*row*/, const std::string& /*reason*/) {}
     virtual void ScrollIntoView(std::size_t /*row*/) {}
 
     // Wait cursor from the start of the batch to its end.

@@ -9,6 +9,7 @@
 #include <optional>
 #include <thread>
 
+#include "convert/BatchProgress.h"
 #include "convert/BatchTemplate.h"
 #include "convert/ConvertFile.h"
 #include "convert/ConvertOptions.h"
@@ -30,6 +31,7 @@ namespace {
 struct EntryOutcome {
     bool ok = false;
     std::string status;
+    std::string reason;  // why a "Conversion Failure" failed; empty when unknown
 };
 
 void ClearOutputs(CFileListEntry& entry) {
@@ -95,17 +97,32 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     ConvertResult result;
     // The page's web player first: a page that cannot play is no success, so nothing is written.
     std::string webPlayerError;
-    out.ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) && mp3.Create() &&
-             ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads) &&
-             mp3.Size() > 0 && WriteSwfFiles(bt, entry, settings, mp3.Path(), result);
+    // Each step that fails leaves its reason for the list's tooltip and the command line.
+    std::string reason;
+    auto step = [&reason](bool ok, const std::string& why) {
+        if (!ok && reason.empty()) reason = why;
+        return ok;
+    };
+    out.ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) &&
+             step(mp3.Create(), "no temporary file could be made for the MP3") &&
+             step(ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads),
+                  result.failure) &&
+             step(mp3.Size() > 0, "the MP3 encoder wrote nothing") &&
+             step(WriteSwfFiles(bt, entry, settings, mp3.Path(), result),
+                  "the SWF file could not be written in " +
+                      std::filesystem::path(entry.swfPath).parent_path().string());
     mp3.Close();
     if (!out.ok) {
         claims.ReleaseAll();
         ClearOutputs(entry);
-        if (!result.refusal.empty())
+        if (!result.refusal.empty()) {
             out.status = result.refusal;
-        else
-            out.status = webPlayerError.empty() ? kStatusFailure : kStatusWebPlayerNotCopied + webPlayerError;
+        } else if (!webPlayerError.empty()) {
+            out.status = kStatusWebPlayerNotCopied + webPlayerError;
+        } else {
+            out.status = kStatusFailure;
+            out.reason = reason;
+        }
         return out;
     }
     entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
@@ -139,7 +156,7 @@ EntryOutcome ConvertOneEntry(CBatchTemplate& bt, CFileListEntry& entry, const CC
     context.reservations = &written;
     if (!MakeOutputNames(entry, settings, error, context)) {
         ClearOutputs(entry);
-        return {false, error};
+        return {false, error, {}};
     }
     const std::string swfPath = entry.swfPath;
     EntryOutcome out = ConvertNamedEntry(bt, entry, settings, progress, webPlayer, claims);
@@ -147,14 +164,54 @@ EntryOutcome ConvertOneEntry(CBatchTemplate& bt, CFileListEntry& entry, const CC
     return out;
 }
 
-void StartEntryDisplay(CBatchUi& ui, CConvertProgress& progress, const BatchItem& item, std::size_t i, std::size_t n) {
+// The display of one file of the batch: what its conversion reports goes into the batch's
+// model. One file at a time (front set), the front end is shown the model whenever the
+// conversion lets it breathe; several at once, the batch's own thread shows it.
+class CFileSlot : public CConvertProgress {
+public:
+    CFileSlot(CBatchProgress& model, std::size_t index, int width, CConvertProgress* front,
+              const std::atomic<bool>* cancel)
+        : model_(model), index_(index), width_(width), front_(front), cancel_(cancel) {}
+    void SetFileText(const std::string& text) override { model_.SetText(index_, text); }
+    int FileBarWidth() const override { return width_; }
+    void SetFileBarRange(int max) override {
+        max_ = max;
+        model_.SetBar(index_, pos_, max_);
+    }
+    void SetFileBarPos(int pos) override {
+        pos_ = pos;
+        model_.SetBar(index_, pos_, max_);
+    }
+    void ShowBatch(const BatchProgressView&) override {}
+    void ProcessEvents() override {
+        if (front_ == nullptr) return;
+        ShowModel(model_, *front_, shown_);
+        front_->ProcessEvents();
+    }
+    bool IsCancelled() const override { return front_ ? front_->IsCancelled() : cancel_->load(); }
+
+    // Shows the model when it changed since `shown`.
+    static void ShowModel(const CBatchProgress& model, CConvertProgress& front, std::uint64_t& shown) {
+        const std::uint64_t v = model.Version();
+        if (v == shown) return;
+        shown = v;
+        front.ShowBatch(model.View());
+    }
+
+private:
+    CBatchProgress& model_;
+    std::size_t index_;
+    int width_;
+    CConvertProgress* front_;
+    const std::atomic<bool>* cancel_;
+    int pos_ = 0;
+    int max_ = 1;
+    std::uint64_t shown_ = ~std::uint64_t{0};
+};
+
+void MarkConverting(CBatchUi& ui, const BatchItem& item) {
     ui.ScrollIntoView(item.row);
     ui.SetStatus(item.row, kStatusConverting);
-    progress.SetOverallText("Converting " + std::to_string(i + 1) + " of " + std::to_string(n) +
-                            " file(s) into SWF...");
-    progress.StepOverall();
-    progress.SetFileText("Converting " + NameOf(item.entry->path) + "...0%");
-    progress.SetFileBarPos(0);
 }
 
 // The entries before `end` are looked at; the first with an existing SWF is shown.
@@ -173,12 +230,19 @@ std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOpt
                           CConvertProgress& progress, CBatchTemplate& bt, BatchOutcome& outcome,
                           CWebPlayerCopies* webPlayer) {
     const std::size_t n = items.size();
+    CBatchProgress model(n);
+    std::uint64_t shown = ~std::uint64_t{0};
     CSweptFolders swept;
     COutputReservations written;  // one entry at a time: only the names written so far
     for (std::size_t i = 0; i < n; ++i) {
         const BatchItem& item = items[i];
-        StartEntryDisplay(ui, progress, item, i, n);
-        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, progress, webPlayer, swept, written);
+        MarkConverting(ui, item);
+        model.Begin(i, NameOf(item.entry->path));
+        CFileSlot::ShowModel(model, progress, shown);
+        CFileSlot slot(model, i, progress.FileBarWidth(), &progress, nullptr);
+        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, slot, webPlayer, swept, written);
+        model.Finish(i);
+        CFileSlot::ShowModel(model, progress, shown);
         if (r.ok) {
             ++outcome.converted;
             ui.SetStatus(item.row, r.status);
@@ -196,42 +260,12 @@ std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOpt
             return i;
         }
         ui.SetStatus(item.row, r.status);
+        if (!r.reason.empty()) ui.SetFailureReason(item.row, r.reason);
     }
     return n;
 }
 
 // --- several entries at once -------------------------------------------------------------
-
-// The per-file display of one worker: kept here, shown by the batch's own thread.
-class CJobProgress : public CConvertProgress {
-public:
-    CJobProgress(int width, const std::atomic<bool>& cancel) : width_(width), cancel_(cancel) {}
-    void SetFileText(const std::string& text) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        text_ = text;
-    }
-    int FileBarWidth() const override { return width_; }
-    void SetFileBarRange(int) override {}
-    void SetFileBarPos(int pos) override { pos_.store(pos); }
-    void SetOverallText(const std::string&) override {}
-    void SetOverallRange(int) override {}
-    void StepOverall() override {}
-    void ProcessEvents() override {}
-    bool IsCancelled() const override { return cancel_.load(); }
-
-    std::string Text() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return text_;
-    }
-    int Pos() const { return pos_.load(); }
-
-private:
-    int width_;
-    const std::atomic<bool>& cancel_;
-    mutable std::mutex mutex_;
-    std::string text_;
-    std::atomic<int> pos_{0};
-};
 
 struct SharedBatch {
     std::mutex mutex;
@@ -244,6 +278,8 @@ struct SharedBatch {
     CSweptFolders swept;
     CWebPlayerCopies* webPlayer = nullptr;
     int encodeThreads = 1;
+    CBatchProgress* model = nullptr;
+    int barWidth = 100;
 };
 
 // Makes the names of item i in its turn, so that names are given in input order exactly as
@@ -266,8 +302,7 @@ bool NameInTurn(SharedBatch& shared, std::size_t i, CFileListEntry& entry, const
     return ok;
 }
 
-void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings, SharedBatch& shared,
-            CJobProgress& progress) {
+void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings, SharedBatch& shared) {
     CBatchTemplate bt;
     const bool prepared = PrepareBatchTemplate(settings, bt) == TemplateError::None;
     bt.encodeThreads = shared.encodeThreads;
@@ -280,14 +315,14 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
             i = shared.nextToTake++;
         }
         CFileListEntry& entry = *items[i].entry;
-        progress.SetFileText("Converting " + NameOf(entry.path) + "...0%");
-        progress.SetFileBarPos(0);
+        shared.model->Begin(i, NameOf(entry.path));
+        CFileSlot progress(*shared.model, i, shared.barWidth, nullptr, &shared.cancel);
         EntryOutcome r;
         std::string error;
         CNameClaims claims;
         if (!NameInTurn(shared, i, entry, settings, claims, error)) {
             ClearOutputs(entry);
-            r = {false, error};
+            r = {false, error, {}};
         } else {
             const std::string swfPath = entry.swfPath;
             if (prepared) {
@@ -295,11 +330,12 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
             } else {
                 claims.ReleaseAll();
                 ClearOutputs(entry);
-                r = {false, kStatusFailure};
+                r = {false, kStatusFailure, "the template could not be prepared for this worker"};
             }
             shared.reservations.Release(swfPath, r.ok);
         }
-        if (!r.ok && shared.cancel.load()) r.status = kStatusCancelled;
+        if (!r.ok && shared.cancel.load()) r = {false, kStatusCancelled, {}};
+        shared.model->Finish(i);
         std::lock_guard<std::mutex> lock(shared.mutex);
         shared.done[i] = std::move(r);
         shared.changed.notify_all();
@@ -317,12 +353,14 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
     const std::size_t workers = std::min<std::size_t>(static_cast<std::size_t>(jobs), n);
     // Files converted side by side share the cores: none of them starts more encoders than its share.
     shared.encodeThreads = static_cast<int>(std::max<std::size_t>(1, std::max(1u, std::thread::hardware_concurrency()) / workers));
-    std::vector<std::unique_ptr<CJobProgress>> progresses;
-    for (std::size_t w = 0; w < workers; ++w)
-        progresses.push_back(std::make_unique<CJobProgress>(progress.FileBarWidth(), shared.cancel));
+    CBatchProgress model(n);
+    shared.model = &model;
+    shared.barWidth = progress.FileBarWidth();
+    std::uint64_t shown = ~std::uint64_t{0};
+    std::size_t marked = 0;  // rows before this one say "Converting..." or their outcome
     // A worker the system refuses to start leaves the others to share the list.
     std::vector<std::jthread> threads = StartThreads(
-        workers, [&](std::size_t w) { Worker(items, settings, shared, *progresses[w]); }, start);
+        workers, [&](std::size_t) { Worker(items, settings, shared); }, start);
     if (threads.empty()) return std::nullopt;
 
     std::size_t reported = 0;
@@ -342,10 +380,17 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
             // Finished: everything reported, or cancelled and every taken entry reported.
             allDone = reported == n || (shared.cancel.load() && reported >= shared.nextToTake);
         }
+        // Rows say "Converting..." from when their file is taken, in input order.
+        const BatchProgressView view = model.View();
+        auto mark = [&](std::size_t i) {
+            for (; marked <= i; ++marked) MarkConverting(ui, items[marked]);
+        };
+        for (const RunningFileView& f : view.running) mark(f.index);
         for (auto& [i, r] : ready) {
             const BatchItem& item = items[i];
-            StartEntryDisplay(ui, progress, item, i, n);
+            mark(i);
             ui.SetStatus(item.row, r.status);
+            if (!r.reason.empty()) ui.SetFailureReason(item.row, r.reason);
             if (r.ok) {
                 ++outcome.converted;
             } else {
@@ -353,19 +398,7 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
                 if (r.status == kStatusCancelled && stoppedAt == n) stoppedAt = i;
             }
         }
-        std::string line;
-        int pos = 0;
-        for (const auto& p : progresses) {
-            const std::string t = p->Text();
-            if (t.empty()) continue;
-            if (!line.empty()) line += "  ";
-            line += t;
-            pos = std::max(pos, p->Pos());
-        }
-        if (!line.empty()) {
-            progress.SetFileText(line);
-            progress.SetFileBarPos(pos);
-        }
+        CFileSlot::ShowModel(model, progress, shown);
         progress.ProcessEvents();
         if (progress.IsCancelled() && !shared.cancel.load()) {
             shared.cancel.store(true);
@@ -405,7 +438,7 @@ BatchOutcome ConvertBatch(const std::vector<BatchItem>& items, const CConvertOpt
         ui.ShowMessage(problem, MessageIcon::Exclamation);
 
     CConvertProgress& progress = ui.OpenProgress();
-    progress.SetOverallRange(static_cast<int>(items.size()));
+    progress.ShowBatch(CBatchProgress(items.size()).View());
     progress.ProcessEvents();
 
     const std::unique_ptr<CWebPlayerCopies> webPlayer = CWebPlayerCopies::ForBatch(settings);

@@ -17,6 +17,7 @@
 #include "convert/ConvertOptions.h"
 #include "convert/FileListColumns.h"
 #include "convert/FrameLimit.h"
+#include "convert/ProbeFailure.h"
 #include "convert/TempFile.h"
 #include "mp3/Mp3Encoder.h"
 #include "mp3/ParallelMp3Encode.h"
@@ -44,6 +45,9 @@ void DiscardMp3(const std::string& mp3Path) {
     std::error_code ec;
     std::filesystem::remove(mp3Path, ec);
 }
+
+constexpr const char* kFailTemporary = "the temporary files could not be written (is the disk full?)";
+constexpr const char* kFailEncoder = "the MP3 encoder failed";
 
 // The per-file line and bar of the progress display, moved only when they change.
 class CFileProgress {
@@ -99,6 +103,17 @@ struct Conversion {
     } parallel;
 
     bool Run();
+    bool Fail(const char* why) {
+        result.failure = why;
+        return false;
+    }
+    // A setting that cuts away all of the sound: the refusal names it.
+    bool Refuse(const std::string& setting, int ms, std::uint64_t decoded) {
+        const std::uint64_t tenths = decoded * 10 / static_cast<std::uint64_t>(rate);
+        result.refusal = setting + " " + std::to_string(ms) + " leaves no sound: the file is " +
+                         std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s long";
+        return false;
+    }
     // Encodes a long sound on several cores. Returns false when that was done (ok tells how it
     // went), true when the sound is to be encoded here with the encoder.
     bool EncodeHere(const CTempFile& left, const CTempFile& right, std::uint64_t start, std::uint64_t total, bool& ok);
@@ -130,7 +145,7 @@ bool Conversion::Run() {
     const float gain = static_cast<float>(settings.VolumeCoef * 0.01);
 
     CTempFile pcmLeft, pcmRight;
-    if (!pcmLeft.Create() || (stereo && !pcmRight.Create())) return false;
+    if (!pcmLeft.Create() || (stereo && !pcmRight.Create())) return Fail(kFailTemporary);
 
     // Phase 1: decode everything (up to the duration limit) into the channel files: 0 .. 20 %.
     const std::uint32_t w = progress.Width();
@@ -160,8 +175,8 @@ bool Conversion::Run() {
         if (withGain) ApplyGain(left.data(), stereo ? right.data() : nullptr, frames, channels, gain);
 
         const std::size_t bytes = static_cast<std::size_t>(frames) * 2;
-        if (!pcmLeft.Write(left.data(), bytes)) return false;
-        if (stereo && !pcmRight.Write(right.data(), bytes)) return false;
+        if (!pcmLeft.Write(left.data(), bytes)) return Fail(kFailTemporary);
+        if (stereo && !pcmRight.Write(right.data(), bytes)) return Fail(kFailTemporary);
 
         if (durationMode && decoded >= wanted) break;
     }
@@ -176,14 +191,17 @@ bool Conversion::Run() {
     std::uint64_t start = 0;
     if (settings.SkipFirstMs >= 1) {
         const std::uint64_t k = SamplesIn(rate, settings.SkipFirstMs);
-        if (k >= remaining) return false;
+        if (k >= remaining) return Refuse("SkipFirstMs", settings.SkipFirstMs, decoded);
         start = k;
         remaining -= k;
     }
-    if (!pcmLeft.Seek(start * 2) || (stereo && !pcmRight.Seek(start * 2))) return false;
+    if (!pcmLeft.Seek(start * 2) || (stereo && !pcmRight.Seek(start * 2))) return Fail(kFailTemporary);
     if (settings.TrimLastType == 0 && settings.SkipLastMs >= 1) {
         const std::uint64_t k = SamplesIn(rate, settings.SkipLastMs);
-        if (k >= remaining) return false;
+        if (k >= remaining)
+            return Refuse(start > 0 ? "SkipFirstMs " + std::to_string(settings.SkipFirstMs) + " with SkipLastMs"
+                                    : std::string("SkipLastMs"),
+                          settings.SkipLastMs, decoded);
         remaining -= k;
     }
     result.outputSamples = static_cast<std::uint32_t>(std::min(static_cast<double>(remaining) * ratio, 4294967295.0));
@@ -202,13 +220,14 @@ bool Conversion::Run() {
     if (!EncodeHere(pcmLeft, pcmRight, start, total, parallelOk)) return parallelOk;
     while (remaining > 0) {
         const std::size_t c = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kReadFrames));
-        if (!pcmLeft.ReadExact(left.data(), c * 2)) return false;
-        if (stereo && !pcmRight.ReadExact(right.data(), c * 2)) return false;
+        if (!pcmLeft.ReadExact(left.data(), c * 2)) return Fail(kFailTemporary);
+        if (stereo && !pcmRight.ReadExact(right.data(), c * 2)) return Fail(kFailTemporary);
         encoded += c;
         progress.Show(static_cast<std::uint32_t>(std::min<std::uint64_t>(20 + 4 * (encoded / d2) / 5, 100)),
                       static_cast<std::uint32_t>(std::min<std::uint64_t>(base + 4 * (encoded / e2) / 5, w)));
         if (progress.Cancelled()) return false;
-        if (!encoder.Encode(left.data(), stereo ? right.data() : nullptr, static_cast<int>(c))) return false;
+        if (!encoder.Encode(left.data(), stereo ? right.data() : nullptr, static_cast<int>(c)))
+            return Fail(kFailEncoder);
         remaining -= c;
     }
     if (progress.Percent() != 100) progress.Show(100, w);
@@ -251,20 +270,31 @@ bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3
     int musicRate = 44100;
     if (settings.AutoDestMP3EncodingParam != 1) musicRate = settings.MP3SampleRate < 1 ? 44100 : settings.MP3SampleRate;
     std::unique_ptr<CAudioSource> source = OpenAudioSource(path, kind, musicRate);
-    if (!source) return false;
+    if (!source) {
+        result.failure = "the file can no longer be opened: " + ProbeFailureReason(path);
+        return false;
+    }
 
     const int rate = source->GetSampleRate();
     const int channels = source->GetOutputChannels();
     const int bits = source->GetBitsPerSample();
     // A format record the rest cannot work with would divide by zero or overrun the buffers.
-    if (rate < 1 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16)) return false;
+    if (rate < 1 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16)) {
+        result.failure = "its sound cannot be converted: " + std::to_string(channels) + " channel(s) of " +
+                         std::to_string(bits) + "-bit samples at " + std::to_string(rate) + " Hz";
+        return false;
+    }
 
     CMp3Encoder encoder;
     bool ok = false;
-    if (encoder.Open(mp3Path)) {
+    if (!encoder.Open(mp3Path)) {
+        result.failure = "the temporary MP3 file could not be opened";
+    } else {
         const EncodingChoice choice = ChooseEncoding(settings, rate, channels);
         const Mp3EncoderSetup setup{channels, rate, choice};
-        if (encoder.SetUp(setup)) {
+        if (!encoder.SetUp(setup)) {
+            result.failure = "the MP3 encoder refused this sound's format or the chosen bit rate";
+        } else {
             result.encoderDelay = static_cast<std::uint32_t>(std::max(encoder.EncoderDelay(), 0));
             CFileProgress fileProgress(progress, NameOf(path));
             Conversion conversion{settings, *source, encoder, fileProgress, result, rate, channels,
@@ -276,7 +306,10 @@ bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3
         }
     }
     // Flushing the encoder can fail too (a full disk): a short MP3 is no success.
-    if (!encoder.Close()) ok = false;
+    if (!encoder.Close() && ok) {
+        ok = false;
+        result.failure = "the MP3 file could not be completed (is the disk full?)";
+    }
     source.reset();
     if (!ok) DiscardMp3(mp3Path);
     return ok;

@@ -1,9 +1,12 @@
-// What the conversion sees of a progress display: a per-file line and bar, an overall line and
-// bar, a cancel flag, and a place where the caller keeps its user interface alive. The GUI's
-// progress window and the command line's terminal bar both implement it.
+// What the conversion sees of a progress display. One file's conversion reports through the
+// per-file line and bar; a batch gives each file a display of its own (see BatchProgress) and
+// shows the front end the whole batch at once. The GUI's progress window and the command
+// line's terminal display both implement it.
 #pragma once
 
 #include <string>
+
+#include "convert/BatchProgress.h"
 
 namespace tonvela {
 
@@ -18,10 +21,8 @@ public:
     virtual void SetFileBarRange(int max) = 0;
     virtual void SetFileBarPos(int pos) = 0;
 
-    // Overall line ("Converting %d of %d file(s) into SWF...") and bar (range 0 .. n, step 1).
-    virtual void SetOverallText(const std::string& text) = 0;
-    virtual void SetOverallRange(int max) = 0;
-    virtual void StepOverall() = 0;
+    // The whole batch: one line and bar per running file, the overall line and bar.
+    virtual void ShowBatch(const BatchProgressView& view) = 0;
 
     // Called after every block of work: a GUI dispatches its pending events here.
     virtual void ProcessEvents() = 0;
@@ -36,9 +37,7 @@ public:
     int FileBarWidth() const override { return 100; }
     void SetFileBarRange(int) override {}
     void SetFileBarPos(int) override {}
-    void SetOverallText(const std::string&) override {}
-    void SetOverallRange(int) override {}
-    void StepOverall() override {}
+    void ShowBatch(const BatchProgressView&) override {}
     void ProcessEvents() override {}
     bool IsCancelled() const override { return false; }
 };

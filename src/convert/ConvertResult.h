@@ -16,6 +16,9 @@ struct ConvertResult {
     std::uint32_t encoderDelay = 0;
     // Why the file was refused before it was encoded (a setting leaves it no room); empty otherwise.
     std::string refusal;
+    // Why the conversion failed otherwise (the file, the encoder, the temporary files); empty
+    // when it did not or was cancelled.
+    std::string failure;
 };
 
 // The refusal of a source that decodes to no samples at all (a header without data): a movie

@@ -7,24 +7,35 @@
 
 #include "audio/AudioSource.h"
 #include "convert/FileListColumns.h"
+#include "convert/ProbeFailure.h"
 #include "platform/DataFolder.h"
+#include "platform/PercentEncode.h"
 #include "platform/PathName.h"
 
 namespace tonvela {
 
-void CAddFailures::Add(const std::string& path) {
+void CAddFailures::Add(const std::string& path, std::string reason) {
     ++count_;
-    if (count_ <= kMaxListedFailures)
-        text_ += path + "\n";
-    else if (count_ == kMaxListedFailures + 1)
-        text_ += "<more files>...\n";
+    if (count_ > kMaxListedFailures) return;  // counted, not listed: nor looked at again
+    listed_.push_back({path, reason.empty() ? ProbeFailureReason(path) : std::move(reason)});
+}
+
+std::string CAddFailures::Text() const {
+    std::string text;
+    for (const Failure& f : listed_) text += f.path + ": " + f.reason + "\n";
+    if (More()) text += "<more files>...\n";
+    return text;
+}
+
+std::string CAddFailures::HelpPageUrl() {
+    // RFC 8089: the path with its separators kept, every byte outside the unreserved set escaped.
+    return "file://" + PercentEncode(DataFolder() + kFormatsHelpPage, "/-._~");
 }
 
 std::string CAddFailures::Message() const {
-    if (text_.empty()) return {};
-    return "Failed to load the following files.\n\n" + text_ +
-           "\nTo get help, please see the manual's page on supported formats <" + DataFolder() + kFormatsHelpPage +
-           ">.";
+    if (count_ == 0) return {};
+    return std::string(kAddFailureTitle) + "\n\n" + Text() +
+           "\nTo get help, please see the manual's page on supported formats:\n" + HelpPageUrl();
 }
 
 CFileList::FileIdentity CFileList::IdentityOf(const std::string& path) {
@@ -78,7 +89,7 @@ void CFileList::Remove(std::size_t i) {
     if (i < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
-std::string CFileList::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
+CAddFailures CFileList::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
     CAddFailures failures;
     const int n = static_cast<int>(paths.size());
     if (progress) {
@@ -98,7 +109,7 @@ std::string CFileList::AddPathList(const std::vector<std::string>& paths, CAddPr
             if (progress->IsCancelled()) break;
         }
     }
-    return failures.Message();
+    return failures;
 }
 
 }  // namespace tonvela

@@ -28,20 +28,33 @@ inline constexpr int kMaxListedFailures = 30;
 // pointing to it.
 inline constexpr const char* kFormatsHelpPage = "help/formats.html";
 
-// Collects the failed paths of one add operation.
+// Collects the failed paths of one add operation, each with its reason.
 class CAddFailures {
 public:
-    void Add(const std::string& path);
+    struct Failure {
+        std::string path;
+        std::string reason;
+    };
+    // reason: why no reader took path; looked up (ProbeFailureReason) when not given.
+    void Add(const std::string& path, std::string reason = {});
     int Count() const { return count_; }
-    const std::string& Text() const { return text_; }
-    // The whole message box text, or "" when nothing failed; the closing line names the
-    // formats page in the data folder.
+    // The listed failures (at most kMaxListedFailures); More() when further ones were left out.
+    const std::vector<Failure>& Listed() const { return listed_; }
+    bool More() const { return count_ > kMaxListedFailures; }
+    // "path: reason" lines, then "<more files>..." when some were left out.
+    std::string Text() const;
+    // The whole message as plain text, or "" when nothing failed; the closing line gives the
+    // formats page of the manual as a file:// address a terminal can open.
     std::string Message() const;
+    // The manual's page on supported formats, as a file:// address.
+    static std::string HelpPageUrl();
 
 private:
-    std::string text_;
+    std::vector<Failure> listed_;
     int count_ = 0;
 };
+
+inline constexpr const char* kAddFailureTitle = "Failed to load the following files.";
 
 class CFileList {
 public:
@@ -50,8 +63,8 @@ public:
     int AddFileEntry(const std::string& path);
 
     // Adds paths in order, reporting through progress (may be null). Stops early on Cancel
-    // (the path in hand is finished first). Returns the failure message, "" when none failed.
-    std::string AddPathList(const std::vector<std::string>& paths, CAddProgress* progress);
+    // (the path in hand is finished first). Returns the failures with their reasons.
+    CAddFailures AddPathList(const std::vector<std::string>& paths, CAddProgress* progress);
 
     std::size_t Size() const { return entries_.size(); }
     bool Empty() const { return entries_.empty(); }

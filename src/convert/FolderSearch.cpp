@@ -40,10 +40,12 @@ CUniqueFd OpenFolder(const std::string& path) {
 
 enum class EntryType { Folder, Regular, Link, Other };
 
+bool Stopped(const SearchStop& stop) { return stop && stop(); }
+
 // Entries of one folder in the file system's order, with their own type (links not
-// followed); errors end the listing quietly. Nothing is opened but the folder itself.
+// followed); errors end the listing quietly, and so does stop. Nothing is opened but the folder itself.
 template <typename F>
-void ForEachEntry(const std::string& folder, F&& f) {
+void ForEachEntry(const std::string& folder, F&& f, const SearchStop& stop) {
     CUniqueFd fd = OpenFolder(folder);
     if (!fd.IsOpen()) return;
     DIR* dir = ::fdopendir(fd.Get());
@@ -51,6 +53,7 @@ void ForEachEntry(const std::string& folder, F&& f) {
     fd.Release();  // closedir closes it
     const std::string prefix = folder == "/" ? folder : folder + "/";
     while (const dirent* d = ::readdir(dir)) {
+        if (Stopped(stop)) break;
         const std::string name = d->d_name;
         if (name == "." || name == "..") continue;
         unsigned char type = d->d_type;
@@ -68,25 +71,28 @@ void ForEachEntry(const std::string& folder, F&& f) {
     ::closedir(dir);
 }
 
-void CollectFoldersInto(const std::string& folder, std::vector<std::string>& out, int depth) {
+void CollectFoldersInto(const std::string& folder, std::vector<std::string>& out, int depth, const SearchStop& stop) {
     out.push_back(folder);
     // Without following links the tree has no cycles; the depth bound only guards the stack.
     if (depth > 512) return;
     std::vector<std::string> subs;
     ForEachEntry(folder, [&](const std::string& path, EntryType type) {
         if (type == EntryType::Folder) subs.push_back(path);
-    });
+    }, stop);
     std::sort(subs.begin(), subs.end(), NameLess);
-    for (const auto& s : subs) CollectFoldersInto(s, out, depth + 1);
+    for (const auto& s : subs) {
+        if (Stopped(stop)) return;
+        CollectFoldersInto(s, out, depth + 1, stop);
+    }
 }
 
 }  // namespace
 
-std::vector<std::string> CollectFolders(const std::string& folder) {
+std::vector<std::string> CollectFolders(const std::string& folder, const SearchStop& stop) {
     std::vector<std::string> out;
     std::string f = folder;
     while (f.size() > 1 && f.back() == '/') f.pop_back();
-    CollectFoldersInto(f, out, 0);
+    CollectFoldersInto(f, out, 0, stop);
     return out;
 }
 
@@ -127,11 +133,12 @@ void AddFoundFile(const std::string& path, std::vector<std::string>& paths) {
     }
 }
 
-void CollectFiles(const std::vector<std::string>& folders, std::vector<std::string>& paths) {
+void CollectFiles(const std::vector<std::string>& folders, std::vector<std::string>& paths, const SearchStop& stop) {
     for (const auto& folder : folders) {
+        if (Stopped(stop)) return;
         // Each folder's files in the order people read names, not the file system's.
         std::vector<std::pair<std::string, EntryType>> entries;
-        ForEachEntry(folder, [&](const std::string& path, EntryType type) { entries.emplace_back(path, type); });
+        ForEachEntry(folder, [&](const std::string& path, EntryType type) { entries.emplace_back(path, type); }, stop);
         std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return NameLess(a.first, b.first); });
         for (const auto& [path, type] : entries) {
             // FIFOs, devices and sockets are never audio files: opening a FIFO would block.
@@ -144,10 +151,10 @@ void CollectFiles(const std::vector<std::string>& folders, std::vector<std::stri
     }
 }
 
-void AddDroppedPath(const std::string& path, std::vector<std::string>& paths) {
+void AddDroppedPath(const std::string& path, std::vector<std::string>& paths, const SearchStop& stop) {
     std::error_code ec;
     if (fs::is_directory(fs::symlink_status(path, ec))) {
-        CollectFiles(CollectFolders(path), paths);
+        CollectFiles(CollectFolders(path, stop), paths, stop);
         return;
     }
     AddFoundFile(path, paths);

@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QWidget>
 
+#include "audio/FfmpegStream.h"
 #include "ui/DesktopServices.h"
 #include "ui/MessageBox.h"
 
@@ -15,7 +16,9 @@ CBatchWorker::CBatchWorker(std::vector<BatchItem> items, const CConvertOptions& 
       jobs_(jobs < 1 ? 1 : jobs),
       fileBarWidth_(fileBarWidth > 0 ? fileBarWidth : 100),
       desktop_(desktop),
-      messageParent_(messageParent) {}
+      messageParent_(messageParent) {
+    qRegisterMetaType<BatchProgressView>();
+}
 
 CBatchWorker::~CBatchWorker() {
     destroying_.store(true);
@@ -25,7 +28,11 @@ CBatchWorker::~CBatchWorker() {
 
 void CBatchWorker::Start() {
     thread_ = std::thread([this] {
+        // One batch at a time (the window is busy meanwhile): Cancel also reaches a read or
+        // probe that waits inside the decoding library.
+        SetDecoderInterruptFlag(&cancel_);
         outcome_ = ConvertBatch(items_, settings_, *this, jobs_);
+        SetDecoderInterruptFlag(nullptr);
         // Queued to the window's thread: it sees outcome_ after the batch wrote it.
         emit Finished();
     });
@@ -55,24 +62,11 @@ void CBatchWorker::ShowFirstSwf(const std::string& swfPath) {
     desktop_.ShowItem(swfPath);
 }
 
-void CBatchWorker::SetFileText(const std::string& text) {
-    if (text == fileText_) return;
-    fileText_ = text;
-    emit FileTextChanged(QString::fromStdString(text));
+void CBatchWorker::ShowBatch(const BatchProgressView& view) {
+    if (anyShown_ && view == shown_) return;
+    shown_ = view;
+    anyShown_ = true;
+    emit BatchShown(view);
 }
-
-void CBatchWorker::SetFileBarRange(int max) {
-    if (max == fileRange_) return;
-    fileRange_ = max;
-    emit FileBarRangeChanged(max);
-}
-
-void CBatchWorker::SetFileBarPos(int pos) {
-    if (pos == filePos_) return;
-    filePos_ = pos;
-    emit FileBarPosChanged(pos);
-}
-
-void CBatchWorker::SetOverallText(const std::string& text) { emit OverallTextChanged(QString::fromStdString(text)); }
 
 }  // namespace tonvela

@@ -1,7 +1,8 @@
 // Runs one conversion batch on a thread of its own and reports to the window through queued
 // signals: the batch's front-end interfaces (CBatchUi, CConvertProgress) are implemented here
 // on the batch's thread. Message boxes the batch asks for block the batch until answered;
-// Cancel is a flag the batch polls after every block of samples.
+// Cancel is a flag the batch polls after every block of samples, and the decoding library's
+// interrupt while the batch runs, so a read blocked inside the library gives up too.
 #pragma once
 
 #include <QObject>
@@ -41,22 +42,21 @@ public:
 
 signals:
     void StatusChanged(int row, const QString& text);
+    void ReasonChanged(int row, const QString& reason);
     void ScrollRequested(int row);
     void WaitChanged(bool on);
     void ProgressOpened();
     void ProgressClosed();
-    void FileTextChanged(const QString& text);
-    void FileBarRangeChanged(int max);
-    void FileBarPosChanged(int pos);
-    void OverallTextChanged(const QString& text);
-    void OverallRangeChanged(int max);
-    void OverallStepped();
+    void BatchShown(const tonvela::BatchProgressView& view);
     void Finished();
 
 private:
     // CBatchUi, called on the batch's thread.
     void ShowMessage(const std::string& text, MessageIcon icon) override;
     void SetStatus(std::size_t row, const std::string& text) override;
+    void SetFailureReason(std::size_t row, const std::string& reason) override {
+        emit ReasonChanged(static_cast<int>(row), QString::fromStdString(reason));
+    }
     void ScrollIntoView(std::size_t row) override;
     void BeginWait() override { emit WaitChanged(true); }
     void EndWait() override { emit WaitChanged(false); }
@@ -64,14 +64,13 @@ private:
     void CloseProgress() override { emit ProgressClosed(); }
     void ShowFirstSwf(const std::string& swfPath) override;
 
-    // CConvertProgress, called on the batch's thread: only changes are sent on.
-    void SetFileText(const std::string& text) override;
+    // CConvertProgress, called on the batch's thread: the batch gives each file a display of its
+    // own and shows the whole here; only changes are sent on.
+    void SetFileText(const std::string&) override {}
     int FileBarWidth() const override { return fileBarWidth_; }
-    void SetFileBarRange(int max) override;
-    void SetFileBarPos(int pos) override;
-    void SetOverallText(const std::string& text) override;
-    void SetOverallRange(int max) override { emit OverallRangeChanged(max); }
-    void StepOverall() override { emit OverallStepped(); }
+    void SetFileBarRange(int) override {}
+    void SetFileBarPos(int) override {}
+    void ShowBatch(const BatchProgressView& view) override;
     void ProcessEvents() override {}
     bool IsCancelled() const override { return cancel_.load(); }
 
@@ -86,10 +85,11 @@ private:
     BatchOutcome outcome_;
     std::thread thread_;
 
-    // Last values sent, so an unchanged value costs no signal (the batch thread's own).
-    std::string fileText_;
-    int fileRange_ = -1;
-    int filePos_ = -1;
+    // Last view sent, so an unchanged one costs no signal (the batch thread's own).
+    BatchProgressView shown_;
+    bool anyShown_ = false;
 };
 
 }  // namespace tonvela
+
+Q_DECLARE_METATYPE(tonvela::BatchProgressView)

@@ -8,56 +8,63 @@
 namespace tonvela {
 
 namespace {
-// 320 x 95 dialog units of an 8-point font, in pixels.
+// 320 x 95 dialog units of an 8-point font, in pixels, for one file at a time.
 constexpr int kWidth = 480;
 constexpr int kHeight = 156;
 constexpr int kMargin = 12;
 }  // namespace
 
-CConvertProgressDlg::CConvertProgressDlg(QWidget* parent)
-    : CProgressWindow(parent, "convertProgress"),
-      fileText_(MakeLine("fileText")),
-      fileBar_(MakeBar()),
-      overallText_(MakeLine("overallText")),
-      overallBar_(MakeBar()) {
+CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
+    : CProgressWindow(parent, "convertProgress"), overallText_(nullptr), overallBar_(nullptr) {
     setAttribute(Qt::WA_DeleteOnClose);
-    fileBar_->setObjectName(QStringLiteral("fileBar"));
-    overallBar_->setObjectName(QStringLiteral("overallBar"));
-    for (QProgressBar* b : {fileBar_, overallBar_}) {
-        b->setRange(0, 1);
-        b->setValue(0);
-    }
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->setSpacing(6);
-    layout->addWidget(fileText_);
-    layout->addWidget(fileBar_);
+    for (int r = 0; r < std::max(fileRows, 1); ++r) {
+        const QByteArray name = r == 0 ? QByteArray("fileText") : "fileText" + QByteArray::number(r);
+        FileRow row{MakeLine(name.constData()), MakeBar()};
+        row.bar->setObjectName(r == 0 ? QStringLiteral("fileBar") : QStringLiteral("fileBar%1").arg(r));
+        row.bar->setRange(0, kBatchBarMax);
+        row.bar->setValue(0);
+        if (r > 0) layout->addSpacing(2);
+        layout->addWidget(row.text);
+        layout->addWidget(row.bar);
+        files_.push_back(row);
+    }
+    overallText_ = MakeLine("overallText");
+    overallBar_ = MakeBar();
+    overallBar_->setObjectName(QStringLiteral("overallBar"));
+    overallBar_->setRange(0, kBatchBarMax);
+    overallBar_->setValue(0);
     layout->addSpacing(8);
     layout->addWidget(overallText_);
     layout->addWidget(overallBar_);
     layout->addStretch();
     layout->addLayout(CancelRow());
-    setFixedSize(kWidth, kHeight);
+    // One file keeps the classic size; each further file adds its line and bar.
+    setFixedWidth(kWidth);
+    setFixedHeight(std::max(kHeight, layout->sizeHint().height()));
 }
 
 int CConvertProgressDlg::FileBarWidth() const { return kWidth - 2 * kMargin; }
 
-QString CConvertProgressDlg::FileText() const { return fileText_->text(); }
+QString CConvertProgressDlg::FileText(int row) const {
+    return row >= 0 && row < FileRows() ? files_[static_cast<std::size_t>(row)].text->text() : QString();
+}
+int CConvertProgressDlg::FilePos(int row) const {
+    return row >= 0 && row < FileRows() ? files_[static_cast<std::size_t>(row)].bar->value() : 0;
+}
 QString CConvertProgressDlg::OverallText() const { return overallText_->text(); }
-int CConvertProgressDlg::FilePos() const { return fileBar_->value(); }
 int CConvertProgressDlg::OverallPos() const { return overallBar_->value(); }
 
-void CConvertProgressDlg::SetFileText(const QString& text) { fileText_->setText(text); }
-void CConvertProgressDlg::SetFileBarRange(int max) { fileBar_->setRange(0, max > 0 ? max : 1); }
-void CConvertProgressDlg::SetFileBarPos(int pos) { fileBar_->setValue(std::clamp(pos, 0, fileBar_->maximum())); }
-void CConvertProgressDlg::SetOverallText(const QString& text) { overallText_->setText(text); }
-void CConvertProgressDlg::SetOverallRange(int max) {
-    overallBar_->setRange(0, max > 0 ? max : 1);
-    overallBar_->setValue(0);
-}
-void CConvertProgressDlg::StepOverall() {
-    overallBar_->setValue(std::min(overallBar_->value() + 1, overallBar_->maximum()));
+void CConvertProgressDlg::ShowBatch(const BatchProgressView& view) {
+    for (std::size_t r = 0; r < files_.size(); ++r) {
+        const bool running = r < view.running.size();
+        files_[r].text->setText(running ? QString::fromStdString(view.running[r].text) : QString());
+        files_[r].bar->setValue(running ? std::clamp(view.running[r].bar, 0, kBatchBarMax) : 0);
+    }
+    overallText_->setText(QString::fromStdString(view.overallText));
+    overallBar_->setValue(std::clamp(view.overallBar, 0, kBatchBarMax));
 }
 
 }  // namespace tonvela

@@ -1,8 +1,11 @@
-// The progress window of a conversion batch: the current file's line and bar, the overall line
-// and bar, and Cancel. It deletes itself when closed. It only shows what the batch reports; the
+// The progress window of a conversion batch: a line and bar for each file that runs (one per
+// job), the overall line and bar, and Cancel. It deletes itself when closed. It only shows what the batch reports; the
 // batch runs elsewhere and polls the cancel request.
 #pragma once
 
+#include <vector>
+
+#include "convert/BatchProgress.h"
 #include "ui/ProgressWindow.h"
 
 namespace tonvela {
@@ -10,29 +13,30 @@ namespace tonvela {
 class CConvertProgressDlg : public CProgressWindow {
     Q_OBJECT
 public:
-    explicit CConvertProgressDlg(QWidget* parent);
+    // fileRows: the files converted at once, each with its line and bar.
+    explicit CConvertProgressDlg(QWidget* parent, int fileRows = 1);
 
     // The per-file bar's width in pixels (the conversion uses it as the bar's range).
     int FileBarWidth() const;
     // Shows it centred over its parent.
     void Open() { ShowCentred(); }
 
-    QString FileText() const;
+    int FileRows() const { return static_cast<int>(files_.size()); }
+    QString FileText(int row = 0) const;
+    int FilePos(int row = 0) const;  // 0 .. kBatchBarMax
     QString OverallText() const;
-    int FilePos() const;
-    int OverallPos() const;
+    int OverallPos() const;  // 0 .. kBatchBarMax
 
 public slots:
-    void SetFileText(const QString& text);
-    void SetFileBarRange(int max);
-    void SetFileBarPos(int pos);
-    void SetOverallText(const QString& text);
-    void SetOverallRange(int max);
-    void StepOverall();
+    // Running files fill the rows from the top in batch order; rows left over stay empty.
+    void ShowBatch(const tonvela::BatchProgressView& view);
 
 private:
-    QLabel* fileText_;
-    QProgressBar* fileBar_;
+    struct FileRow {
+        QLabel* text;
+        QProgressBar* bar;
+    };
+    std::vector<FileRow> files_;
     QLabel* overallText_;
     QProgressBar* overallBar_;
 };

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "convert/ConvertBatch.h"
+
 namespace tonvela {
 
 CFileListModel::CFileListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -26,6 +28,13 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole: return QString::fromStdString(CellText(index.row(), index.column()));
         case Qt::ToolTipRole:
             if (index.column() == kColumnFiles) return QString::fromStdString(Entry(index.row()).path);
+            if (index.column() == kColumnSwf) {
+                // The whole status (the column cuts long ones), with the reason of a failure.
+                const QString why = WhyText(index.row());
+                if (!why.isEmpty()) return why;
+                const std::string& status = rows_[static_cast<std::size_t>(index.row())].status;
+                return status.empty() ? QVariant() : QVariant(QString::fromStdString(status));
+            }
             return {};
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(Qt::AlignVCenter |
@@ -48,7 +57,7 @@ void CFileListModel::SyncNewEntries() {
     if (list_.Size() <= rows_.size()) return;
     const int first = static_cast<int>(rows_.size());
     beginInsertRows({}, first, static_cast<int>(list_.Size()) - 1);
-    for (std::size_t i = rows_.size(); i < list_.Size(); ++i) rows_.push_back(Row{&list_.At(i), {}});
+    for (std::size_t i = rows_.size(); i < list_.Size(); ++i) rows_.push_back(Row{&list_.At(i), {}, {}});
     endInsertRows();
 }
 
@@ -60,7 +69,7 @@ int CFileListModel::AddFileEntry(const std::string& path) {
     return static_cast<int>(rows_.size()) - 1;
 }
 
-std::string CFileListModel::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
+CAddFailures CFileListModel::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
     // Rows appear as the files are added, so the list fills while the progress window shows.
     class CSyncingProgress : public CAddProgress {
     public:
@@ -78,9 +87,9 @@ std::string CFileListModel::AddPathList(const std::vector<std::string>& paths, C
         CFileListModel& model_;
         CAddProgress* inner_;
     } syncing(*this, progress);
-    std::string message = list_.AddPathList(paths, &syncing);
+    CAddFailures failures = list_.AddPathList(paths, &syncing);
     SyncNewEntries();
-    return message;
+    return failures;
 }
 
 int CFileListModel::RowOf(const std::string& path) const {
@@ -95,8 +104,26 @@ int CFileListModel::RowOf(const std::string& path) const {
 void CFileListModel::SetStatus(int row, const std::string& text) {
     if (row < 0 || row >= rowCount()) return;
     rows_[static_cast<std::size_t>(row)].status = text;
+    rows_[static_cast<std::size_t>(row)].reason.clear();
     const QModelIndex cell = index(row, kColumnSwf);
-    emit dataChanged(cell, cell, {Qt::DisplayRole});
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void CFileListModel::SetReason(int row, const std::string& reason) {
+    if (row < 0 || row >= rowCount()) return;
+    rows_[static_cast<std::size_t>(row)].reason = reason;
+    const QModelIndex cell = index(row, kColumnSwf);
+    emit dataChanged(cell, cell, {Qt::ToolTipRole});
+}
+
+QString CFileListModel::WhyText(int row) const {
+    if (row < 0 || row >= rowCount()) return {};
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    const bool failed = !r.reason.empty() ||
+                        (r.entry->swfPath.empty() && !r.status.empty() && r.status != kStatusConverting &&
+                         r.status != kStatusCancelled);
+    if (!failed) return {};
+    return QString::fromStdString(r.reason.empty() ? r.status : r.status + ": " + r.reason);
 }
 
 std::size_t CFileListModel::CoreIndexOf(const CFileListEntry* entry) const {

@@ -28,8 +28,8 @@ public:
     static constexpr int kDuplicate = -2;
     static constexpr int kFailed = -1;
     int AddFileEntry(const std::string& path);
-    // AddPathList of the core; returns the failure message ("" when nothing failed).
-    std::string AddPathList(const std::vector<std::string>& paths, CAddProgress* progress);
+    // AddPathList of the core; returns its failures.
+    CAddFailures AddPathList(const std::vector<std::string>& paths, CAddProgress* progress);
 
     // The row holding the same file as path, or -1.
     int RowOf(const std::string& path) const;
@@ -37,7 +37,13 @@ public:
     CFileListEntry& Entry(int row) { return *rows_[static_cast<std::size_t>(row)].entry; }
     const CFileListEntry& Entry(int row) const { return *rows_[static_cast<std::size_t>(row)].entry; }
     std::string CellText(int row, int column) const;
+    // Setting a status forgets the reason of an earlier one.
     void SetStatus(int row, const std::string& text);
+    // Why the row's conversion failed, beyond its status text.
+    void SetReason(int row, const std::string& reason);
+    // What the "why" command shows: the status and its reason for a row that failed; empty for
+    // a row that converted, waits or runs.
+    QString WhyText(int row) const;
 
     // Removes the given rows (any order); entries are released, files never touched.
     void RemoveRows(std::vector<int> rows);
@@ -50,6 +56,7 @@ private:
     struct Row {
         CFileListEntry* entry;
         std::string status;
+        std::string reason;
     };
     void SyncNewEntries();
     std::size_t CoreIndexOf(const CFileListEntry* entry) const;

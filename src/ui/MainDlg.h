@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "convert/ConvertOptions.h"
+#include "convert/FolderSearch.h"
 #include "platform/SettingsStore.h"
 #include "ui/DesktopServices.h"
 
@@ -21,6 +22,7 @@ class QPushButton;
 
 namespace tonvela {
 
+class CAddFailures;
 class CBatchWorker;
 class CConvertProgressDlg;
 class CFileListModel;
@@ -76,6 +78,8 @@ public slots:
     void OnOptions();
     void OnHelpTopics();
     void OnAbout();
+    // Shows why the selected row failed.
+    void OnWhy();
 
 signals:
     // A batch ended (its progress window is closed and the window takes commands again).
@@ -96,6 +100,12 @@ private:
     // Adds paths with the add progress window (searching already shown when given).
     void AddPathList(const std::vector<std::string>& paths, std::unique_ptr<CProgressDlg> progress);
     std::unique_ptr<CProgressDlg> OpenSearchProgress();
+    // The add-failure message, each path with its reason and a link to the manual's page.
+    void ShowAddFailures(const CAddFailures& failures);
+    void AddWhyItem(QMenu* menu);
+    void UpdateWhyItem();
+    // Runs a folder search that Cancel can stop; false when it was cancelled.
+    bool Search(CProgressDlg& progress, const std::function<void(const SearchStop&)>& search);
     void ConvertRows(const std::vector<int>& rows);
     void OnBatchFinished();
     // The first selected row's entry, or null.
@@ -120,6 +130,7 @@ private:
     QPointer<CConvertProgressDlg> convertProgress_;
     CProgressDlg* addProgress_ = nullptr;
     std::unique_ptr<CBatchWorker> worker_;
+    QAction* whyAction_ = nullptr;
 
     struct MenuActions {
         QAction *play, *browseFolder, *playSwf, *browseSwfFolder, *openHtml, *viewHtml, *convertSelected,

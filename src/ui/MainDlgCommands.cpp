@@ -64,7 +64,7 @@ void CMainDlg::OnRecord() {
     if (row == CFileListModel::kFailed) {
         CAddFailures failure;
         failure.Add(dlg.SavedPath());
-        ShowMessageBox(this, QString::fromStdString(failure.Message()), MessageIcon::Exclamation);
+        ShowAddFailures(failure);
         return;
     }
     // A recording saved over a listed file converts that row.

@@ -1,5 +1,7 @@
 // The main window's conversion commands: a batch of the chosen rows on a worker, shown in the
 // batch's progress window.
+#include <algorithm>
+
 #include "ui/BatchWorker.h"
 #include "ui/ConvertProgressDlg.h"
 #include "ui/FileListModel.h"
@@ -41,22 +43,20 @@ void CMainDlg::ConvertRows(const std::vector<int>& rows) {
     SetBusy(true);
 
     // Made now so the batch knows the bar's width; shown when the batch opens its progress.
-    convertProgress_ = new CConvertProgressDlg(this);
-    worker_ = std::make_unique<CBatchWorker>(std::move(items), settings_, settings_.ConvertJobs,
+    const int jobs = std::clamp(settings_.ConvertJobs, 1, static_cast<int>(std::max<std::size_t>(items.size(), 1)));
+    convertProgress_ = new CConvertProgressDlg(this, jobs);
+    worker_ = std::make_unique<CBatchWorker>(std::move(items), settings_, jobs,
                                              convertProgress_->FileBarWidth(), *desktop_, this);
     CBatchWorker* w = worker_.get();
     CConvertProgressDlg* dlg = convertProgress_;
     connect(dlg, &CConvertProgressDlg::CancelClicked, w, &CBatchWorker::RequestCancel);
-    connect(w, &CBatchWorker::FileTextChanged, dlg, &CConvertProgressDlg::SetFileText);
-    connect(w, &CBatchWorker::FileBarRangeChanged, dlg, &CConvertProgressDlg::SetFileBarRange);
-    connect(w, &CBatchWorker::FileBarPosChanged, dlg, &CConvertProgressDlg::SetFileBarPos);
-    connect(w, &CBatchWorker::OverallTextChanged, dlg, &CConvertProgressDlg::SetOverallText);
-    connect(w, &CBatchWorker::OverallRangeChanged, dlg, &CConvertProgressDlg::SetOverallRange);
-    connect(w, &CBatchWorker::OverallStepped, dlg, &CConvertProgressDlg::StepOverall);
+    connect(w, &CBatchWorker::BatchShown, dlg, &CConvertProgressDlg::ShowBatch);
     connect(w, &CBatchWorker::ProgressOpened, dlg, &CConvertProgressDlg::Open);
     connect(w, &CBatchWorker::ProgressClosed, dlg, &QWidget::close);
     connect(w, &CBatchWorker::StatusChanged, this,
             [this](int row, const QString& text) { model_->SetStatus(row, text.toStdString()); });
+    connect(w, &CBatchWorker::ReasonChanged, this,
+            [this](int row, const QString& reason) { model_->SetReason(row, reason.toStdString()); });
     connect(w, &CBatchWorker::ScrollRequested, this, [this](int row) { list_->ScrollToRow(row); });
     connect(w, &CBatchWorker::WaitChanged, this, [this](bool on) {
         if (on)

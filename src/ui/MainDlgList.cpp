@@ -12,6 +12,7 @@
 #include "ui/MainDlgShared.h"
 #include "ui/MessageBox.h"
 #include "ui/ProgressDlg.h"
+#include "ui/SearchStopper.h"
 #include "ui/SortListCtrl.h"
 #include "ui/WaitCursor.h"
 
@@ -26,6 +27,16 @@ std::unique_ptr<CProgressDlg> CMainDlg::OpenSearchProgress() {
     return progress;
 }
 
+bool CMainDlg::Search(CProgressDlg& progress, const std::function<void(const SearchStop&)>& search) {
+    // The window stays alive during the search, so no other command may start meanwhile.
+    SetBusy(true);
+    addProgress_ = &progress;
+    search(SearchStopFor(progress));
+    addProgress_ = nullptr;
+    SetBusy(false);
+    return !progress.IsCancelled();  // a cancelled search adds nothing
+}
+
 void CMainDlg::AddPathList(const std::vector<std::string>& paths, std::unique_ptr<CProgressDlg> progress) {
     SetBusy(true);
     if (!progress) {
@@ -33,12 +44,12 @@ void CMainDlg::AddPathList(const std::vector<std::string>& paths, std::unique_pt
         progress->Open();
     }
     addProgress_ = progress.get();
-    const std::string message = model_->AddPathList(paths, progress.get());
+    const CAddFailures failures = model_->AddPathList(paths, progress.get());
     if (model_->rowCount() > 0) list_->ScrollToRow(model_->rowCount() - 1);
     addProgress_ = nullptr;
     progress.reset();
     SetBusy(false);
-    if (!message.empty()) ShowMessageBox(this, QString::fromStdString(message), MessageIcon::Exclamation);
+    if (failures.Count() > 0) ShowAddFailures(failures);
 }
 
 void CMainDlg::OnAddFiles() {
@@ -61,7 +72,8 @@ void CMainDlg::OnAddFolder() {
     settings_.Save(store_, kSaveFolder);
     std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> paths;
-    CollectFiles(CollectFolders(folder), paths);
+    if (!Search(*progress, [&](const SearchStop& stop) { CollectFiles(CollectFolders(folder, stop), paths, stop); }))
+        return;
     AddPathList(paths, std::move(progress));
 }
 
@@ -69,7 +81,10 @@ void CMainDlg::DropPaths(const QStringList& dropped) {
     if (busy_) return;
     std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> paths;
-    for (const QString& p : dropped) AddDroppedPath(p.toStdString(), paths);
+    if (!Search(*progress, [&](const SearchStop& stop) {
+            for (const QString& p : dropped) AddDroppedPath(p.toStdString(), paths, stop);
+        }))
+        return;
     AddPathList(paths, std::move(progress));
 }
 void CMainDlg::AddCommandLinePaths(const QStringList& given) {

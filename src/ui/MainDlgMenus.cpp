@@ -39,6 +39,8 @@ void CMainDlg::BuildMenus() {
     listMenu_->addSeparator();
     act_.remove = add(listMenu_, "&Remove\tDel", "remove", &CMainDlg::OnRemove);
     act_.removeAll = add(listMenu_, "Remove Al&l", "removeAll", &CMainDlg::OnRemoveAll);
+    listMenu_->addSeparator();
+    AddWhyItem(listMenu_);
 
     helpMenu_ = new QMenu(this);
     helpMenu_->setObjectName(QStringLiteral("helpMenu"));
@@ -85,6 +87,7 @@ void CMainDlg::UpdateListMenu() {
     act_.remove->setEnabled(any);
     act_.convertAll->setEnabled(model_->rowCount() > 0);
     act_.removeAll->setEnabled(model_->rowCount() > 0);
+    UpdateWhyItem();
 }
 
 }  // namespace tonvela

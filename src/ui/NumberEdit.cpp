@@ -1,6 +1,8 @@
 #include "ui/NumberEdit.h"
 
 #include <QLineEdit>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <algorithm>
 #include <climits>
 
@@ -18,6 +20,14 @@ void CNumberEdit::SetSpinRange(int low, int high, int step) {
     low_ = low;
     high_ = high;
     step_ = step;
+    // Room for every digit the range allows and one more, beside the spin button: a number
+    // never scrolls out of sight, and one digit too many is refused as it is typed.
+    maxDigits_ = static_cast<int>(QString::number(std::max(high, 0)).size());
+    QStyleOptionSpinBox option;
+    initStyleOption(&option);
+    const int buttons = style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, this).width();
+    const int digits = fontMetrics().horizontalAdvance(QString(maxDigits_ + 1, QLatin1Char('0')));
+    setMinimumWidth(digits + std::max(buttons, 16) + 12);
 }
 
 std::optional<int> CNumberEdit::Number() const {
@@ -35,6 +45,7 @@ QValidator::State CNumberEdit::validate(QString& input, int&) const {
     if (input.isEmpty()) return QValidator::Intermediate;
     for (QChar c : input)
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) return QValidator::Invalid;
+    if (maxDigits_ > 0 && input.size() > maxDigits_) return QValidator::Invalid;
     bool ok = false;
     input.toInt(&ok);
     return ok ? QValidator::Acceptable : QValidator::Invalid;

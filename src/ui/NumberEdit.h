@@ -1,5 +1,6 @@
-// A number edit with a spin button: the edit takes digits only and keeps whatever the user
-// typed (also nothing at all), the spin button steps within its own range. The page that owns
+// A number edit with a spin button: the edit takes digits only, no more of them than the
+// range's highest value has, and keeps whatever the user typed (also nothing at all); the spin
+// button steps within its own range. The page that owns
 // it reads and checks the number when the user leaves the page, with the page's own messages.
 #pragma once
 
@@ -33,6 +34,7 @@ private:
     int low_ = 0;
     int high_ = 0;
     int step_ = 1;
+    int maxDigits_ = 0;  // 0: any number of digits
 };
 
 // Sets edit's spin range to the values the named setting takes (from the settings catalogue).

@@ -23,9 +23,7 @@ public:
     int FileBarWidth() const override { return 300; }
     void SetFileBarRange(int m) override { range = m; }
     void SetFileBarPos(int p) override { positions.push_back(p); }
-    void SetOverallText(const std::string&) override {}
-    void SetOverallRange(int) override {}
-    void StepOverall() override {}
+    void ShowBatch(const BatchProgressView&) override {}
     void ProcessEvents() override { ++events; }
     bool IsCancelled() const override { return cancelAfter >= 0 && events > cancelAfter; }
 

@@ -204,14 +204,58 @@ TEST_F(FileListTest, FailureMessageListsThirtyPaths) {
         std::ofstream(p) << "not audio " << i;
         paths.push_back(p);
     }
-    const std::string msg = list.AddPathList(paths, nullptr);
+    const std::string msg = list.AddPathList(paths, nullptr).Message();
     EXPECT_EQ(list.Size(), 1u);
     std::string expected = "Failed to load the following files.\n\n";
-    for (int i = 0; i < 30; ++i) expected += dir.File("bad" + std::to_string(i) + ".mp3") + "\n";
-    expected += "<more files>...\n\nTo get help, please see the manual's page on supported formats <" + DataFolder() +
-                "help/formats.html>.";
+    for (int i = 0; i < 30; ++i)
+        expected += dir.File("bad" + std::to_string(i) + ".mp3") +
+                    ": damaged, or not really a .mp3 file: no decoder can read sound from it\n";
+    expected += "<more files>...\n\nTo get help, please see the manual's page on supported formats:\nfile://" +
+                DataFolder() + "help/formats.html";
     EXPECT_EQ(msg, expected);
-    EXPECT_EQ(list.AddPathList({wav}, nullptr), "");  // a duplicate is no failure
+    EXPECT_EQ(list.AddPathList({wav}, nullptr).Count(), 0);  // a duplicate is no failure
+}
+
+// Each failed path says why, in words that tell the cases apart.
+TEST_F(FileListTest, FailureReasons) {
+    fs::create_directories(dir.File("folder.wav"));
+    std::ofstream(dir.File("empty.wav")).flush();
+    std::ofstream(dir.File("notes.txt")) << "shopping list";
+    std::ofstream(dir.File("README")) << "no extension";
+    // A real MP3 cut to its first bytes by ffmpeg: the frames are gone, the name stays.
+    ASSERT_EQ(test::RunCommand({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=1", "-c:a", "libmp3lame",
+                                dir.File("full.mp3")}),
+              0);
+    {
+        std::ifstream in(dir.File("full.mp3"), std::ios::binary);
+        std::string head(40, '\0');
+        in.read(head.data(), 40);
+        std::ofstream(dir.File("damaged.mp3"), std::ios::binary) << head.substr(0, 5) << std::string(400, '\x55');
+    }
+    const struct {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"missing.mp3", "the file does not exist"},
+        {"folder.wav", "a folder, not a file"},
+        {"empty.wav", "the file is empty"},
+        {"notes.txt", "not a sound file: .txt is no supported audio format and no decoder knows its content"},
+        {"README", "not a sound file: it has no extension and no decoder knows its content"},
+        {"damaged.mp3", "damaged, or not really a .mp3 file: no decoder can read sound from it"},
+    };
+    std::vector<std::string> paths;
+    for (const auto& c : cases) paths.push_back(dir.File(c.name));
+    const CAddFailures failures = list.AddPathList(paths, nullptr);
+    ASSERT_EQ(failures.Listed().size(), std::size(cases));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(failures.Listed()[i].path, paths[i]);
+        EXPECT_EQ(failures.Listed()[i].reason, cases[i].reason) << cases[i].name;
+    }
+    EXPECT_FALSE(failures.More());
+    // The help address is a file:// URL of a page that exists.
+    const std::string url = CAddFailures::HelpPageUrl();
+    ASSERT_EQ(url.rfind("file:///", 0), 0u);
+    EXPECT_TRUE(fs::exists(url.substr(7))) << url;
 }
 
 TEST_F(FileListTest, AddPathListProgressAndCancel) {
@@ -233,6 +277,38 @@ TEST_F(FileListTest, AddPathListProgressAndCancel) {
     EXPECT_EQ(progress.texts[0], "[1/3] Adding file tone.wav...");
     EXPECT_EQ(progress.texts[1], "[2/3] Adding file other.wav...");
     EXPECT_EQ(list.Size(), 2u);  // the path in hand is finished, the rest is not added
+}
+
+}  // namespace
+}  // namespace tonvela
+
+namespace tonvela {
+namespace {
+
+// A search that is told to stop ends at once, whatever is left of the tree; one never told
+// finds everything.
+TEST(FolderSearchStopTest, StopsWhenAsked) {
+    TempDir tree;
+    for (int f = 0; f < 4; ++f) {
+        const std::string sub = tree.File("f" + std::to_string(f));
+        fs::create_directories(sub + "/deeper");
+        for (int i = 0; i < 5; ++i) std::ofstream(sub + "/deeper/t" + std::to_string(i) + ".wav") << "x";
+    }
+    std::vector<std::string> all;
+    CollectFiles(CollectFolders(tree.File("")), all, [] { return false; });
+    EXPECT_EQ(all.size(), 20u);
+
+    for (const int allowed : {0, 3, 12}) {
+        SCOPED_TRACE(allowed);
+        int asked = 0;
+        const SearchStop stop = [&] { return ++asked > allowed; };
+        std::vector<std::string> found;
+        const std::vector<std::string> folders = CollectFolders(tree.File(""), stop);
+        CollectFiles(folders, found, stop);
+        EXPECT_LT(found.size(), all.size());
+        // Once it said stop, it is asked once more at most per level still open, never per entry.
+        EXPECT_LE(asked, allowed + 6);
+    }
 }
 
 }  // namespace

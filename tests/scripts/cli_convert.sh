@@ -46,7 +46,16 @@ for name in ("text.mp3", "empty.wav", "random.ogg"):
     r = rows[t + "/" + name]
     assert not r["ok"], r
 PY'
-check "failure message names the bad inputs" 'grep -q "Failed to load the following files\." "$T/err.txt" && grep -qx "$T/text.mp3" "$T/err.txt"'
+check "failure message names the bad inputs" 'grep -q "Failed to load the following files\." "$T/err.txt" && grep -qx "$T/text.mp3: damaged, or not really a .mp3 file: no decoder can read sound from it" "$T/err.txt"'
+check "each failure has its reason" 'grep -qx "$T/empty.wav: the file is empty" "$T/err.txt" && grep -qx "$T/random.ogg: damaged, or not really a .ogg file: no decoder can read sound from it" "$T/err.txt"'
+check "the manual page is a file:// address on a line of its own" 'grep -qx "file:///.*/help/formats\.html" "$T/err.txt" && [ -f "$(grep -x "file:///.*" "$T/err.txt" | head -1 | sed "s|^file://||")" ]'
+check "JSON reasons" 'python3 - "$T" <<"PY"
+import json, sys
+t = sys.argv[1]
+rows = {json.loads(l)["path"]: json.loads(l) for l in open(t + "/out.json")}
+assert rows[t + "/good.wav"]["reason"] == "", rows
+assert rows[t + "/empty.wav"]["reason"] == "the file is empty", rows
+PY'
 check "no output for the bad inputs" '[ ! -e "$T/text.swf" ] && [ ! -e "$T/empty.swf" ] && [ ! -e "$T/random.swf" ]'
 
 # 3. Folders are searched recursively with the extension test.
@@ -87,6 +96,25 @@ import json, sys
 t = sys.argv[1]
 rows = [json.loads(l) for l in open(t + "/jobs.json")]
 assert [r["status"] for r in rows] == ["x.swf", "x_1.swf", "x_2.swf", "x_3.swf"], rows
+PY'
+
+# 8b. On a terminal (script(1) gives it one), -j 3 draws the overall line and under it one line
+# and bar per running file, redrawn in place.
+for i in 1 2 3; do sox -n -r 44100 -c 2 "$T/jobs/long$i.wav" synth 20 sine 440; done
+script -qec "stty cols 120; $(printf '%q ' "$BIN" --data-dir "$DATA" --config-dir "$T/config" -j 3 \
+    "$T/jobs/long1.wav" "$T/jobs/long2.wav" "$T/jobs/long3.wav")" "$T/tty.txt" > /dev/null; rc=$?
+check "terminal progress: a line per running file (rc $rc)" '[ $rc -eq 0 ] && python3 - "$T/tty.txt" <<"PY"
+import sys
+frames = open(sys.argv[1], "rb").read().decode("utf-8", "replace").split("\r\x1b[J")
+three = 0
+for f in frames:
+    lines = f.split("\r\n")
+    if "Converting 1, 2, 3 of 3 file(s) into SWF..." not in lines[0]:
+        continue
+    files = [l for l in lines[1:4] if l.startswith("  [")]
+    assert [l.split("] ")[1].split("...")[0] for l in files] == ["Converting long%d.wav" % i for i in (1, 2, 3)], lines
+    three += 1
+assert three > 0, frames[:5]
 PY'
 
 # 9. An interrupt cancels: the entry in hand says "Cancelled", nothing is written, exit 130.

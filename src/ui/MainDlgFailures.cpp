@@ -1,0 +1,69 @@
+// The main window's account of failures: the add-failure message, each path with its reason
+// and a working link to the manual's page on formats, and the list's "why" command.
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+
+#include "convert/FileList.h"
+#include "ui/FileListModel.h"
+#include "ui/MainDlg.h"
+#include "ui/MainDlgShared.h"
+#include "ui/MessageBox.h"
+#include "ui/SortListCtrl.h"
+
+namespace tonvela {
+
+using namespace main_dlg;
+
+namespace {
+
+QString Html(const std::string& s) { return QString::fromStdString(s).toHtmlEscaped(); }
+
+QString AddFailuresHtml(const CAddFailures& failures) {
+    QString html = QStringLiteral("<p>%1</p><p>").arg(Html(kAddFailureTitle));
+    for (const CAddFailures::Failure& f : failures.Listed())
+        html += QStringLiteral("<b>%1</b><br>&nbsp;&nbsp;&nbsp;%2<br>").arg(Html(f.path), Html(f.reason));
+    if (failures.More()) html += QStringLiteral("&lt;more files&gt;...<br>");
+    html += QStringLiteral("</p><p>To get help, please see the manual's <a href=\"%1\">page on supported formats</a>.</p>")
+                .arg(Html(CAddFailures::HelpPageUrl()));
+    return html;
+}
+
+}  // namespace
+
+void CMainDlg::ShowAddFailures(const CAddFailures& failures) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tonvela"), AddFailuresHtml(failures), QMessageBox::Ok, this);
+    box.setTextFormat(Qt::RichText);
+    box.setTextInteractionFlags(Qt::TextBrowserInteraction);
+    // The link opens through the desktop, as the help does, not through the box's own handler.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        label->setOpenExternalLinks(false);
+        // Wide enough that most paths keep to one line.
+        label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 80);
+        connect(label, &QLabel::linkActivated, this, [this] { OpenHelpPage(kFormatsHelpPage); });
+    }
+    box.exec();
+}
+
+void CMainDlg::OnWhy() {
+    const std::vector<int> rows = list_->SelectedRows();
+    if (rows.empty()) return;
+    const QString why = model_->WhyText(rows.front());
+    if (!why.isEmpty()) ShowMessageBox(this, why, MessageIcon::Information);
+}
+
+// Added to the list's menu apart from the others: only a failed row has something to say.
+void CMainDlg::AddWhyItem(QMenu* menu) {
+    whyAction_ = menu->addAction(QStringLiteral("&Why did it fail?"));
+    whyAction_->setObjectName(QStringLiteral("why"));
+    connect(whyAction_, &QAction::triggered, this, &CMainDlg::OnWhy);
+}
+
+void CMainDlg::UpdateWhyItem() {
+    const std::vector<int> rows = list_->SelectedRows();
+    const bool failed = rows.size() == 1 && !model_->WhyText(rows.front()).isEmpty();
+    whyAction_->setEnabled(failed);
+}
+
+}  // namespace tonvela
