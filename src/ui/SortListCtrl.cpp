@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QPainter>
 
 #include "ui/FileListModel.h"
 
@@ -59,6 +60,18 @@ void CSortListCtrl::SortByHeaderClick(int column) {
     header()->setSortIndicatorShown(true);
     header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
     emit Sorted(column, ascending);
+}
+
+QString CSortListCtrl::EmptyHint() {
+    return QStringLiteral("Drop audio files or folders here,\nor use Add Files or Add Folder.");
+}
+
+void CSortListCtrl::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (model_.rowCount() > 0) return;
+    QPainter p(viewport());
+    p.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, EmptyHint());
 }
 
 void CSortListCtrl::contextMenuEvent(QContextMenuEvent* event) {
