@@ -1,5 +1,7 @@
 #include "ui/FileListModel.h"
 
+#include "ui/Skin.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -39,6 +41,8 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= kFileListColumnCount) return {};
     const FileListColumn& col = kFileListColumns[section];
     if (role == Qt::DisplayRole) return QString::fromUtf8(col.title);
+    if (role == Qt::DecorationRole && section == sortColumn_)
+        return SkinIcon(sortAscending_ ? SkinGlyph::SortUp : SkinGlyph::SortDown, skin::kAccent);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignVCenter | (col.align == ColumnAlign::Right ? Qt::AlignRight : Qt::AlignLeft));
     return {};
@@ -193,6 +197,11 @@ void CFileListModel::Sort(int column, bool ascending) {
     for (const QModelIndex& i : before) after << index(newRowOf[static_cast<std::size_t>(i.row())], i.column());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    const int previous = sortColumn_;
+    sortColumn_ = column;
+    sortAscending_ = ascending;
+    emit headerDataChanged(Qt::Horizontal, std::min(previous < 0 ? column : previous, column),
+                           std::max(previous, column));
 }
 
 }  // namespace tonvela

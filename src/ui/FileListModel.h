@@ -50,7 +50,8 @@ public:
     // put back, ascending.
     std::vector<int> UndoRemove();
 
-    // Reorders the rows by one column's texts and sort kind; equal rows keep their order.
+    // Reorders the rows by one column's texts and sort kind; equal rows keep their order. The
+    // column's title then carries an arrow for the direction, beside its text, never over it.
     void Sort(int column, bool ascending);
 
 private:
@@ -72,6 +73,8 @@ private:
 
     CFileList list_;
     std::vector<Row> rows_;
+    int sortColumn_ = -1;
+    bool sortAscending_ = true;
     std::vector<std::vector<RemovedRow>> undo_;  // oldest first
 };
 
