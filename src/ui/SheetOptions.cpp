@@ -1,5 +1,6 @@
 #include "ui/SheetOptions.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLayout>
 #include <QShowEvent>
@@ -47,7 +48,7 @@ void CSheetOptions::showEvent(QShowEvent* event) {
         auto measure = [this] {
             // Hidden from the start, the page's nested layouts keep old hints until told.
             for (QLayout* l : findChildren<QLayout*>()) l->invalidate();
-            layout()->invalidate();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
             layout()->activate();
             return sizeHint().expandedTo(layout()->totalMinimumSize());
         };

@@ -563,8 +563,8 @@ void CSheetOptionsTest::sizeStaysPut() {
             QCOMPARE(sheet.size(), first);
             QVERIFY2(sheet.layout()->minimumSize().height() <= sheet.height() &&
                          sheet.layout()->minimumSize().width() <= sheet.width(),
-                     qPrintable(QStringLiteral("kind %1 needs %2 x %3").arg(kind).arg(
-                         sheet.layout()->minimumSize().width()).arg(sheet.layout()->minimumSize().height())));
+                     qPrintable(QStringLiteral("kind %1 in %4 x %5 needs %2 x %3").arg(kind).arg(
+                         sheet.layout()->minimumSize().width()).arg(sheet.layout()->minimumSize().height()).arg(sheet.width()).arg(sheet.height())));
         }
         sheet.SwfPage()->RefreshOptionGroups();
         QApplication::processEvents();
