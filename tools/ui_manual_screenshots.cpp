@@ -151,7 +151,7 @@ public:
     bool OpenDocument(const std::string&) override { return true; }
     bool ShowItem(const std::string&) override { return true; }
     void ViewText(const std::string&, QWidget*) override {}
-    QStringList ChooseFiles(QWidget*) override { return {}; }
+    QStringList ChooseFiles(QWidget*, const QString&) override { return {}; }
     QString ChooseFolder(QWidget*, const QString&) override { return {}; }
 };
 

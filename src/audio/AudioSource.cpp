@@ -36,11 +36,14 @@ void CAudioSource::SetDurationAndBitRate(std::uint64_t frames, std::uint64_t aud
     constexpr auto kIntMax = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
     const std::uint64_t seconds = sampleRate_ > 0 ? frames / static_cast<std::uint64_t>(sampleRate_) : 0;
     durationSeconds_ = static_cast<int>(std::min(seconds, kIntMax));
-    // Header values are untrusted: keep the bit rate inside an int whatever they say.
+    // Header values are untrusted: keep the bit rate inside an int whatever they say. The
+    // audio bytes go over the exact length, not the whole seconds (1.95 s is not 1 s).
     std::uint64_t rate = 0;
-    if (durationSeconds_ > 0)
-        rate = audioBytes / (static_cast<std::uint64_t>(durationSeconds_) * 125u);
-    else if (bits > 0 && bitChannels > 0 && sampleRate_ > 0)
+    if (durationSeconds_ > 0) {
+        const long double kbps = static_cast<long double>(audioBytes) * 8.0L * static_cast<long double>(sampleRate_) /
+                                  (static_cast<long double>(frames) * 1000.0L);
+        rate = kbps >= static_cast<long double>(kIntMax) ? kIntMax : static_cast<std::uint64_t>(kbps + 0.5L);
+    } else if (bits > 0 && bitChannels > 0 && sampleRate_ > 0)
         rate = static_cast<std::uint64_t>(bits) * static_cast<std::uint64_t>(bitChannels) *
                static_cast<std::uint64_t>(sampleRate_) / 1000u;
     bitRate_ = static_cast<int>(std::min(rate, kIntMax));

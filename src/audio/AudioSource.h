@@ -51,8 +51,8 @@ protected:
         durationSeconds_ = sampleRate_ = channels_ = outputChannels_ = 0;
         bitsPerSample_ = bytesPerSample_ = bitRate_ = 0;
     }
-    // The common rule: durationSeconds = frames / rate; bitRate from the audio bytes when the
-    // duration is at least a second, else from bits x channels x rate.
+    // The common rule: durationSeconds = frames / rate; bitRate from the audio bytes over the
+    // exact length when the duration is at least a second, else from bits x channels x rate.
     void SetDurationAndBitRate(std::uint64_t frames, std::uint64_t audioBytes, int bits, int bitChannels);
 
     std::uint64_t length_ = 0;

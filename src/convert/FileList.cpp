@@ -85,6 +85,21 @@ int CFileList::AddFileEntry(const std::string& path) {
     return static_cast<int>(entries_.size() - 1);
 }
 
+CFileList::CTaken CFileList::Take(std::size_t i) {
+    CTaken taken;
+    taken.row_ = std::move(entries_.at(i));
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    return taken;
+}
+
+bool CFileList::PutBack(CTaken& taken) {
+    if (!taken.row_.entry) return false;
+    for (const auto& row : entries_)
+        if (SameFile(row.identity, taken.row_.identity)) return false;
+    entries_.push_back(std::move(taken.row_));
+    return true;
+}
+
 void CFileList::Remove(std::size_t i) {
     if (i < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
 }

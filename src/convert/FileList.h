@@ -57,6 +57,17 @@ private:
 inline constexpr const char* kAddFailureTitle = "Failed to load the following files.";
 
 class CFileList {
+    struct FileIdentity {
+        bool statOk = false;
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::string canonical;
+    };
+    struct Row {
+        std::unique_ptr<CFileListEntry> entry;
+        FileIdentity identity;
+    };
+
 public:
     // Probes path and appends an entry. Result: the new entry's index; 0 when the same file is
     // already in the list (nothing is added); -1 when no reader accepts the file.
@@ -73,23 +84,28 @@ public:
     void Remove(std::size_t i);
     void Clear() { entries_.clear(); }
 
+    // An entry taken out of the list with what identifies its file, so that it can be put back
+    // as it was (an undone removal) without probing the file again.
+    class CTaken {
+    public:
+        CFileListEntry* Entry() const { return row_.entry.get(); }  // null once put back
+
+    private:
+        friend class CFileList;
+        Row row_;
+    };
+    // Takes entry i out (i must be below Size()).
+    CTaken Take(std::size_t i);
+    // Appends a taken entry again; false (and taken kept) when its file is listed meanwhile.
+    bool PutBack(CTaken& taken);
+
     // True when path names the same file as an entry already listed.
     bool Contains(const std::string& path) const;
 
 private:
-    struct FileIdentity {
-        bool statOk = false;
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        std::string canonical;
-    };
     static FileIdentity IdentityOf(const std::string& path);
     static bool SameFile(const FileIdentity& a, const FileIdentity& b);
 
-    struct Row {
-        std::unique_ptr<CFileListEntry> entry;
-        FileIdentity identity;
-    };
     std::vector<Row> entries_;
 };
 

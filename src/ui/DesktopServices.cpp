@@ -1,6 +1,7 @@
 #include "ui/DesktopServices.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "convert/SupportedExtensions.h"
 #include "platform/Process.h"
@@ -49,9 +50,10 @@ QStringList OpenFileFilterList() {
     return filters;
 }
 
-QStringList CDesktopServices::ChooseFiles(QWidget* parent) {
+QStringList CDesktopServices::ChooseFiles(QWidget* parent, const QString& folder) {
     const QStringList filters = OpenFileFilterList();
     QFileDialog dlg(parent);
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) dlg.setDirectory(folder);
     dlg.setFileMode(QFileDialog::ExistingFiles);
     dlg.setOption(QFileDialog::HideNameFilterDetails);
     dlg.setNameFilters(filters);

@@ -22,8 +22,9 @@ public:
     // The desktop's text/plain handler for path; without one, or when it runs in a terminal or
     // fails at once, a read-only viewer of ours.
     virtual void ViewText(const std::string& path, QWidget* parent);
-    // The open-file dialog with multiple selection and the filter list; empty when cancelled.
-    virtual QStringList ChooseFiles(QWidget* parent);
+    // The open-file dialog with multiple selection and the filter list, starting at folder
+    // (when it exists); empty when cancelled.
+    virtual QStringList ChooseFiles(QWidget* parent, const QString& folder);
     // The folder dialog, starting at folder; empty when cancelled.
     virtual QString ChooseFolder(QWidget* parent, const QString& folder);
 };

@@ -1,8 +1,11 @@
 #include "ui/FileListModel.h"
 
+#include "ui/Skin.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
 #include "convert/ConvertBatch.h"
 
@@ -47,6 +50,8 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || section < 0 || section >= kFileListColumnCount) return {};
     const FileListColumn& col = kFileListColumns[section];
     if (role == Qt::DisplayRole) return QString::fromUtf8(col.title);
+    if (role == Qt::DecorationRole && section == sortColumn_)
+        return SkinIcon(sortAscending_ ? SkinGlyph::SortUp : SkinGlyph::SortDown, skin::kAccent);
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::AlignVCenter | (col.align == ColumnAlign::Right ? Qt::AlignRight : Qt::AlignLeft));
     return {};
@@ -132,24 +137,66 @@ std::size_t CFileListModel::CoreIndexOf(const CFileListEntry* entry) const {
     return list_.Size();
 }
 
+void CFileListModel::TakeRows(const std::vector<int>& rows) {
+    std::vector<RemovedRow> step;
+    step.reserve(rows.size());
+    for (int row : rows) {
+        beginRemoveRows({}, row, row);
+        const std::size_t core = CoreIndexOf(rows_[static_cast<std::size_t>(row)].entry);
+        step.push_back(RemovedRow{row, std::move(rows_[static_cast<std::size_t>(row)].status), list_.Take(core)});
+        rows_.erase(rows_.begin() + row);
+        endRemoveRows();
+    }
+    if (step.empty()) return;
+    // Put back in ascending order, each row then lands where it was.
+    std::reverse(step.begin(), step.end());
+    undo_.push_back(std::move(step));
+    if (undo_.size() > kUndoSteps) undo_.erase(undo_.begin());
+}
+
 void CFileListModel::RemoveRows(std::vector<int> rows) {
     std::sort(rows.begin(), rows.end(), std::greater<>());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    for (int row : rows) {
-        if (row < 0 || row >= rowCount()) continue;
-        beginRemoveRows({}, row, row);
-        const std::size_t core = CoreIndexOf(rows_[static_cast<std::size_t>(row)].entry);
-        rows_.erase(rows_.begin() + row);
-        list_.Remove(core);
-        endRemoveRows();
-    }
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [this](int r) { return r < 0 || r >= rowCount(); }),
+               rows.end());
+    TakeRows(rows);
 }
 
 void CFileListModel::RemoveAll() {
+    if (rows_.empty()) return;
+    // One reset rather than a removal per row: a list of thousands goes at once.
     beginResetModel();
+    std::unordered_map<const CFileListEntry*, std::size_t> rowOf;
+    for (std::size_t i = 0; i < rows_.size(); ++i) rowOf.emplace(rows_[i].entry, i);
+    std::vector<RemovedRow> step;
+    step.reserve(rows_.size());
+    while (!list_.Empty()) {
+        CFileList::CTaken taken = list_.Take(list_.Size() - 1);
+        const std::size_t row = rowOf.at(taken.Entry());
+        step.push_back(RemovedRow{static_cast<int>(row), std::move(rows_[row].status), std::move(taken)});
+    }
     rows_.clear();
-    list_.Clear();
     endResetModel();
+    std::sort(step.begin(), step.end(), [](const RemovedRow& a, const RemovedRow& b) { return a.row < b.row; });
+    undo_.push_back(std::move(step));
+    if (undo_.size() > kUndoSteps) undo_.erase(undo_.begin());
+}
+
+std::vector<int> CFileListModel::UndoRemove() {
+    std::vector<int> restored;
+    if (undo_.empty()) return restored;
+    std::vector<RemovedRow> step = std::move(undo_.back());
+    undo_.pop_back();
+    for (RemovedRow& r : step) {
+        const int at = std::min(r.row, rowCount());
+        CFileListEntry* entry = r.taken.Entry();
+        if (!list_.PutBack(r.taken)) continue;
+        beginInsertRows({}, at, at);
+        rows_.insert(rows_.begin() + at, Row{entry, std::move(r.status)});
+        endInsertRows();
+        restored.push_back(at);
+    }
+    return restored;
 }
 
 void CFileListModel::Sort(int column, bool ascending) {
@@ -177,6 +224,11 @@ void CFileListModel::Sort(int column, bool ascending) {
     for (const QModelIndex& i : before) after << index(newRowOf[static_cast<std::size_t>(i.row())], i.column());
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    const int previous = sortColumn_;
+    sortColumn_ = column;
+    sortAscending_ = ascending;
+    emit headerDataChanged(Qt::Horizontal, std::min(previous < 0 ? column : previous, column),
+                           std::max(previous, column));
 }
 
 }  // namespace tonvela

@@ -45,11 +45,19 @@ public:
     // a row that converted, waits or runs.
     QString WhyText(int row) const;
 
-    // Removes the given rows (any order); entries are released, files never touched.
+    // Removes the given rows (any order); files are never touched. Each removal is kept as
+    // one undo step (the last kUndoSteps of them) until UndoRemove puts its rows back.
     void RemoveRows(std::vector<int> rows);
     void RemoveAll();
+    static constexpr std::size_t kUndoSteps = 20;
+    bool CanUndoRemove() const { return !undo_.empty(); }
+    // Puts the rows of the last removal back where they were, with their conversion status and
+    // outputs; a file that was added again meanwhile keeps its present row. Returns the rows
+    // put back, ascending.
+    std::vector<int> UndoRemove();
 
-    // Reorders the rows by one column's texts and sort kind; equal rows keep their order.
+    // Reorders the rows by one column's texts and sort kind; equal rows keep their order. The
+    // column's title then carries an arrow for the direction, beside its text, never over it.
     void Sort(int column, bool ascending);
 
 private:
@@ -61,8 +69,20 @@ private:
     void SyncNewEntries();
     std::size_t CoreIndexOf(const CFileListEntry* entry) const;
 
+    // A removed row: where it was, its status and its entry.
+    struct RemovedRow {
+        int row;
+        std::string status;
+        CFileList::CTaken taken;
+    };
+    // Takes rows (descending, distinct, valid) out into one undo step.
+    void TakeRows(const std::vector<int>& rows);
+
     CFileList list_;
     std::vector<Row> rows_;
+    int sortColumn_ = -1;
+    bool sortAscending_ = true;
+    std::vector<std::vector<RemovedRow>> undo_;  // oldest first
 };
 
 }  // namespace tonvela

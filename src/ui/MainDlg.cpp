@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QSizeGrip>
 #include <QTimer>
 
 #include "ui/BatchWorker.h"
@@ -51,14 +52,12 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Tonvela"));
     setWindowIcon(SkinIcon(SkinGlyph::Logo));
-    setFixedSize(kWidth, kHeight);
+    resize(kWidth, kHeight);
     // The controls' parent, disabled as one while a list operation or a batch runs; it draws
     // no background, so presses on it reach the window and drag it.
     face_->setObjectName(QStringLiteral("mainFace"));
-    face_->setGeometry(0, 0, kWidth, kHeight);
 
     list_ = new CSortListCtrl(*model_, face_);
-    list_->setGeometry(137, 62, 552, 467);
     connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex&) { OnPlay(); });
     connect(list_, &CSortListCtrl::ContextMenuWanted, this, [this](const QPoint& at) {
         if (busy_) return;
@@ -69,6 +68,10 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
     BuildButtons();
     BuildMenus();
     new CWindowDrag(this);
+    sizeGrip_ = new QSizeGrip(this);
+    sizeGrip_->setObjectName(QStringLiteral("sizeGrip"));
+    RestoreWindowState();
+    LayOut();
     setAcceptDrops(true);
     FirstRunCheck();
 }
@@ -104,23 +107,23 @@ void CMainDlg::BuildButtons() {
     connect(helpButton_, &QPushButton::clicked, this, [this] {
         if (!busy_) helpMenu_->popup(helpButton_->mapToGlobal(QPoint(0, helpButton_->height())));
     });
-    QPushButton* minimize = FaceButton(face_, "", "minimizeButton", "caption", "Minimize", QRect(644, 11, 21, 21));
-    minimize->setIcon(SkinIcon(SkinGlyph::Minimize));
-    connect(minimize, &QPushButton::clicked, this, &QWidget::showMinimized);
-    QPushButton* close = FaceButton(face_, "", "closeButton", "caption", "Close", QRect(666, 11, 21, 21));
-    close->setIcon(SkinIcon(SkinGlyph::Close));
-    connect(close, &QPushButton::clicked, this, &QWidget::close);
-    for (QPushButton* b : {helpButton_, minimize, close}) {
+    minimizeButton_ = FaceButton(face_, "", "minimizeButton", "caption", "Minimize", QRect(644, 11, 21, 21));
+    minimizeButton_->setIcon(SkinIcon(SkinGlyph::Minimize));
+    connect(minimizeButton_, &QPushButton::clicked, this, &QWidget::showMinimized);
+    closeButton_ = FaceButton(face_, "", "closeButton", "caption", "Close", QRect(666, 11, 21, 21));
+    closeButton_->setIcon(SkinIcon(SkinGlyph::Close));
+    connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
+    for (QPushButton* b : {helpButton_, minimizeButton_, closeButton_}) {
         b->setIconSize(QSize(15, 15));
         b->setFocusPolicy(Qt::NoFocus);
     }
 
     // We have no web site: the link leads to the manual, which is the program's home.
-    QPushButton* link = FaceButton(face_, "Tonvela manual", "homeLink", "link",
-                                   "Visit the Tonvela manual: getting started, options, formats and questions",
-                                   QRect(15, 505, 110, 20));
-    link->setCursor(Qt::PointingHandCursor);
-    connect(link, &QPushButton::clicked, this, [this] { OpenHelpPage(kHelpIndex); });
+    homeLink_ = FaceButton(face_, "Tonvela manual", "homeLink", "link",
+                           "Visit the Tonvela manual: getting started, options, formats and questions",
+                           QRect(15, 505, 110, 20));
+    homeLink_->setCursor(Qt::PointingHandCursor);
+    connect(homeLink_, &QPushButton::clicked, this, [this] { OpenHelpPage(kHelpIndex); });
 }
 
 const CFileListEntry* CMainDlg::FirstSelected() const {
@@ -203,7 +206,28 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    SaveWindowState();
     event->accept();
+}
+
+void CMainDlg::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    LayOut();
+}
+
+void CMainDlg::LayOut() {
+    // The command column and the title band keep their places; the caption buttons follow the
+    // right edge, the link the bottom edge, and the list takes the rest.
+    const int w = width(), h = height();
+    face_->setGeometry(rect());
+    list_->setGeometry(137, 62, w - 147, h - 76);
+    helpButton_->move(w - 78, 11);
+    minimizeButton_->move(w - 55, 11);
+    closeButton_->move(w - 33, 11);
+    homeLink_->move(15, h - 33);
+    const QSize grip = sizeGrip_->sizeHint().boundedTo(QSize(13, 13));
+    sizeGrip_->setGeometry(w - grip.width() - 1, h - grip.height() - 1, grip.width(), grip.height());
+    sizeGrip_->raise();
 }
 
 void CMainDlg::keyPressEvent(QKeyEvent* event) {

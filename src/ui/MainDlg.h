@@ -33,9 +33,12 @@ struct CFileListEntry;
 class CMainDlg : public QWidget {
     Q_OBJECT
 public:
-    // The window's size, fixed.
+    // The window's size at the first start; it can be resized down to the minimum (or the
+    // screen's available area when that is smaller) and remembers its size and place.
     static constexpr int kWidth = 699;
     static constexpr int kHeight = 538;
+    static constexpr int kMinWidth = 560;
+    static constexpr int kMinHeight = 420;
 
     // Loads the settings from the user's store (CSettingsStore::DefaultFolder()) and, on the
     // first start, opens the manual. desktop does what the window asks of the desktop
@@ -67,6 +70,8 @@ public slots:
     void OnAddFolder();
     void OnRemove();
     void OnRemoveAll();
+    // Puts back the rows of the last removal (Ctrl+Z).
+    void OnUndoRemove();
     void OnConvertAll();
     void OnConvertSelected();
     void OnPlay();
@@ -89,12 +94,21 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void BuildButtons();
     void BuildMenus();
+    void AddUndoItems(QMenu* menu);
+    // Places the controls for the window's present size: the list takes what is left.
+    void LayOut();
+    // The remembered size, place and column widths, fitted to the screen; SaveWindowState
+    // keeps them for the next start.
+    void RestoreWindowState();
+    void SaveWindowState();
     void FirstRunCheck();
     void SetBusy(bool busy);
     // Adds paths with the add progress window (searching already shown when given).
@@ -126,6 +140,10 @@ private:
     QMenu* listMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     QPushButton* helpButton_ = nullptr;
+    QPushButton* minimizeButton_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QPushButton* homeLink_ = nullptr;
+    QWidget* sizeGrip_ = nullptr;
     bool busy_ = false;
     QPointer<CConvertProgressDlg> convertProgress_;
     CProgressDlg* addProgress_ = nullptr;
@@ -134,7 +152,7 @@ private:
 
     struct MenuActions {
         QAction *play, *browseFolder, *playSwf, *browseSwfFolder, *openHtml, *viewHtml, *convertSelected,
-            *convertAll, *addFiles, *addFolder, *remove, *removeAll;
+            *convertAll, *addFiles, *addFolder, *remove, *removeAll, *undoRemove;
     } act_{};
 };
 

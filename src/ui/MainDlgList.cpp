@@ -2,8 +2,10 @@
 // from the command line) and removing them.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
+#include <QtDebug>
 
 #include "convert/FolderSearch.h"
 #include "ui/DesktopServices.h"
@@ -15,6 +17,7 @@
 #include "ui/SearchStopper.h"
 #include "ui/SortListCtrl.h"
 #include "ui/WaitCursor.h"
+#include "ui/WindowState.h"
 
 namespace tonvela {
 
@@ -55,8 +58,15 @@ void CMainDlg::AddPathList(const std::vector<std::string>& paths, std::unique_pt
 void CMainDlg::OnAddFiles() {
     if (busy_) return;
     CWaitCursor wait;
-    const QStringList chosen = desktop_->ChooseFiles(this);
+    const QString lastFolder = QString::fromStdString(store_.GetString(kWindowKey, kAddFilesFolderName).value_or(""));
+    const QStringList chosen = desktop_->ChooseFiles(this, lastFolder);
     if (chosen.isEmpty()) return;
+    // The dialog opens where the user last picked files, at the next start too.
+    const QString folder = QFileInfo(chosen.constFirst()).absolutePath();
+    if (folder != lastFolder) {
+        store_.SetString(kWindowKey, kAddFilesFolderName, folder.toStdString());
+        if (!store_.Save()) qWarning("Tonvela: the folder of Add Files was not kept: %s", store_.SaveError().c_str());
+    }
     std::vector<std::string> paths;
     for (const QString& p : chosen) paths.push_back(p.toStdString());
     AddPathList(paths, nullptr);
@@ -95,16 +105,40 @@ void CMainDlg::AddCommandLinePaths(const QStringList& given) {
     AddPathList(ExpandCommandLinePaths(named), std::move(progress));
 }
 
+namespace {
+
+// A drop is taken as a copy, or a link where the source offers no copy, never as a move: a file
+// manager told "moved" may delete the user's files. False when the source offers neither.
+bool TakeAsCopy(QDropEvent* event) {
+    const Qt::DropActions offered = event->possibleActions();
+    if (offered & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (offered & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
 void CMainDlg::dragEnterEvent(QDragEnterEvent* event) {
-    if (!busy_ && event->mimeData()->hasUrls()) event->acceptProposedAction();
+    if (busy_ || !event->mimeData()->hasUrls() || !TakeAsCopy(event)) event->ignore();
+}
+
+void CMainDlg::dragMoveEvent(QDragMoveEvent* event) {
+    if (busy_ || !event->mimeData()->hasUrls() || !TakeAsCopy(event)) event->ignore();
 }
 
 void CMainDlg::dropEvent(QDropEvent* event) {
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) paths << url.toLocalFile();
-    if (paths.isEmpty()) return;
-    event->acceptProposedAction();
+    if (paths.isEmpty() || !TakeAsCopy(event)) {
+        event->ignore();
+        return;
+    }
     // After the drop is released: the file manager must not wait for our search.
     QMetaObject::invokeMethod(this, [this, paths] { DropPaths(paths); }, Qt::QueuedConnection);
 }
@@ -117,6 +151,8 @@ void CMainDlg::OnRemove() {
         return;
     }
     model_->RemoveRows(rows);
+    // The row that took the first removed row's place stays selected, so Del goes on removing.
+    if (model_->rowCount() > 0) list_->SelectOnly(std::min(rows.front(), model_->rowCount() - 1));
 }
 
 void CMainDlg::OnRemoveAll() {
@@ -126,6 +162,17 @@ void CMainDlg::OnRemoveAll() {
         return;
     }
     model_->RemoveAll();
+}
+
+void CMainDlg::OnUndoRemove() {
+    if (busy_ || !model_->CanUndoRemove()) return;
+    const std::vector<int> rows = model_->UndoRemove();
+    if (rows.empty()) return;
+    list_->clearSelection();
+    for (int r : rows)
+        list_->selectionModel()->select(model_->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    list_->selectionModel()->setCurrentIndex(model_->index(rows.front(), 0), QItemSelectionModel::NoUpdate);
+    list_->ScrollToRow(rows.front());
 }
 
 }  // namespace tonvela

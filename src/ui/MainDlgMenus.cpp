@@ -39,6 +39,7 @@ void CMainDlg::BuildMenus() {
     listMenu_->addSeparator();
     act_.remove = add(listMenu_, "&Remove\tDel", "remove", &CMainDlg::OnRemove);
     act_.removeAll = add(listMenu_, "Remove Al&l", "removeAll", &CMainDlg::OnRemoveAll);
+    AddUndoItems(listMenu_);
     listMenu_->addSeparator();
     AddWhyItem(listMenu_);
 
@@ -72,6 +73,15 @@ void CMainDlg::BuildMenus() {
     shortcut(QKeySequence(Qt::Key_F1), &CMainDlg::OnHelpTopics);
 }
 
+void CMainDlg::AddUndoItems(QMenu* menu) {
+    act_.undoRemove = menu->addAction(QStringLiteral("&Undo Remove\tCtrl+Z"));
+    act_.undoRemove->setObjectName(QStringLiteral("undoRemove"));
+    connect(act_.undoRemove, &QAction::triggered, this, &CMainDlg::OnUndoRemove);
+    auto* keys = new QShortcut(QKeySequence::Undo, this);
+    keys->setContext(Qt::WindowShortcut);
+    connect(keys, &QShortcut::activated, this, &CMainDlg::OnUndoRemove);
+}
+
 void CMainDlg::UpdateListMenu() {
     const std::vector<int> selected = list_->SelectedRows();
     const CFileListEntry* first = FirstSelected();
@@ -88,6 +98,7 @@ void CMainDlg::UpdateListMenu() {
     act_.convertAll->setEnabled(model_->rowCount() > 0);
     act_.removeAll->setEnabled(model_->rowCount() > 0);
     UpdateWhyItem();
+    act_.undoRemove->setEnabled(model_->CanUndoRemove());
 }
 
 }  // namespace tonvela

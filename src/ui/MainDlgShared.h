@@ -11,6 +11,8 @@ inline constexpr const char* kNoFilesText = "There aren't files in list.";
 inline constexpr const char* kNoSelectionText = "You should select a file at least.";
 inline constexpr const char* kHelpIndex = "help/index.html";
 inline constexpr const char* kHelpFaq = "help/FAQ.html";
+// The folder of the last Add Files, under the window values' key.
+inline constexpr const char* kAddFilesFolderName = "AddFilesFolder";
 
 inline bool FileExists(const std::string& path) {
     std::error_code ec;

@@ -53,6 +53,13 @@ public:
     void CopyBack(CConvertOptions& settings) const;
 
     bool HasPreview() const { return player_ != nullptr; }
+    // Shows the option rows of one template kind (kKindNone: none of them) without touching
+    // the members; the sheet tries each to find the size that holds them all.
+    void ShowOptionGroups(int kind);
+    // The template kinds that have option rows of their own.
+    static constexpr int kKindsWithOptions[] = {100, 300, 600};
+    // The rows of the chosen template's kind again.
+    void RefreshOptionGroups() { UpdateOptionGroups(); }
     // The movie the preview shows now (empty before the first one).
     const std::filesystem::path& PreviewFile() const { return previewFile_; }
 

@@ -159,6 +159,8 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
     g6->setColumnStretch(1, 1);
     g6->setColumnStretch(3, 1);
     v->addWidget(group600_);
+    // Without the preview (no interfaces) the rows stay at the top.
+    v->addStretch(0);
     connect(jpegBrowse, &QPushButton::clicked, this, [this] { OnBrowseJpeg(); });
     for (CNumberEdit* e : {jpegWidthEdit_, jpegHeightEdit_})
         connect(e, &CNumberEdit::textChanged, this, [this] {
@@ -179,7 +181,12 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
 }
 
 void CPageSWFOpt::UpdateOptionGroups() {
-    const int kind = player_ && swfType == 0 ? TemplateKindFromPath(CurrentTemplatePath()) : kKindNone;
+    ShowOptionGroups(player_ && swfType == 0 ? TemplateKindFromPath(CurrentTemplatePath()) : kKindNone);
+}
+
+void CPageSWFOpt::ShowOptionGroups(int kind) {
+    static_assert(kKindsWithOptions[0] == kKindCircleGradient && kKindsWithOptions[1] == kKindTrack &&
+                  kKindsWithOptions[2] == kKindJpeg);
     group100_->setVisible(kind == kKindCircleGradient);
     group300_->setVisible(kind == kKindTrack);
     group600_->setVisible(kind == kKindJpeg);

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QScreen>
 #include <filesystem>
@@ -50,9 +51,20 @@ CPlaySwfDlg::CPlaySwfDlg(QString movie, std::uint32_t bkgColour, QWidget* parent
     : QDialog(parent), movie_(std::move(movie)), bkgColour_(bkgColour) {
     setWindowTitle(QStringLiteral("Play SWF"));
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
+    qApp->installEventFilter(this);
 }
 
-CPlaySwfDlg::~CPlaySwfDlg() = default;
+CPlaySwfDlg::~CPlaySwfDlg() { qApp->removeEventFilter(this); }
+
+bool CPlaySwfDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !isVisible()) return false;
+    auto* key = static_cast<QKeyEvent*>(event);
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (key->key() != Qt::Key_Escape || key->modifiers() != Qt::NoModifier || !widget || widget->window() != this)
+        return false;
+    reject();
+    return true;
+}
 
 QRect CPlaySwfDlg::Placeholder() const {
     // Dialog units from the window's font, as the Windows dialog manager converts them.

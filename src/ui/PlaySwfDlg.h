@@ -48,6 +48,11 @@ public:
     // The movie by its path's bytes (and its query), for paths a QString cannot carry.
     void SetMovieFile(std::string file, std::string query) { movieFile_ = std::move(file), movieQuery_ = std::move(query); }
 
+protected:
+    // Esc closes the window wherever the focus is, inside the player too (its web view would
+    // otherwise take the key).
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     // Puts the player at the placeholder's origin with the given size (the placeholder's when
     // empty) and fits the window around it with equal margins.

@@ -2,7 +2,9 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QDateTime>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,6 +35,7 @@ constexpr int kVolumeStep = 2048;
 const char* const kProfileSection = "Options";
 const char* const kQualityName = "RecQuality";
 const char* const kDeviceName = "RecDevice";
+const char* const kSaveFolderName = "RecSaveFolder";
 
 // Minutes and seconds; tenths too below ten seconds, where a whole second is a large part.
 QString Time(double seconds) {
@@ -263,10 +266,17 @@ QString CRecordDlg::AskSavePath() {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("wav"));
-    const std::string documents = UserDocumentsFolder();
-    if (!documents.empty()) dialog.setDirectory(QString::fromStdString(documents));
+    // Where the last recording went (else the documents folder), under a name of its time.
+    std::optional<CProfileFile> profile = Profile();
+    QString folder = QString::fromStdString(profile ? profile->GetString(kProfileSection, kSaveFolderName).value_or("") : "");
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QString::fromStdString(UserDocumentsFolder());
+    if (!folder.isEmpty()) dialog.setDirectory(folder);
+    dialog.selectFile(QStringLiteral("Recording %1.wav")
+                          .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH-mm"))));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (profile) profile->WriteString(kProfileSection, kSaveFolderName, QFileInfo(chosen).absolutePath().toStdString());
+    return chosen;
 }
 
 void CRecordDlg::OnSaveAs() {

@@ -1,6 +1,9 @@
 #include "ui/SheetOptions.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
+#include <QLayout>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +38,31 @@ CSheetOptions::CSheetOptions(CConvertOptions& settings, int startPage, QWidget* 
 }
 
 CSheetOptions::~CSheetOptions() = default;
+
+void CSheetOptions::showEvent(QShowEvent* event) {
+    if (!sizeFixed_) {
+        sizeFixed_ = true;
+        // Each kind's rows in turn, then the template's own again. Rows never shown yet get
+        // the style sheet's fonts and paddings first, or their sizes would be too small.
+        for (QWidget* w : findChildren<QWidget*>()) w->ensurePolished();
+        QSize largest = sizeHint();
+        auto measure = [this] {
+            // Hidden from the start, the page's nested layouts keep old hints until told.
+            for (QLayout* l : findChildren<QLayout*>()) l->invalidate();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+            layout()->activate();
+            return sizeHint().expandedTo(layout()->totalMinimumSize());
+        };
+        for (int kind : CPageSWFOpt::kKindsWithOptions) {
+            swf_->ShowOptionGroups(kind);
+            largest = largest.expandedTo(measure());
+        }
+        swf_->RefreshOptionGroups();
+        measure();
+        setFixedSize(largest.expandedTo(size()));
+    }
+    QDialog::showEvent(event);
+}
 
 COptionsPage* CSheetOptions::PageAt(int index) const {
     switch (index) {

@@ -40,6 +40,11 @@ public:
 
     void accept() override;
 
+protected:
+    // The sheet takes the size that holds every template's rows and keeps it while open, so
+    // OK and Cancel stay where they are.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void OnPageChanged(int index);
     COptionsPage* PageAt(int index) const;
@@ -50,6 +55,7 @@ private:
     CPageOutputOpt* output_;
     int current_ = 0;
     bool reverting_ = false;
+    bool sizeFixed_ = false;
 };
 
 }  // namespace tonvela

@@ -24,7 +24,7 @@ QPushButton {
 }
 QPushButton:hover { background: #e6f1f5; border-color: #1d6f86; }
 QPushButton:pressed { background: #cfe3ea; }
-QPushButton:focus { border-color: #1d6f86; }
+QPushButton:focus { border: 2px solid #1d6f86; padding: 3px 13px; }
 QPushButton:disabled { color: #8c99a3; background: #eef1f3; border-color: #c9d3da; }
 QPushButton[role="command"] {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #2583a0, stop:1 #1d6f86);
@@ -32,6 +32,7 @@ QPushButton[role="command"] {
 }
 QPushButton[role="command"]:hover { background: #2a91b0; }
 QPushButton[role="command"]:pressed { background: #124e60; }
+QPushButton[role="command"]:focus { border: 2px solid #f2a93b; padding: 1px 5px; }
 QPushButton[role="command"]:disabled { background: #9ab7c1; color: #eef4f6; border-color: #86a4ae; }
 QPushButton[role="caption"] {
     background: transparent; border: 1px solid transparent; border-radius: 3px; padding: 0px; min-height: 0px;
@@ -45,10 +46,9 @@ QPushButton[role="link"] {
 QPushButton[role="link"]:hover { color: #2a91b0; }
 QTreeView {
     background: #ffffff; alternate-background-color: #f1f6f8; border: 1px solid #9fb3bf;
-    selection-background-color: #1d6f86; selection-color: #ffffff; show-decoration-selected: 1;
+    show-decoration-selected: 1;
 }
 QTreeView::item { padding: 2px 4px; }
-QTreeView::item:selected:!active { background: #bcd6df; color: #1e2933; }
 QHeaderView::section {
     background: #e4ecf0; color: #1e2933; border: none; border-right: 1px solid #c9d6dd;
     border-bottom: 1px solid #9fb3bf; padding: 3px 4px;
@@ -82,6 +82,15 @@ void PaintGlyph(QPainter& p, const QRectF& r, SkinGlyph glyph, const QColor& col
             p.drawLine(at(0.72, 0.28), at(0.28, 0.72));
             break;
         case SkinGlyph::Minimize: p.drawLine(at(0.26, 0.68), at(0.74, 0.68)); break;
+        case SkinGlyph::SortUp:
+        case SkinGlyph::SortDown: {
+            const bool up = glyph == SkinGlyph::SortUp;
+            const QPointF tri[] = {at(0.15, up ? 0.70 : 0.30), at(0.85, up ? 0.70 : 0.30), at(0.50, up ? 0.30 : 0.70)};
+            p.setPen(Qt::NoPen);
+            p.setBrush(colour);
+            p.drawPolygon(tri, 3);
+            break;
+        }
         case SkinGlyph::Help: {
             QPainterPath q;
             q.moveTo(at(0.34, 0.36));
@@ -164,6 +173,10 @@ void ApplySkin(QApplication& app) {
     QPalette pal = app.palette();
     pal.setColor(QPalette::Highlight, skin::kAccent);
     pal.setColor(QPalette::HighlightedText, Qt::white);
+    // Selected rows of a window in the background: paler, dark text. Set in the palette, not
+    // the style sheet: an item rule for that state shifts and cuts the rows' text.
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, QColor(0xbc, 0xd6, 0xdf));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, skin::kInk);
     pal.setColor(QPalette::Window, skin::kFace);
     pal.setColor(QPalette::WindowText, skin::kInk);
     pal.setColor(QPalette::ToolTipBase, QColor(0xff, 0xfb, 0xe6));

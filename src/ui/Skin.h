@@ -20,7 +20,7 @@ inline const QColor kInk{0x1e, 0x29, 0x33};         // ordinary text
 inline constexpr int kTitleBandHeight = 56;
 }  // namespace skin
 
-enum class SkinGlyph { Help, Minimize, Close, Logo };
+enum class SkinGlyph { Help, Minimize, Close, Logo, SortUp, SortDown };
 
 // The style sheet text.
 QString SkinStyleSheet();

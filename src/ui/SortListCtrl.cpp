@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QPainter>
 
 #include "ui/FileListModel.h"
 
@@ -27,7 +28,7 @@ CSortListCtrl::CSortListCtrl(CFileListModel& model, QWidget* parent) : QTreeView
     h->setStretchLastSection(true);
     h->setSectionsMovable(false);
     h->setSectionsClickable(true);
-    h->setSortIndicatorShown(false);  // nothing sorted before the first click
+    h->setSortIndicatorShown(false);  // the model's titles carry the sort arrow
     for (int c = 0; c + 1 < kFileListColumnCount; ++c) setColumnWidth(c, kFileListColumns[c].width);
     h->setMinimumSectionSize(24);
     connect(h, &QHeaderView::sectionClicked, this, &CSortListCtrl::SortByHeaderClick);
@@ -56,9 +57,23 @@ void CSortListCtrl::ScrollToRow(int row) {
 void CSortListCtrl::SortByHeaderClick(int column) {
     const bool ascending = sortState_.Click(column);
     model_.Sort(column, ascending);
-    header()->setSortIndicatorShown(true);
-    header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    // The title and its arrow stay whole: a column narrower than both grows (the last column
+    // gives the room).
+    const int needed = header()->sectionSizeHint(column);
+    if (column + 1 < kFileListColumnCount && columnWidth(column) < needed) setColumnWidth(column, needed);
     emit Sorted(column, ascending);
+}
+
+QString CSortListCtrl::EmptyHint() {
+    return QStringLiteral("Drop audio files or folders here,\nor use Add Files or Add Folder.");
+}
+
+void CSortListCtrl::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    if (model_.rowCount() > 0) return;
+    QPainter p(viewport());
+    p.setPen(palette().color(QPalette::Disabled, QPalette::Text));
+    p.drawText(viewport()->rect().adjusted(12, 12, -12, -12), Qt::AlignCenter | Qt::TextWordWrap, EmptyHint());
 }
 
 void CSortListCtrl::contextMenuEvent(QContextMenuEvent* event) {

@@ -23,6 +23,9 @@ public:
     void SelectOnly(int row);
     void ScrollToRow(int row);
 
+    // What an empty list shows in its middle.
+    static QString EmptyHint();
+
     // What a click on the header of column does.
     void SortByHeaderClick(int column);
 
@@ -34,6 +37,7 @@ signals:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     CFileListModel& model_;

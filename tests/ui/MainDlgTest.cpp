@@ -19,6 +19,7 @@
 #include "ui/MainDlg.h"
 #include "ui/Skin.h"
 #include "ui/SortListCtrl.h"
+#include "ui/WindowState.h"
 #include "UiTestUtil.h"
 
 using namespace tonvela;
@@ -96,6 +97,9 @@ private slots:
                                       << QStringList{"00:01", "769 kbps", "8000 Hz", "6"};
         QTest::newRow("stereo, a minute") << "stereo.aiff" << 61.0 << 8000 << 2 << 8
                                           << QStringList{"01:01", "128 kbps", "8000 Hz", "Stereo"};
+        // Our own .au reader: 85995 frames x 4 bytes over 1.95 s is 1411.2 kbit/s (not over 1 s).
+        QTest::newRow("1.95 s, .au") << "short.au" << 1.95 << 44100 << 2 << 16
+                                     << QStringList{"00:01", "1411 kbps", "44100 Hz", "Stereo"};
     }
     void columnTexts() {
         QFETCH(QString, name);
@@ -179,6 +183,139 @@ private slots:
         drop({root + QStringLiteral("/sub/../b.wav"), root + QStringLiteral("/dirlink/c.au"), root});
         QCOMPARE(Column(*w, kColumnFiles), (QStringList{"b.wav", "c.au", "d.wav", "a.WAV"}));
         QVERIFY(catcher.messages.empty());
+    }
+
+    // Drops are taken as a copy (or a link), never a move, whatever the source proposes; a
+    // source that offers only a move is refused and nothing is added.
+    void dropsTakenAsCopy_data() {
+        QTest::addColumn<int>("offered");
+        QTest::addColumn<int>("proposed");
+        QTest::addColumn<int>("taken");  // 0: refused
+        QTest::newRow("copy or move, move proposed") << int(Qt::CopyAction | Qt::MoveAction) << int(Qt::MoveAction)
+                                                     << int(Qt::CopyAction);
+        QTest::newRow("link or move") << int(Qt::LinkAction | Qt::MoveAction) << int(Qt::MoveAction)
+                                      << int(Qt::LinkAction);
+        QTest::newRow("move only") << int(Qt::MoveAction) << int(Qt::MoveAction) << 0;
+    }
+    void dropsTakenAsCopy() {
+        QFETCH(int, offered);
+        QFETCH(int, proposed);
+        QFETCH(int, taken);
+        const QString path = In(QStringLiteral("dropped.wav"));
+        QVERIFY(MakeTone(path, 0.3));
+        auto w = MakeWindow();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        const QPoint at(300, 200);
+        const auto actions = Qt::DropActions(offered);
+        QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        enter.setDropAction(Qt::DropAction(proposed));
+        QApplication::sendEvent(w.get(), &enter);
+        QCOMPARE(enter.isAccepted(), taken != 0);
+        QDragMoveEvent move(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        move.setDropAction(Qt::DropAction(proposed));
+        QApplication::sendEvent(w.get(), &move);
+        QCOMPARE(move.isAccepted(), taken != 0);
+        QDropEvent dropped(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        dropped.setDropAction(Qt::DropAction(proposed));
+        QApplication::sendEvent(w.get(), &dropped);
+        QCOMPARE(dropped.isAccepted(), taken != 0);
+        if (taken != 0) QCOMPARE(int(dropped.dropAction()), taken);
+        QTest::qWait(50);
+        QTRY_VERIFY(!w->IsBusy());
+        QCOMPARE(w->Model().rowCount(), taken != 0 ? 1 : 0);
+    }
+
+    // Remove keeps a row selected, so Del again goes on; Undo (or the menu) puts each removal
+    // back where it was, with its status; Remove All too; a file added again meanwhile keeps
+    // its one row.
+    void removalsUndone() {
+        QStringList paths;
+        for (const char* n : {"u1.wav", "u2.wav", "u3.wav", "u4.wav"}) {
+            paths << In(QString::fromLatin1(n));
+            QVERIFY(MakeTone(paths.back(), 0.2));
+        }
+        auto w = MakeWindow();
+        log_.files = paths;
+        w->OnAddFiles();
+        w->Model().SetStatus(2, "u3.swf");
+        CMessageCatcher catcher;
+        auto undo = w->ListMenu()->findChild<QAction*>(QStringLiteral("undoRemove"));
+        QVERIFY(undo);
+        QVERIFY(!EnabledListCommands(*w).contains("undoRemove"));
+
+        Select(*w, {1});
+        w->OnRemove();
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"u1.wav", "u3.wav", "u4.wav"}));
+        QCOMPARE(w->List().SelectedRows(), std::vector<int>{1});
+        w->OnRemove();
+        w->OnRemove();
+        QCOMPARE(Column(*w, kColumnFiles), QStringList{"u1.wav"});
+        QCOMPARE(w->List().SelectedRows(), std::vector<int>{0});  // the last row moves up
+        QVERIFY(catcher.messages.empty());
+
+        QVERIFY(EnabledListCommands(*w).contains("undoRemove"));
+        w->OnUndoRemove();
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"u1.wav", "u4.wav"}));
+        undo->trigger();
+        undo->trigger();
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"u1.wav", "u2.wav", "u3.wav", "u4.wav"}));
+        QCOMPARE(Column(*w, kColumnSwf), (QStringList{"", "", "u3.swf", ""}));
+        QCOMPARE(w->List().SelectedRows(), std::vector<int>{1});
+
+        w->OnRemoveAll();
+        QCOMPARE(w->Model().rowCount(), 0);
+        log_.files = {paths[3]};
+        w->OnAddFiles();  // u4 again, before the undo
+        w->OnUndoRemove();
+        QCOMPARE(Column(*w, kColumnFiles), (QStringList{"u1.wav", "u2.wav", "u3.wav", "u4.wav"}));
+        QCOMPARE(Column(*w, kColumnSwf), (QStringList{"", "", "u3.swf", ""}));
+        QCOMPARE(w->List().SelectedRows(), (std::vector<int>{0, 1, 2}));
+        QVERIFY(!EnabledListCommands(*w).contains("undoRemove"));
+        QVERIFY(catcher.messages.empty());
+    }
+
+    // The window's size, place and column widths, and the folder of Add Files, come back at the
+    // next start; a remembered size larger than the screen, or a damaged value, still gives a
+    // window inside the screen.
+    void windowRemembered() {
+        QTemporaryDir config;
+        const QByteArray oldConfig = qgetenv("TONVELA_CONFIG_DIR");
+        qputenv("TONVELA_CONFIG_DIR", config.path().toUtf8());
+        const QString folder = In(QStringLiteral("picked"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(MakeTone(folder + QStringLiteral("/p.wav"), 0.2));
+        {
+            auto w = MakeWindow();
+            QCOMPARE(w->size(), QSize(CMainDlg::kWidth, CMainDlg::kHeight));
+            w->resize(620, 450);
+            w->move(30, 40);
+            w->List().setColumnWidth(0, 201);
+            log_.files = {folder + QStringLiteral("/p.wav")};
+            w->OnAddFiles();
+            QCOMPARE(log_.filesStart, QString());
+            QVERIFY(w->close());
+        }
+        {
+            auto w = MakeWindow();
+            QCOMPARE(w->geometry(), QRect(30, 40, 620, 450));
+            QCOMPARE(w->List().columnWidth(0), 201);
+            QVERIFY(w->List().geometry().bottom() > 450 - 30);  // the list took the height
+            w->OnAddFiles();
+            QCOMPARE(log_.filesStart, folder);
+            QVERIFY(w->close());
+        }
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        for (const char* stored : {"-900,-900,9000,9000", "12,x,5,5", "0,0,10,10"}) {
+            CSettingsStore store(config.path().toStdString());
+            store.Load();
+            store.SetString(kWindowKey, "MainWindow", stored);
+            QVERIFY(store.Save());
+            auto w = MakeWindow();
+            QVERIFY2(available.contains(w->geometry()), stored);
+            QVERIFY2(w->width() >= std::min(CMainDlg::kMinWidth, available.width()), stored);
+        }
+        qputenv("TONVELA_CONFIG_DIR", oldConfig);
     }
 
     // Files no reader opens: one message after the add, 30 paths, then "<more files>...".

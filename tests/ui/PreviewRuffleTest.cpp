@@ -122,6 +122,7 @@ private slots:
     void metadata();
     void pageReachesOnlyItsMovie();
     void reloadSamePath();
+    void escapeCloses();
     void screenshots_data();
     void screenshots();
 
@@ -292,6 +293,22 @@ void PreviewRuffleTest::reloadSamePath() {
     QVERIFY(red);
     flash->SetBGColor("#0000FF");
     QVERIFY(QTest::qWaitFor([&] { return flash->grab().toImage().pixelColor(2, 2) == QColor(0, 0, 255); }, 30000));
+}
+
+// Esc closes the Play SWF window with the focus inside the player's web view, where the page
+// would take the key.
+void PreviewRuffleTest::escapeCloses() {
+    CPlaySwfDlg dlg(data_ + "/ControlSWF/circle_plain_1.swf", 0xFFFFFF, nullptr);
+    QVERIFY(dlg.SetUp());
+    dlg.show();
+    QVERIFY(!WaitForMetadata(dlg.Flash()).isEmpty());
+    dlg.activateWindow();
+    dlg.Flash()->setFocus();
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus && focus->window() == &dlg);
+    QTest::keyClick(focus, Qt::Key_Escape);
+    QVERIFY(!dlg.isVisible());
+    QCOMPARE(dlg.result(), int(QDialog::Rejected));
 }
 
 void PreviewRuffleTest::screenshots_data() {

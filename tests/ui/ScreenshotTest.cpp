@@ -1,8 +1,11 @@
 // Screenshots of the main window, empty and with 20 files, saved under <build>/screenshots/: at
-// the scale the program was started with, and again at 200 % by a second run of this program
-// with QT_SCALE_FACTOR=2 (the scale is fixed when the application starts).
+// the scale the program was started with, and again at 100 % and 200 % on a 1600 x 1000 screen
+// by runs of this program of their own (the scale and the screen are fixed when the
+// application starts).
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -10,6 +13,7 @@
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/ProgressDlg.h"
+#include "ui/SortListCtrl.h"
 #include "ui/TextViewerDlg.h"
 #include "ui/Skin.h"
 #include "UiTestUtil.h"
@@ -37,10 +41,15 @@ private slots:
         CMainDlg window(std::make_unique<CFakeDesktop>(log));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.size(), QSize(CMainDlg::kWidth, CMainDlg::kHeight));
+        // The whole window on the screen, at its first size where the screen has room for it.
+        const QRect available = window.screen()->availableGeometry();
+        QVERIFY2(available.contains(window.frameGeometry()), qPrintable(QStringLiteral("%1x%2 on %3x%4").arg(
+            window.width()).arg(window.height()).arg(available.width()).arg(available.height())));
+        const QSize first = QSize(CMainDlg::kWidth, CMainDlg::kHeight).boundedTo(available.size());
+        QCOMPARE(window.size(), first);
         QPixmap empty = window.grab();
-        QCOMPARE(empty.size(), QSize(qRound(CMainDlg::kWidth * scale_), qRound(CMainDlg::kHeight * scale_)));
-        QVERIFY(SaveShot(empty, QStringLiteral("main-empty%1.png").arg(suffix_)));
+        QCOMPARE(empty.size(), QSize(qRound(first.width() * scale_), qRound(first.height() * scale_)));
+        QVERIFY(SaveShot(empty, QStringLiteral("main-empty-hint%1.png").arg(suffix_)));
 
         // The About box, which names the licence.
         auto* about = window.findChild<QAction*>(QStringLiteral("about"));
@@ -70,6 +79,27 @@ private slots:
         window.Model().SetStatus(0, "track 01 - take 1.swf");
         window.Model().SetStatus(1, "Conversion Failure");
         QVERIFY(SaveShot(window.grab(), QStringLiteral("main-20-files%1.png").arg(suffix_)));
+        if (!qEnvironmentVariableIsEmpty("TONVELA_SHOT_NAME"))
+            QVERIFY(SaveShot(window.grab(), qEnvironmentVariable("TONVELA_SHOT_NAME")));
+
+        // Another window active: the selected rows keep their text whole and in place; the
+        // sort arrow leaves the column titles readable.
+        window.List().SortByHeaderClick(kColumnBitRate);
+        window.List().selectionModel()->select(window.Model().index(2, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        window.List().selectionModel()->select(window.Model().index(3, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QWidget other;
+        other.resize(200, 100);
+        other.show();
+        other.activateWindow();
+        QTRY_VERIFY(!window.isActiveWindow());
+        QVERIFY(SaveShot(window.grab(), QStringLiteral("main-inactive-selected%1.png").arg(suffix_)));
+        // The focus on a command button is plain to see.
+        window.activateWindow();
+        QTRY_VERIFY(window.isActiveWindow());
+        window.findChild<QPushButton*>(QStringLiteral("addFilesButton"))->setFocus(Qt::TabFocusReason);
+        QVERIFY(SaveShot(window.grab(), QStringLiteral("main-focus%1.png").arg(suffix_)));
     }
 
     // The add operation's progress window, and the viewer of HTML code: read-only, the whole page.
@@ -98,18 +128,39 @@ private slots:
         viewer->close();
     }
 
-    // The same shots at 200 %, from a run of our own with the scale set.
-    void atDoubleScale() {
-        if (scale_ != 1.0) QSKIP("this run is the scaled one");
+    // The same shots at 100 % and 200 % on a 1600 x 1000 screen, from runs of our own: at
+    // 200 % the window (699 x 538 logical pixels) is higher than the screen and must fit it.
+    void onScreen1600x1000_data() {
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("shot");
+        QTest::newRow("100 %") << "1" << "main-100.png";
+        QTest::newRow("200 %") << "2" << "main-200.png";
+    }
+    void onScreen1600x1000() {
+        if (!qEnvironmentVariableIsEmpty("TONVELA_SHOT_NAME")) QSKIP("this run is one of them");
+        QFETCH(QString, scale);
+        QFETCH(QString, shot);
+        const QString config = home_.path() + QStringLiteral("/screen.json");
+        QFile f(config);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"screens": [{"name": "wide", "x": 0, "y": 0, "width": 1600, "height": 1000,
+                   "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+        f.close();
         QProcess run;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+        env.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen:configfile=") + config);
+        env.insert(QStringLiteral("TONVELA_SHOT_NAME"), shot);
         run.setProcessEnvironment(env);
         run.setProcessChannelMode(QProcess::ForwardedChannels);
         run.start(QCoreApplication::applicationFilePath(), {QStringLiteral("mainWindow"), QStringLiteral("smallWindows")});
         QVERIFY(run.waitForFinished(300000));
         QCOMPARE(run.exitCode(), 0);
-        QVERIFY(QFile::exists(ScreenshotDir() + QStringLiteral("/main-20-files-200.png")));
+        const QImage image(ScreenshotDir() + QLatin1Char('/') + shot);
+        QVERIFY(!image.isNull());
+        // Never beyond the screen's 1000 device pixels, whatever the scale.
+        QVERIFY2(image.height() <= 1000 && image.width() <= 1600, qPrintable(QStringLiteral("%1 x %2").arg(
+            image.width()).arg(image.height())));
     }
 
 private:
@@ -122,7 +173,8 @@ private:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    tonvela::test::ScreenshotTest test(qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble());
+    const double scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1")).toDouble();
+    tonvela::test::ScreenshotTest test(scale);
     return QTest::qExec(&test, argc, argv);
 }
 

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QLayout>
 #include <QtTest>
 #include <iterator>
 #include <span>
@@ -97,6 +98,7 @@ private slots:
     void outputFolderRules();
     void exampleText_data();
     void exampleText();
+    void sizeStaysPut();
     void screenshots();
 };
 
@@ -537,6 +539,44 @@ void CSheetOptionsTest::exampleText() {
              QStringLiteral("For example, /home/user/Music/pop/1.mp3 becomes ") + target);
     // Copying the web player beside every page is worth a word with a folder per SWF.
     QCOMPARE(Child<QLabel>(&page, "webPlayerWarning")->isVisible(), warning);
+}
+
+// The sheet opens at one size whatever the settings show, and keeps it while each template
+// kind's rows come and go; every row still fits in it. Without interfaces the Appearance rows
+// sit at the top, not spread over the height.
+void CSheetOptionsTest::sizeStaysPut() {
+    ApplySkin(*qApp);
+    CConvertOptions withControls(DataDir());
+    withControls.CreateCtrlSWF = 1;
+    CConvertOptions without(DataDir());
+    without.CreateCtrlSWF = 0;
+    QSize first;
+    for (CConvertOptions* s : {&withControls, &without}) {
+        CSheetOptions sheet(*s, CSheetOptions::kSwfPage);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        if (first.isEmpty()) first = sheet.size();
+        QCOMPARE(sheet.size(), first);
+        for (int kind : {300, 600, 100, 0}) {
+            sheet.SwfPage()->ShowOptionGroups(kind);
+            QApplication::processEvents();
+            QCOMPARE(sheet.size(), first);
+            QVERIFY2(sheet.layout()->minimumSize().height() <= sheet.height() &&
+                         sheet.layout()->minimumSize().width() <= sheet.width(),
+                     qPrintable(QStringLiteral("kind %1 in %4 x %5 needs %2 x %3").arg(kind).arg(
+                         sheet.layout()->minimumSize().width()).arg(sheet.layout()->minimumSize().height()).arg(sheet.width()).arg(sheet.height())));
+        }
+        sheet.SwfPage()->RefreshOptionGroups();
+        QApplication::processEvents();
+        if (s == &without) {
+            QVERIFY(sheet.grab().save(ScreenshotDir() + QStringLiteral("/options-no-interfaces.png")));
+            // The background colour row right under the list, with room to spare below it.
+            auto* box = Child<QWidget>(&sheet, "backgroundColour");
+            auto* appearance = box->parentWidget();
+            const int rowBottom = box->mapTo(appearance, QPoint(0, box->height())).y();
+            QVERIFY2(rowBottom < appearance->height() / 2, qPrintable(QString::number(rowBottom)));
+        }
+    }
 }
 
 void CSheetOptionsTest::screenshots() {

@@ -27,6 +27,7 @@ public:
         std::vector<std::string> opened, shown, viewed;
         QStringList files;
         QString folder;
+        QString filesStart;  // where the last Add Files dialog was asked to start
     };
     explicit CFakeDesktop(Log& log) : log_(log) {}
     bool OpenDocument(const std::string& path) override {
@@ -43,7 +44,10 @@ public:
         QMutexLocker lock(&log_.mutex);
         log_.viewed.push_back(path);
     }
-    QStringList ChooseFiles(QWidget*) override { return log_.files; }
+    QStringList ChooseFiles(QWidget*, const QString& start) override {
+        log_.filesStart = start;
+        return log_.files;
+    }
     QString ChooseFolder(QWidget*, const QString&) override { return log_.folder; }
 
 private:
