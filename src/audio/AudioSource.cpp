@@ -36,6 +36,7 @@ void CAudioSource::SetDurationAndBitRate(std::uint64_t frames, std::uint64_t aud
     constexpr auto kIntMax = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
     const std::uint64_t seconds = sampleRate_ > 0 ? frames / static_cast<std::uint64_t>(sampleRate_) : 0;
     durationSeconds_ = static_cast<int>(std::min(seconds, kIntMax));
+    declaredFrames_ = frames;
     // Header values are untrusted: keep the bit rate inside an int whatever they say. The
     // audio bytes go over the exact length, not the whole seconds (1.95 s is not 1 s).
     std::uint64_t rate = 0;

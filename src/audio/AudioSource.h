@@ -39,6 +39,10 @@ public:
     std::uint64_t GetLength() const { return length_; }
     virtual std::uint64_t GetPosition() const { return position_; }
     int GetDuration() const { return durationSeconds_; }
+    // Frames the header declares; 0 where the format gives no exact count (an estimate, a
+    // length left open by a writer that streamed). A Read that ends before it means the file
+    // is shorter than its header says.
+    std::uint64_t GetDeclaredFrames() const { return declaredFrames_; }
     int GetChannels() const { return channels_; }
     int GetOutputChannels() const { return outputChannels_; }
     int GetSampleRate() const { return sampleRate_; }
@@ -47,16 +51,18 @@ public:
 
 protected:
     void ClearFormat() {
-        length_ = position_ = 0;
+        length_ = position_ = declaredFrames_ = 0;
         durationSeconds_ = sampleRate_ = channels_ = outputChannels_ = 0;
         bitsPerSample_ = bytesPerSample_ = bitRate_ = 0;
     }
     // The common rule: durationSeconds = frames / rate; bitRate from the audio bytes over the
     // exact length when the duration is at least a second, else from bits x channels x rate.
+    // frames is the count the header declares.
     void SetDurationAndBitRate(std::uint64_t frames, std::uint64_t audioBytes, int bits, int bitChannels);
 
     std::uint64_t length_ = 0;
     std::uint64_t position_ = 0;
+    std::uint64_t declaredFrames_ = 0;
     int durationSeconds_ = 0;
     int sampleRate_ = 0;
     int channels_ = 0;

@@ -28,22 +28,24 @@ void CBassAudioSource::Close() {
 bool CBassAudioSource::Open(const std::string& path, int musicRate) {
     Close();
     ClearFormat();
-    std::unique_ptr<CDecoderChannel> channel = DecoderStreamCreateFile(path);
+    std::unique_ptr<CDecoderChannel> channel = DecoderStreamCreateFile(path, probeName_);
     bool music = false;
     if (!channel) {
         channel = DecoderMusicLoad(path, musicRate);
         music = true;
     }
     if (!channel) return false;
-    if (!OpenChannel(std::move(channel), music, path)) return false;
+    if (!OpenChannel(std::move(channel), music, probeName_.empty() ? path : probeName_)) return false;
     // FFmpeg's AIFF reader takes COMM's frame count as a packet count, while libsndfile writes
     // sample frames there (GSM) or half the packets (stereo IMA4). The built-in parser works
     // the length out from the sound data, whoever decodes it.
     if (!music) {
         CAiffAudioSource aiff;
-        if (aiff.Open(path, 0) && aiff.FramesFromSoundData() > 0)
+        if (aiff.Open(path, 0) && aiff.FramesFromSoundData() > 0) {
             SetDecodedLength(aiff.FramesFromSoundData() * static_cast<std::uint64_t>(channels_) *
                              static_cast<std::uint64_t>(bytesPerSample_));
+            declaredFrames_ = aiff.FramesFromSoundData();
+        }
     }
     return true;
 }
@@ -76,6 +78,8 @@ bool CBassAudioSource::OpenChannel(std::unique_ptr<CDecoderChannel> channel, boo
     const std::uint64_t length = channel->GetLength();
     handle_ = std::move(channel);
     SetDecodedLength(length);
+    if (handle_->LengthIsDeclared() && bytesPerSample_ > 0)
+        declaredFrames_ = length / static_cast<std::uint64_t>(channels_ * bytesPerSample_);
 
     interleavedBytes_ = static_cast<std::uint32_t>(bytesPerSample_ * outputChannels_ * kReadFrames);
     interleaved_.assign((interleavedBytes_ + 1u) / 2u, 0);

@@ -14,7 +14,9 @@ namespace tonvela {
 
 class CBassAudioSource : public CAudioSource {
 public:
-    CBassAudioSource() = default;
+    // probeName: the file's own name, whose extension guides the decoder's format probe when
+    // Open is given a /proc/self/fd name; empty: the path itself.
+    explicit CBassAudioSource(std::string probeName = {}) : probeName_(std::move(probeName)) {}
     ~CBassAudioSource() override;
 
     void Close() override;
@@ -39,6 +41,7 @@ private:
     std::vector<std::int16_t> interleaved_;  // 16-bit storage keeps 16-bit reads aligned
     std::uint32_t interleavedBytes_ = 0;
     std::string path_;
+    std::string probeName_;
 };
 
 }  // namespace tonvela

@@ -33,6 +33,8 @@ public:
     virtual DecoderChannelInfo GetInfo() const = 0;
     // Decoded length in bytes of interleaved PCM (an estimate where the container has no exact one).
     virtual std::uint64_t GetLength() const = 0;
+    // True when GetLength comes from the file's own count, not from a bit-rate estimate.
+    virtual bool LengthIsDeclared() const { return false; }
     virtual double BytesToSeconds(std::uint64_t bytes) const = 0;
     // Size of the file in bytes, kDecoderNoFileSize when there is none.
     virtual std::uint64_t GetFileSize() const = 0;
@@ -44,8 +46,10 @@ public:
 };
 
 // A decode-only stream of the file's first audio stream, as signed 16-bit samples at the
-// file's own rate and channel count. nullptr when FFmpeg cannot decode the file.
-std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path);
+// file's own rate and channel count. nullptr when FFmpeg cannot decode the file (or it is not a
+// regular file). probeName, when given, is the name whose extension guides the format probe (path
+// may be a /proc/self/fd name that has none).
+std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path, const std::string& probeName = {});
 
 // Module music (MOD, XM, IT, S3M, ...) rendered as 16-bit stereo at sampleRate (44100 when 0).
 // nullptr when the file is not module music.

@@ -1,6 +1,10 @@
 #include "audio/FfmpegStream.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -12,6 +16,8 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libswresample/swresample.h>
 }
+
+#include "platform/OpenRegularFile.h"
 
 namespace tonvela {
 
@@ -27,6 +33,28 @@ std::atomic<const std::atomic<bool>*> gInterruptFlag{nullptr};
 extern "C" int InterruptRequested(void*) {
     const std::atomic<bool>* flag = gInterruptFlag.load();
     return flag != nullptr && flag->load() ? 1 : 0;
+}
+
+constexpr int kIoBufferBytes = 64 * 1024;
+
+extern "C" int ReadInput(void* opaque, std::uint8_t* buffer, int size) {
+    const int fd = static_cast<const CUniqueFd*>(opaque)->Get();
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, static_cast<std::size_t>(size));
+        if (n > 0) return static_cast<int>(n);
+        if (n == 0) return AVERROR_EOF;
+        if (errno != EINTR) return AVERROR(errno);
+    }
+}
+
+extern "C" std::int64_t SeekInput(void* opaque, std::int64_t offset, int whence) {
+    const int fd = static_cast<const CUniqueFd*>(opaque)->Get();
+    if (whence == AVSEEK_SIZE) {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : AVERROR(errno);
+    }
+    const off_t at = ::lseek(fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+    return at < 0 ? AVERROR(errno) : static_cast<std::int64_t>(at);
 }
 
 // A damaged stretch is skipped like the ffmpeg tool does; this many failures in a row end it.
@@ -51,14 +79,14 @@ std::uint64_t ChannelMask(const AVChannelLayout& layout) {
 
 void SetDecoderInterruptFlag(const std::atomic<bool>* flag) { gInterruptFlag.store(flag); }
 
-std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path) {
-    return CFfmpegStream::Open(path);
+std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path, const std::string& probeName) {
+    return CFfmpegStream::Open(path, probeName);
 }
 
-std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path) {
+std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path, const std::string& probeName) {
     QuietLibraryLog();
     std::unique_ptr<CFfmpegStream> stream(new CFfmpegStream());
-    if (!stream->Start(path)) return nullptr;
+    if (!stream->Start(path, probeName)) return nullptr;
     return stream;
 }
 
@@ -68,11 +96,23 @@ CFfmpegStream::~CFfmpegStream() {
     av_packet_free(&packet_);
     avcodec_free_context(&codec_);
     avformat_close_input(&format_);
+    if (io_ != nullptr) av_freep(&io_->buffer);
+    avio_context_free(&io_);
 }
 
-bool CFfmpegStream::Start(const std::string& path) {
-    // Paths are files, never URLs: "http:x.mp3" or "concat:a|b" in a folder is a file name, and
-    // a playlist inside a file must not make FFmpeg fetch anything from elsewhere.
+bool CFfmpegStream::Start(const std::string& path, const std::string& probeName) {
+    // The file is opened here and FFmpeg reads it through our descriptor: a FIFO or device in
+    // its place is refused without blocking, and "http:x.mp3" or "concat:a|b" is just a name.
+    // The whitelist keeps a playlist inside a file from fetching anything from elsewhere.
+    input_ = OpenRegularFile(path);
+    if (!input_.IsOpen()) return false;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+    if (buffer == nullptr) return false;
+    io_ = avio_alloc_context(buffer, kIoBufferBytes, 0, &input_, ReadInput, nullptr, SeekInput);
+    if (io_ == nullptr) {
+        av_free(buffer);
+        return false;
+    }
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "probesize", kProbeBytes, 0);
@@ -84,8 +124,10 @@ bool CFfmpegStream::Start(const std::string& path) {
     }
     format_->interrupt_callback.callback = InterruptRequested;
     format_->interrupt_callback.opaque = nullptr;
-    const std::string url = "file:" + path;
-    const int opened = avformat_open_input(&format_, url.c_str(), nullptr, &options);
+    format_->pb = io_;
+    // With our own reader the name only guides the probe by its extension.
+    const std::string& name = probeName.empty() ? path : probeName;
+    const int opened = avformat_open_input(&format_, name.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0) return false;
     if (IsMusicDemuxer(format_->iformat->name)) return false;
@@ -123,6 +165,7 @@ bool CFfmpegStream::Start(const std::string& path) {
         frames = av_rescale(format_->duration, rate_, AV_TIME_BASE);
     // A duration beyond a few thousand years is a broken header, not a length.
     if (frames > 0 && frames < (std::int64_t{1} << 48)) length_ = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(channels_) * 2u;
+    lengthDeclared_ = length_ != 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
 
     const std::int64_t size = format_->pb != nullptr ? avio_size(format_->pb) : -1;
     fileSize_ = size >= 0 ? static_cast<std::uint64_t>(size) : kDecoderNoFileSize;

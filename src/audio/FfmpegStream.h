@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "audio/DecoderLibrary.h"
+#include "platform/UniqueFd.h"
 
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVIOContext;
 struct AVPacket;
 struct SwrContext;
 
@@ -25,11 +27,12 @@ void SetDecoderInterruptFlag(const std::atomic<bool>* flag);
 class CFfmpegStream final : public CDecoderChannel {
 public:
     // nullptr when the file has no audio stream FFmpeg can decode.
-    static std::unique_ptr<CFfmpegStream> Open(const std::string& path);
+    static std::unique_ptr<CFfmpegStream> Open(const std::string& path, const std::string& probeName = {});
     ~CFfmpegStream() override;
 
     DecoderChannelInfo GetInfo() const override { return {rate_, channels_, 0}; }
     std::uint64_t GetLength() const override { return length_; }
+    bool LengthIsDeclared() const override { return lengthDeclared_; }
     double BytesToSeconds(std::uint64_t bytes) const override;
     std::uint64_t GetFileSize() const override { return fileSize_; }
     std::uint32_t GetData(void* buffer, std::uint32_t bytes) override;
@@ -37,7 +40,7 @@ public:
 
 private:
     CFfmpegStream() = default;
-    bool Start(const std::string& path);
+    bool Start(const std::string& path, const std::string& probeName);
     // Next decoded frame into frame_; false at the end of the stream or after too many errors.
     bool ReceiveFrame();
     // Converts frame_ (or, with flush, what the converter still holds) into out, which has
@@ -46,6 +49,10 @@ private:
     int ConvertedUpperBound(bool flush) const;
     bool SetUpConverter();
 
+    // FFmpeg reads the file through this descriptor, opened without blocking and checked to be
+    // a regular file, so it never opens a name itself.
+    CUniqueFd input_;
+    AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
     SwrContext* swr_ = nullptr;
@@ -55,6 +62,7 @@ private:
     int rate_ = 0;
     int channels_ = 0;
     std::uint64_t length_ = 0;
+    bool lengthDeclared_ = false;
     std::uint64_t fileSize_ = kDecoderNoFileSize;
     std::uint64_t position_ = 0;
 

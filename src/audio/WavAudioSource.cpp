@@ -141,6 +141,8 @@ bool CWavAudioSource::WalkChunks() {
             else if (fileBits_ > 0)
                 frames = length_ * 8 / static_cast<std::uint64_t>(fileBits_) / static_cast<std::uint64_t>(channels_);
             SetDurationAndBitRate(frames, length_, fileBits_, channels_);
+            // Writers that stream leave the size at 0 or all ones: the length is the file's.
+            if (size == 0 || size == 0xFFFFFFFFu) declaredFrames_ = 0;
             return true;
         } else if (!Skip(size)) {
             return false;

@@ -127,6 +127,16 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     }
     entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
     out.status = NameOf(entry.swfPath);
+    // A source that ended well before the length it declared (here or when it was listed) was
+    // cut while the run read it: the movie holds what there was, the entry says how long that is.
+    std::uint32_t declared = result.declaredSeconds;
+    if (result.wholeSource && entry.lengthDeclared && entry.durationSeconds > 0 &&
+        result.sourceSeconds + 1 < static_cast<std::uint32_t>(entry.durationSeconds))
+        declared = std::max(declared, static_cast<std::uint32_t>(entry.durationSeconds));
+    if (declared != 0) {
+        entry.durationSeconds = static_cast<int>(std::min<std::uint32_t>(result.sourceSeconds, 0x7FFFFFFF));
+        out.status += SourceEndedEarlyNote(result.sourceSeconds, declared);
+    }
     if (!entry.clashedWithRun.empty())
         out.status += " (renamed: " + NameOf(entry.clashedWithRun) + " was written by an earlier file of this batch)";
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {

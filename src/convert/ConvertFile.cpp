@@ -185,6 +185,16 @@ bool Conversion::Run() {
         result.refusal = kRefusalNoSound;
         return false;
     }
+    // A file cut while it was read ends early: the movie holds what there was, and says so.
+    // Containers may count a few priming frames the decoder drops: a second's shortfall is none.
+    const auto toSeconds = [&](std::uint64_t frames) {
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(frames / static_cast<std::uint64_t>(rate), 0xFFFFFFFFu));
+    };
+    result.sourceSeconds = toSeconds(decoded);
+    result.wholeSource = !(durationMode && decoded >= wanted);
+    const std::uint64_t declared = source.GetDeclaredFrames();
+    if (result.wholeSource && decoded + static_cast<std::uint64_t>(rate) < declared)
+        result.declaredSeconds = toSeconds(declared);
 
     // Trimming: the skipped start and end are cut from what was decoded.
     std::uint64_t remaining = decoded;
@@ -263,6 +273,11 @@ bool Conversion::EncodeHere(const CTempFile& pcmLeft, const CTempFile& pcmRight,
 }
 
 }  // namespace
+
+std::string SourceEndedEarlyNote(std::uint32_t got, std::uint32_t declared) {
+    return " (warning: the source ends after " + std::to_string(got) + " s of the " + std::to_string(declared) +
+           " s it declares)";
+}
 
 bool ConvertFile(AudioKind kind, const std::string& path, const std::string& mp3Path,
                  CConvertProgress& progress, const CConvertOptions& settings, ConvertResult& result,

@@ -75,6 +75,7 @@ int CFileList::AddFileEntry(const std::string& path) {
     auto entry = std::make_unique<CFileListEntry>();
     entry->path = path;
     entry->durationSeconds = source->GetDuration();
+    entry->lengthDeclared = source->GetDeclaredFrames() > 0;
     entry->sampleRate = source->GetSampleRate();
     entry->bitRate = source->GetBitRate();
     entry->channels = source->GetChannels();

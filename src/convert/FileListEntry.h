@@ -24,6 +24,8 @@ struct CFileListEntry {
     // "Overwrite": the SWF name that an earlier entry of the same batch had written, so this
     // entry's names were numbered; empty otherwise.
     std::string clashedWithRun;
+    // durationSeconds is the file's own count, not an estimate (set with it when the file is added).
+    bool lengthDeclared = false;
 };
 
 }  // namespace tonvela

@@ -12,11 +12,10 @@
 #include <numeric>
 #include <optional>
 #include <thread>
-
-#include "platform/ThreadStarter.h"
 #include <vector>
 
 #include "mp3/Mp3Splice.h"
+#include "platform/ThreadStarter.h"
 #include "platform/UniqueFile.h"
 
 namespace tonvela {
@@ -116,12 +115,15 @@ std::vector<ChunkPlan> PlanChunks(const FrameGrid& grid, std::uint64_t samples, 
     return plan;
 }
 
-bool ReadSamples(int fd, std::uint64_t sample, std::int16_t* out, std::size_t count) {
+using Poll = std::function<bool(std::uint64_t)>;
+using ReadFn = std::function<ssize_t(int, void*, std::size_t, off_t)>;
+
+bool ReadSamples(const ReadFn& read, int fd, std::uint64_t sample, std::int16_t* out, std::size_t count) {
     auto* dst = reinterpret_cast<unsigned char*>(out);
     std::size_t want = count * 2;
     auto offset = static_cast<off_t>(sample * 2);
     while (want > 0) {
-        const ssize_t n = ::pread(fd, dst, want, offset);
+        const ssize_t n = read ? read(fd, dst, want, offset) : ::pread(fd, dst, want, offset);
         if (n <= 0) return false;
         dst += n;
         want -= static_cast<std::size_t>(n);
@@ -133,22 +135,32 @@ bool ReadSamples(int fd, std::uint64_t sample, std::int16_t* out, std::size_t co
 class ParallelRun {
 public:
     ParallelRun(const PcmChannelFiles& pcm, const Mp3EncoderSetup& setup, const FrameGrid& grid,
-                std::vector<ChunkPlan> plan, int threads)
+                std::vector<ChunkPlan> plan, int threads, const ParallelEncodeSeams& seams)
         : pcm_(pcm), setup_(setup), grid_(grid), plan_(std::move(plan)), chunks_(plan_.size()),
-          window_(static_cast<std::size_t>(threads) + 1) {}
+          window_(static_cast<std::size_t>(threads) + 1), seams_(seams) {}
 
-    ParallelEncodeResult Run(const std::string& mp3Path, int threads, const std::function<bool(std::uint64_t)>& poll,
-                             const ThreadStarter& start);
+    ParallelEncodeResult Run(const std::string& mp3Path, int threads, const Poll& poll);
 
 private:
+    enum class JoinOutcome { Joined, RanToEnd, NoJoin, Failed, Cancelled };
+
     void Work();
-    // Encodes input up to `end` (flushing at the input's end) and indexes what came out.
-    bool Encode(Chunk& c, std::uint64_t end);
+    // Encodes input up to `end` (flushing at the input's end) and indexes what came out. With
+    // poll (this thread's own encoding), poll is called after every second of sound at most.
+    bool Encode(Chunk& c, std::uint64_t end, const Poll* poll = nullptr);
     bool Start(const ChunkPlan& plan, Chunk& c);
     // Waits for chunk k, calling poll meanwhile.
-    bool WaitFor(std::size_t k, const std::function<bool(std::uint64_t)>& poll, ParallelEncodeResult& why);
-    // Joins chunk k onto chunk k-1, letting chunk k-1 run on where needed; the join frame.
-    std::optional<std::size_t> Join(std::size_t k, std::size_t written, Mp3Stream& earlierView);
+    bool WaitFor(std::size_t k, const Poll& poll, ParallelEncodeResult& why);
+    // Joins chunk k onto chunk k-1, letting chunk k-1 run on where needed: Joined sets joinFrame.
+    // Where k is the last chunk and no join is found, chunk k-1 runs on to the input's end
+    // (RanToEnd): it then holds everything that chunk k would have given.
+    JoinOutcome Join(std::size_t k, std::size_t written, Mp3Stream& earlierView, const Poll& poll,
+                     std::size_t& joinFrame);
+    // Chunk k's frames as they follow the stream before it.
+    Mp3Stream Relaid(std::size_t k) const {
+        const Chunk& c = chunks_[k];
+        return k == 0 ? c.raw : RelayMp3Frames(c.raw, c.joinAt, c.freeBefore).stream;
+    }
 
     const PcmChannelFiles& pcm_;
     const Mp3EncoderSetup& setup_;
@@ -156,6 +168,8 @@ private:
     const std::vector<ChunkPlan> plan_;
     std::vector<Chunk> chunks_;
     const std::size_t window_;  // chunks encoded ahead of the one being joined, at most
+    const ParallelEncodeSeams& seams_;
+    bool cancelled_ = false;  // poll said stop during this thread's own encoding
 
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -165,18 +179,25 @@ private:
     std::atomic<std::uint64_t> encoded_{0};
 };
 
-bool ParallelRun::Encode(Chunk& c, std::uint64_t end) {
+bool ParallelRun::Encode(Chunk& c, std::uint64_t end, const Poll* poll) {
     const bool stereo = pcm_.right >= 0;
     std::vector<std::int16_t> left(kReadSamples), right(stereo ? kReadSamples : 0);
+    // Polled blocks hold at most a second of sound, so a cancel is seen that soon.
+    const std::uint64_t block = poll ? std::min<std::uint64_t>(kReadSamples, grid_.inRate) : kReadSamples;
     end = std::min(end, pcm_.samples);
     while (c.inputNext < end) {
         if (stop_) return false;
-        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kReadSamples, end - c.inputNext));
-        if (!ReadSamples(pcm_.left, pcm_.firstSample + c.inputNext, left.data(), n)) return false;
-        if (stereo && !ReadSamples(pcm_.right, pcm_.firstSample + c.inputNext, right.data(), n)) return false;
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block, end - c.inputNext));
+        if (!ReadSamples(seams_.read, pcm_.left, pcm_.firstSample + c.inputNext, left.data(), n)) return false;
+        if (stereo && !ReadSamples(seams_.read, pcm_.right, pcm_.firstSample + c.inputNext, right.data(), n))
+            return false;
         if (!c.encoder->Encode(left.data(), stereo ? right.data() : nullptr, static_cast<int>(n))) return false;
         c.inputNext += n;
         encoded_ += n;
+        if (poll && !(*poll)(std::min(encoded_.load(), pcm_.samples))) {
+            cancelled_ = true;
+            return false;
+        }
     }
     const bool atEnd = c.inputNext >= pcm_.samples;
     if (atEnd && c.encoder->IsOpen() && !c.encoder->Close()) return false;
@@ -212,7 +233,7 @@ void ParallelRun::Work() {
     }
 }
 
-bool ParallelRun::WaitFor(std::size_t k, const std::function<bool(std::uint64_t)>& poll, ParallelEncodeResult& why) {
+bool ParallelRun::WaitFor(std::size_t k, const Poll& poll, ParallelEncodeResult& why) {
     for (;;) {
         {
             std::unique_lock lock(mutex_);
@@ -230,31 +251,42 @@ bool ParallelRun::WaitFor(std::size_t k, const std::function<bool(std::uint64_t)
     }
 }
 
-std::optional<std::size_t> ParallelRun::Join(std::size_t k, std::size_t written, Mp3Stream& earlierView) {
+ParallelRun::JoinOutcome ParallelRun::Join(std::size_t k, std::size_t written, Mp3Stream& earlierView,
+                                           const Poll& poll, std::size_t& joinFrame) {
     Chunk& earlier = chunks_[k - 1];
     Chunk& later = chunks_[k];
+    const bool last = k + 1 == plan_.size();
+    const bool mayJoin = !seams_.mayJoin || seams_.mayJoin(k, plan_.size());
     std::uint64_t from = plan_[k].joinFrom, to = from + kSearchFrames;
     for (;;) {
-        earlierView = k == 1 ? earlier.raw : RelayMp3Frames(earlier.raw, earlier.joinAt, earlier.freeBefore).stream;
-        std::optional<Mp3Join> join = FindMp3Join(earlierView, written, later.raw, from, to, later.raw.EndFrame());
+        earlierView = Relaid(k - 1);
+        std::optional<Mp3Join> join;
+        if (mayJoin) join = FindMp3Join(earlierView, written, later.raw, from, to, later.raw.EndFrame());
         if (join) {
             PatchMp3Join(earlierView, *join);
             later.joinAt = join->frame;
             later.freeBefore = join->later.head.size();
-            return join->frame;
+            joinFrame = join->frame;
+            return JoinOutcome::Joined;
         }
         // The earlier encoder goes on, and the search with it.
         const bool earlierDone = earlier.inputNext >= pcm_.samples;
         if (earlierDone || to - plan_[k].joinFrom >= kWidenLimitFrames || to + kWidenFrames >= later.raw.EndFrame())
-            return std::nullopt;
+            break;
         from = to;
         to += kWidenFrames;
-        if (!Encode(earlier, grid_.InputCeil(to + kMarginFrames))) return std::nullopt;
+        if (!Encode(earlier, grid_.InputCeil(to + kMarginFrames), &poll))
+            return cancelled_ ? JoinOutcome::Cancelled : JoinOutcome::Failed;
     }
+    if (!last) return JoinOutcome::NoJoin;
+    // Nothing comes after the last chunk: rather than encode everything again on one thread, the
+    // earlier encoder makes the rest of the sound itself.
+    if (!Encode(earlier, pcm_.samples, &poll)) return cancelled_ ? JoinOutcome::Cancelled : JoinOutcome::Failed;
+    earlierView = Relaid(k - 1);
+    return JoinOutcome::RanToEnd;
 }
 
-ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
-                                      const std::function<bool(std::uint64_t)>& poll, const ThreadStarter& start) {
+ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads, const Poll& poll) {
     CUniqueFile file(std::fopen(mp3Path.c_str(), "wb"));
     if (!file) return ParallelEncodeResult::Failed;
 
@@ -269,7 +301,7 @@ ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
         return r;
     };
     // Fewer workers than planned take the chunks in turn; with none, one encoder does it all.
-    workers = StartThreads(static_cast<std::size_t>(threads), [this](std::size_t) { Work(); }, start);
+    workers = StartThreads(static_cast<std::size_t>(threads), [this](std::size_t) { Work(); }, seams_.start);
     if (workers.empty()) return finish(ParallelEncodeResult::NoThreads);
 
     std::size_t written = 0;  // global index of the next frame to write
@@ -282,15 +314,32 @@ ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
         return b >= a && std::fwrite(s.bytes.data() + a, 1, b - a, file.get()) == b - a;
     };
 
+    // Writes the rest of chunk k, the one that reaches the input's end.
+    auto writeLast = [&](std::size_t k) {
+        const Mp3Stream view = Relaid(k);
+        // The encoder was flushed: every one of its frames must have found its place.
+        if (view.EndFrame() != chunks_[k].raw.EndFrame()) return finish(ParallelEncodeResult::NoJoin);
+        const bool ok = writeFrames(view, view.EndFrame());
+        finish(ParallelEncodeResult::Done);
+        if (!ok || std::fclose(file.release()) != 0) return ParallelEncodeResult::Failed;
+        return ParallelEncodeResult::Done;
+    };
+
     ParallelEncodeResult why = ParallelEncodeResult::Done;
     if (!WaitFor(0, poll, why)) return finish(why);
     Mp3Stream view;
     for (std::size_t k = 1; k < plan_.size(); ++k) {
         if (!WaitFor(k, poll, why)) return finish(why);
-        const std::optional<std::size_t> join = Join(k, written, view);
-        if (!join) return finish(stop_ ? ParallelEncodeResult::Failed : ParallelEncodeResult::NoJoin);
-        if (!writeFrames(view, *join)) return finish(ParallelEncodeResult::Failed);
-        written = *join;
+        std::size_t join = 0;
+        switch (Join(k, written, view, poll, join)) {
+        case JoinOutcome::Joined: break;
+        case JoinOutcome::RanToEnd: return writeLast(k - 1);
+        case JoinOutcome::NoJoin: return finish(ParallelEncodeResult::NoJoin);
+        case JoinOutcome::Cancelled: return finish(ParallelEncodeResult::Cancelled);
+        case JoinOutcome::Failed: return finish(ParallelEncodeResult::Failed);
+        }
+        if (!writeFrames(view, join)) return finish(ParallelEncodeResult::Failed);
+        written = join;
         {
             std::lock_guard lock(mutex_);
             chunks_[k - 1] = Chunk{};  // its memory goes back before the next chunks arrive
@@ -300,14 +349,7 @@ ParallelEncodeResult ParallelRun::Run(const std::string& mp3Path, int threads,
         changed_.notify_all();
         if (!poll(std::min(encoded_.load(), pcm_.samples))) return finish(ParallelEncodeResult::Cancelled);
     }
-    Chunk& last = chunks_[plan_.size() - 1];
-    view = plan_.size() == 1 ? last.raw : RelayMp3Frames(last.raw, last.joinAt, last.freeBefore).stream;
-    // The last encoder was flushed: every one of its frames must have found its place.
-    if (view.EndFrame() != last.raw.EndFrame()) return finish(ParallelEncodeResult::NoJoin);
-    const bool ok = writeFrames(view, view.EndFrame());
-    finish(ParallelEncodeResult::Done);
-    if (!ok || std::fclose(file.release()) != 0) return ParallelEncodeResult::Failed;
-    return ParallelEncodeResult::Done;
+    return writeLast(plan_.size() - 1);
 }
 
 }  // namespace
@@ -323,18 +365,19 @@ int ParallelEncodeThreads(std::uint64_t samples, int inputRate, int freeCores) {
 
 ParallelEncodeResult EncodeMp3InParallel(const PcmChannelFiles& pcm, const Mp3EncoderSetup& setup,
                                          const std::string& mp3Path, int threads,
-                                         const std::function<bool(std::uint64_t)>& poll, int chunkSeconds,
-                                         const ThreadStarter& start) {
+                                         const std::function<bool(std::uint64_t)>& poll,
+                                         const ParallelEncodeSeams& seams) {
     // The frame grid comes from the encoder itself, set up as the chunks' encoders will be.
     CMp3Encoder probe;
     if (!probe.OpenInMemory() || !probe.SetUp(setup)) return ParallelEncodeResult::Failed;
     const std::optional<FrameGrid> grid = MakeGrid(setup.inputSampleRate, probe.OutputSampleRate(), probe.FrameSize());
     probe.Discard();
     if (!grid || threads < 1) return ParallelEncodeResult::Failed;
-    const std::uint64_t seconds = chunkSeconds > 0 ? static_cast<std::uint64_t>(chunkSeconds) : kChunkSeconds;
+    const std::uint64_t seconds =
+        seams.chunkSeconds > 0 ? static_cast<std::uint64_t>(seams.chunkSeconds) : kChunkSeconds;
     std::vector<ChunkPlan> plan = PlanChunks(*grid, pcm.samples, threads, seconds);
-    ParallelRun run(pcm, setup, *grid, std::move(plan), threads);
-    return run.Run(mp3Path, threads, poll, start);
+    ParallelRun run(pcm, setup, *grid, std::move(plan), threads, seams);
+    return run.Run(mp3Path, threads, poll);
 }
 
 }  // namespace tonvela

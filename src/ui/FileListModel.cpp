@@ -143,7 +143,8 @@ void CFileListModel::TakeRows(const std::vector<int>& rows) {
     for (int row : rows) {
         beginRemoveRows({}, row, row);
         const std::size_t core = CoreIndexOf(rows_[static_cast<std::size_t>(row)].entry);
-        step.push_back(RemovedRow{row, std::move(rows_[static_cast<std::size_t>(row)].status), list_.Take(core)});
+        Row& gone = rows_[static_cast<std::size_t>(row)];
+        step.push_back(RemovedRow{row, std::move(gone.status), std::move(gone.reason), list_.Take(core)});
         rows_.erase(rows_.begin() + row);
         endRemoveRows();
     }
@@ -173,7 +174,7 @@ void CFileListModel::RemoveAll() {
     while (!list_.Empty()) {
         CFileList::CTaken taken = list_.Take(list_.Size() - 1);
         const std::size_t row = rowOf.at(taken.Entry());
-        step.push_back(RemovedRow{static_cast<int>(row), std::move(rows_[row].status), std::move(taken)});
+        step.push_back(RemovedRow{static_cast<int>(row), std::move(rows_[row].status), std::move(rows_[row].reason), std::move(taken)});
     }
     rows_.clear();
     endResetModel();
@@ -192,7 +193,7 @@ std::vector<int> CFileListModel::UndoRemove() {
         CFileListEntry* entry = r.taken.Entry();
         if (!list_.PutBack(r.taken)) continue;
         beginInsertRows({}, at, at);
-        rows_.insert(rows_.begin() + at, Row{entry, std::move(r.status)});
+        rows_.insert(rows_.begin() + at, Row{entry, std::move(r.status), std::move(r.reason)});
         endInsertRows();
         restored.push_back(at);
     }

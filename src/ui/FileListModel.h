@@ -69,10 +69,11 @@ private:
     void SyncNewEntries();
     std::size_t CoreIndexOf(const CFileListEntry* entry) const;
 
-    // A removed row: where it was, its status and its entry.
+    // A removed row: where it was, its status with the reason of a failure, and its entry.
     struct RemovedRow {
         int row;
         std::string status;
+        std::string reason;
         CFileList::CTaken taken;
     };
     // Takes rows (descending, distinct, valid) out into one undo step.

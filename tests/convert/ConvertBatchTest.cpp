@@ -312,6 +312,30 @@ TEST_F(ConvertBatchTest, HeaderWithoutSamplesHoldsNoSound) {
     }
 }
 
+// A source cut after it was listed converts to what is left: the SWF holds that, the entry's
+// length is that, and its status warns of the shortfall.
+TEST_F(ConvertBatchTest, SourceCutAfterListingConvertsWhatIsLeftAndSaysSo) {
+    const std::vector<std::string> paths = {Sine("cut.wav", 22050, 1, 10), Sine("cut.aiff", 22050, 1, 10)};
+    for (const auto& p : paths) list.AddFileEntry(p);
+    ASSERT_EQ(list.Size(), 2u);
+    // 3 s of 16-bit mono and a little of the headers' 44 and 54 bytes.
+    for (const auto& p : paths) ASSERT_EQ(::truncate(p.c_str(), 3 * 22050 * 2 + 100), 0);
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        EXPECT_EQ(list.At(i).durationSeconds, 10);
+        items.push_back({&list.At(i), i});
+    }
+    const BatchOutcome o = ConvertBatch(items, *options, ui, 1);
+    EXPECT_EQ(o.converted, 2u);
+    ASSERT_EQ(ui.statuses.size(), 2u);
+    for (std::size_t i = 0; i < list.Size(); ++i) {
+        SCOPED_TRACE(paths[i]);
+        EXPECT_NE(ui.statuses[i].find("warning: the source ends after 3 s of the 10 s"), std::string::npos)
+            << ui.statuses[i];
+        EXPECT_EQ(list.At(i).durationSeconds, 3);
+        ExpectSwfSound(list.At(i).swfPath, 3 * 22050 + 25, 22050, dir.File("cut.raw"));
+    }
+}
+
 TEST_F(ConvertBatchTest, BadInputsFailAloneAndLeaveNothing) {
     const std::string good1 = Sine("good1.wav", 22050, 1, 0.5);
     // A WAV cut short inside its data still decodes what is there; cut inside its header it cannot.

@@ -26,6 +26,14 @@ using test::DecodeWithFfmpeg;
 using test::ReadFileBytes;
 using test::RunCommand;
 
+// Short pieces, so that every sound has several joins.
+ParallelEncodeSeams Pieces(int seconds, ThreadStarter start = {}) {
+    ParallelEncodeSeams seams;
+    seams.chunkSeconds = seconds;
+    seams.start = std::move(start);
+    return seams;
+}
+
 struct Case {
     const char* name;
     int inRate, outRate, kbps, channels;
@@ -109,7 +117,7 @@ TEST_P(ParallelMp3Encode, JoinsIntoTheStreamOneEncoderMakes) {
         ASSERT_TRUE(enc.Close());
     }
     std::uint64_t lastPoll = 0;
-    ASSERT_EQ(EncodeMp3InParallel(pcm, setup, parallel, 3, [&](std::uint64_t done) { lastPoll = done; return true; }, 12),
+    ASSERT_EQ(EncodeMp3InParallel(pcm, setup, parallel, 3, [&](std::uint64_t done) { lastPoll = done; return true; }, Pieces(12)),
               ParallelEncodeResult::Done);
     EXPECT_LE(lastPoll, pcm.samples);
 
@@ -184,15 +192,85 @@ TEST(ParallelMp3EncodeThreads, FewerStartedWorkersGiveTheSameStream) {
     };
     auto poll = [](std::uint64_t) { return true; };
     const std::string all = dir.File("all.mp3");
-    ASSERT_EQ(EncodeMp3InParallel(pcm, setup, all, 4, poll, 6), ParallelEncodeResult::Done);
+    ASSERT_EQ(EncodeMp3InParallel(pcm, setup, all, 4, poll, Pieces(6)), ParallelEncodeResult::Done);
     for (const int allowed : {2, 1}) {
         SCOPED_TRACE(allowed);
         const std::string some = dir.File("some.mp3");
-        ASSERT_EQ(EncodeMp3InParallel(pcm, setup, some, 4, poll, 6, startingOnly(allowed)), ParallelEncodeResult::Done);
+        ASSERT_EQ(EncodeMp3InParallel(pcm, setup, some, 4, poll, Pieces(6, startingOnly(allowed))), ParallelEncodeResult::Done);
         EXPECT_EQ(ReadFileBytes(some), ReadFileBytes(all));
     }
-    EXPECT_EQ(EncodeMp3InParallel(pcm, setup, dir.File("none.mp3"), 4, poll, 6, startingOnly(0)),
+    EXPECT_EQ(EncodeMp3InParallel(pcm, setup, dir.File("none.mp3"), 4, poll, Pieces(6, startingOnly(0))),
               ParallelEncodeResult::NoThreads);
+}
+
+// No join found onto the last chunk: the encoder before it makes the rest of the sound, and this
+// thread's own encoding there still polls at least once a second of sound. A read that fails or
+// a cancel while it does so is said as such, never as "no join" (which would re-encode it all).
+TEST(ParallelMp3EncodeJoins, ALastJoinNeverFoundIsMadeByTheChunkBefore) {
+    test::TempDir dir;
+    const std::string raw = dir.File("in.raw");
+    const int rate = 22050;
+    ASSERT_EQ(RunCommand({"sox", "-R", "-n", "-r", std::to_string(rate), "-c", "1", "-b", "16", "-e", "signed", "-t",
+                          "raw", raw, "synth", "40", "pinknoise", "tremolo", "3", "95", "gain", "-6"}),
+              0);
+    CUniqueFd fd(::open(raw.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.IsOpen());
+    const PcmChannelFiles pcm{fd.Get(), -1, 0, ReadFileBytes(raw).size() / 2};
+    const Mp3EncoderSetup setup{1, rate, {rate, 32, false}};
+    const std::string single = dir.File("single.mp3");
+    {
+        CMp3Encoder enc;
+        ASSERT_TRUE(enc.Open(single) && enc.SetUp(setup));
+        const std::vector<std::uint8_t> bytes = ReadFileBytes(raw);
+        const auto* samples = reinterpret_cast<const std::int16_t*>(bytes.data());
+        for (std::uint64_t s = 0; s < pcm.samples; s += 4608)
+            ASSERT_TRUE(enc.Encode(samples + s, nullptr, static_cast<int>(std::min<std::uint64_t>(4608, pcm.samples - s))));
+        ASSERT_TRUE(enc.Close());
+    }
+    Mp3FrameIndex reference;
+    ASSERT_TRUE(IndexMp3Frames(ReadFileBytes(single), reference));
+
+    enum class Fault { None, ReadFails, Cancelled };
+    struct Row {
+        Fault fault;
+        ParallelEncodeResult expected;
+    };
+    for (const Row row : {Row{Fault::None, ParallelEncodeResult::Done}, Row{Fault::ReadFails, ParallelEncodeResult::Failed},
+                          Row{Fault::Cancelled, ParallelEncodeResult::Cancelled}}) {
+        SCOPED_TRACE(static_cast<int>(row.fault));
+        // Only this thread reads while it widens a join; the workers read on theirs.
+        const std::thread::id self = std::this_thread::get_id();
+        std::uint64_t ownSamples = 0, sinceLastPoll = 0, mostBetweenPolls = 0;
+        ParallelEncodeSeams seams;
+        seams.chunkSeconds = 6;
+        seams.mayJoin = [](std::size_t k, std::size_t chunks) { return k + 1 < chunks; };
+        seams.read = [&](int f, void* to, std::size_t n, off_t at) -> ssize_t {
+            if (std::this_thread::get_id() == self) {
+                if (row.fault == Fault::ReadFails) {
+                    errno = EIO;
+                    return -1;
+                }
+                ownSamples += n / 2;
+                sinceLastPoll += n / 2;
+                mostBetweenPolls = std::max(mostBetweenPolls, sinceLastPoll);
+            }
+            return ::pread(f, to, n, at);
+        };
+        auto poll = [&](std::uint64_t) {
+            sinceLastPoll = 0;
+            return !(row.fault == Fault::Cancelled && ownSamples > 0);
+        };
+        const std::string out = dir.File("parallel.mp3");
+        ASSERT_EQ(EncodeMp3InParallel(pcm, setup, out, 3, poll, seams), row.expected);
+        EXPECT_LE(mostBetweenPolls, static_cast<std::uint64_t>(rate));
+        if (row.fault != Fault::None) continue;
+        // The chunk before the last one ran on through the last chunk (about 4 s).
+        EXPECT_GT(ownSamples, static_cast<std::uint64_t>(rate) * 3);
+        Mp3FrameIndex got;
+        ASSERT_TRUE(IndexMp3Frames(ReadFileBytes(out), got));
+        EXPECT_EQ(got.frames.size(), reference.frames.size());
+        EXPECT_EQ(RunCommand({"ffmpeg", "-v", "error", "-xerror", "-i", out, "-f", "null", "-"}), 0);
+    }
 }
 
 TEST(Mp3Splice, AFrameWhoseDataLiesBeforeTheStreamIsRefused) {

@@ -155,4 +155,61 @@ if kill -0 $pid 2>/dev/null; then alive=1; kill -KILL $pid; else alive=0; fi
 wait $pid 2>/dev/null
 check "SIGTERM ends the run, nothing left (alive $alive)" '[ $alive -eq 0 ] && [ "$(ls -A "$K")" = "long.wav" ]'
 
+# --- A source shorter than its header says converts to what is there: the entry's length is
+# that and its status warns; ffmpeg finds that length in the SWF.
+C="$T/cut"; mkdir -p "$C"
+sox -n -r 22050 -c 1 -b 16 "$C/cut.aiff" synth 10 sine 440
+truncate -s $((3 * 22050 * 2 + 100)) "$C/cut.aiff"
+"${CONV[@]}" --json "$C/cut.aiff" > "$T/cut.json"; rc=$?
+secs=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$C/cut.swf" 2>/dev/null)
+check "a cut source: 3 s converted and reported, with a warning (rc $rc, SWF ${secs:-none} s)" '[ $rc -eq 0 ] && python3 - "$T/cut.json" "${secs:-0}" <<"PY"
+import json, sys
+row = json.loads(open(sys.argv[1]).readline())
+assert row["ok"] and row["durationSeconds"] == 3 and "warning" in row["status"] and "10 s" in row["status"], row
+assert 2.9 < float(sys.argv[2]) < 3.6, sys.argv[2]
+PY'
+
+# --- An input swapped for a FIFO while the run starts never hangs it: each input is opened
+# once, without blocking, and every reader reads that very file. A swapper puts a copy and a
+# FIFO in the input's place in turn (renames, so the name always exists) during each run.
+R="$T/race"; mkdir -p "$R"; tone "$R/src.wav" 1
+cat > "$T/swap.py" <<"PY"
+import os, shutil, sys, time
+d = sys.argv[1]
+target, end = os.path.join(d, "a.wav"), time.time() + 30
+while time.time() < end:
+    shutil.copyfile(os.path.join(d, "src.wav"), target + ".r")
+    os.rename(target + ".r", target)
+    time.sleep(0.002)
+    os.mkfifo(target + ".f")
+    os.rename(target + ".f", target)
+    time.sleep(0.002)
+PY
+hung=0; rounds=30; codes=""
+for _ in $(seq $rounds); do
+    rm -f "$R"/a.*
+    python3 "$T/swap.py" "$R" & swapper=$!
+    for _ in $(seq 200); do [ -e "$R/a.wav" ] && break; sleep 0.02; done
+    timeout 10 "$BIN" --data-dir "$DATA" --config-dir "$T/config" -q "$R/a.wav" > /dev/null 2>&1; rc=$?
+    codes="$codes$rc "
+    [ $rc -eq 124 ] && hung=$((hung + 1))
+    kill $swapper; wait $swapper 2>/dev/null
+done
+rm -f "$R"/a.*
+check "an input swapped for a FIFO never hangs the run ($hung of $rounds hung; exit codes $codes)" '[ $hung -eq 0 ]'
+
+# --- One SIGTERM ends a run blocked on a FIFO (its list read from one nobody writes) within a second.
+mkfifo "$T/list.fifo"
+exec 3<> "$T/list.fifo"  # a writer that never writes: the run's open does not wait, its read does
+"$BIN" --data-dir "$DATA" --config-dir "$T/config" -q --files-from - < "$T/list.fifo" > /dev/null 2>&1 &
+pid=$!
+sleep 0.5
+t0=$(date +%s%N); kill -TERM $pid
+for _ in $(seq 40); do kill -0 $pid 2>/dev/null || break; sleep 0.025; done
+ms=$(( ($(date +%s%N) - t0) / 1000000 ))
+if kill -0 $pid 2>/dev/null; then kill -KILL $pid; fi
+wait $pid; rc=$?
+exec 3>&-
+check "one SIGTERM ends a FIFO-blocked run (rc $rc after $ms ms)" '[ $rc -eq 143 ] && [ $ms -lt 1000 ]'
+
 exit $fail
