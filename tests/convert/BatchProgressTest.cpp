@@ -60,7 +60,7 @@ TEST(BatchProgressTest, ThreeFilesAtOnce) {
     EXPECT_EQ(p.View(), v);
 }
 
-// One file at a time: the design's overall line, and the overall bar includes the running
+// One file at a time: the usual overall line, and the overall bar includes the running
 // file's part (file 1 of 2 at 44 % is 22 % of the batch, not 50 % and not 0).
 TEST(BatchProgressTest, OneAtATimeCountsTheRunningPart) {
     CBatchProgress p(2);
