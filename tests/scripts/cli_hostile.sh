@@ -50,7 +50,7 @@ tone "$F/a.wav"; mkfifo "$F/x.wav"; ln -s /dev/zero "$F/z.mp3"
 "${CONV[@]}" "$F" > /dev/null 2>&1; rc=$?
 check "a FIFO and a link to a device in a searched folder are left out (rc $rc)" '[ $rc -eq 0 ] && [ -s "$F/a.swf" ] && [ ! -e "$F/x.swf" ] && [ ! -e "$F/z.swf" ]'
 "${CONV[@]}" "$F/x.wav" "$F/z.mp3" > /dev/null 2> "$T/err.txt"; rc=$?
-check "a FIFO and a device named on the command line fail to load (rc $rc)" '[ $rc -eq 1 ] && grep -qx "$F/x.wav" "$T/err.txt" && grep -q "z.mp3" "$T/err.txt"'
+check "a FIFO and a device named on the command line fail to load (rc $rc)" '[ $rc -eq 1 ] && grep -q "^$F/x.wav: not a regular file" "$T/err.txt" && grep -q "^$F/z.mp3: not a regular file" "$T/err.txt"'
 
 # --- A settings store that is a FIFO or a link to one (or to a device) is never opened
 # for reading nor replaced.
