@@ -19,14 +19,14 @@ printf '#!/bin/sh\nexit 0\n' >"$T/bin/xdg-open"; chmod +x "$T/bin/xdg-open"
 
 # A list that shows the columns at work: several formats, rates, channel counts and lengths.
 i=0
-for spec in "Morning Walk.mp3:44100:2:95" "Interview Part 1.wav:22050:1:754" "Jingle.ogg:44100:2:7" \
+for sound in "Morning Walk.mp3:44100:2:95" "Interview Part 1.wav:22050:1:754" "Jingle.ogg:44100:2:7" \
             "Birdsong.flac:48000:2:183" "Doorbell.wav:11025:1:2" "Lecture 03.mp3:22050:1:3120" \
             "Piano Etude.aiff:44100:2:141" "Rain Loop.ogg:32000:2:30" "Theme (Long Version).flac:44100:2:262" \
             "Voice Memo.au:8000:1:41" "Surround Test.wav:48000:6:12" "Ukulele.mp3:44100:2:128" \
             "Wind.flac:22050:1:64" "Crowd Cheer.wav:44100:2:9" "Ambient Pad.ogg:48000:2:300" \
             "Click Track.wav:44100:1:60" "News Intro.mp3:44100:2:15" "Sea Waves.aiff:22050:2:120" \
             "Old Radio.au:11025:1:25" "Bells.flac:44100:2:18"; do
-  IFS=: read -r name rate channels seconds <<<"$spec"
+  IFS=: read -r name rate channels seconds <<<"$sound"
   i=$((i + 1))
   freq=$((220 + 37 * i))
   case "$name" in

@@ -36,12 +36,12 @@ bool CPulseCapture::Start(const QByteArray& source, int sampleRate, int channels
         ok = pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 && WaitReady();
     }
     if (ok) {
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_S16LE;
-        spec.rate = static_cast<std::uint32_t>(sampleRate);
-        spec.channels = static_cast<std::uint8_t>(channels);
-        ok = pa_sample_spec_valid(&spec) != 0;
-        if (ok) stream_ = pa_stream_new(context_, "Recording", &spec, nullptr);
+        pa_sample_spec sampleFormat{};
+        sampleFormat.format = PA_SAMPLE_S16LE;
+        sampleFormat.rate = static_cast<std::uint32_t>(sampleRate);
+        sampleFormat.channels = static_cast<std::uint8_t>(channels);
+        ok = pa_sample_spec_valid(&sampleFormat) != 0;
+        if (ok) stream_ = pa_stream_new(context_, "Recording", &sampleFormat, nullptr);
         ok = ok && stream_ != nullptr;
         if (ok) {
             pa_stream_set_state_callback(stream_, OnStreamState, this);
@@ -49,7 +49,7 @@ bool CPulseCapture::Start(const QByteArray& source, int sampleRate, int channels
             pa_buffer_attr attr{};
             attr.maxlength = static_cast<std::uint32_t>(-1);
             attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
-            attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
+            attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &sampleFormat));
             ok = pa_stream_connect_record(stream_, source.isEmpty() ? nullptr : source.constData(), &attr,
                                           PA_STREAM_ADJUST_LATENCY) >= 0 &&
                  WaitReady();
