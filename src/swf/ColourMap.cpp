@@ -72,9 +72,10 @@ std::uint32_t Visible(std::uint32_t symbol, std::uint32_t ground) {
         for (int step = 1; step <= 255; ++step) {
             const std::uint32_t c = Blend(symbol, end, step / 255.0);
             if (ContrastRatio(c, ground) < kMinSymbolContrast) continue;
-            if (bestDistance < 0 || Distance(c, symbol) < bestDistance) {
+            const double d = Distance(c, symbol);
+            if (bestDistance < 0 || d < bestDistance) {
                 best = c;
-                bestDistance = Distance(c, symbol);
+                bestDistance = d;
             }
             break;
         }
