@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -49,10 +48,9 @@ class BatchFeedbackTest : public QObject {
         return w;
     }
     QString In(const QString& name) const { return home_.path() + QStringLiteral("/in/") + name; }
-    static bool WaitForBatch(CMainDlg& w) {
-        QSignalSpy done(&w, &CMainDlg::BatchFinished);
-        return done.wait(300000);
-    }
+    // The batch may already have ended while an earlier wait ran the event loop, so this waits
+    // for the window to be idle rather than for a signal that may have gone.
+    static bool WaitForBatch(CMainDlg& w) { return QTest::qWaitFor([&] { return !w.IsBusy(); }, 300000); }
     static QString Tip(CMainDlg& w, int row) {
         return w.Model().data(w.Model().index(row, kColumnSwf), Qt::ToolTipRole).toString();
     }

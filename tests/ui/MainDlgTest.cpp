@@ -61,10 +61,9 @@ class MainDlgTest : public QObject {
             w.List().selectionModel()->select(w.Model().index(r, 0),
                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
-    static bool WaitForBatch(CMainDlg& w) {
-        QSignalSpy done(&w, &CMainDlg::BatchFinished);
-        return done.wait(180000);
-    }
+    // The batch may already have ended while an earlier wait ran the event loop, so this waits
+    // for the window to be idle rather than for a signal that may have gone.
+    static bool WaitForBatch(CMainDlg& w) { return QTest::qWaitFor([&] { return !w.IsBusy(); }, 180000); }
 
 private slots:
     void initTestCase() {
