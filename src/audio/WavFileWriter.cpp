@@ -88,6 +88,12 @@ bool CWavFileWriter::Write(const void* data, std::size_t bytes) {
     return false;
 }
 
+bool CWavFileWriter::UpdateSizes() {
+    if (fd_ < 0) return false;
+    return WriteAt(fd_, 4, static_cast<std::uint32_t>(kHeaderBytes - 8 + dataBytes_)) &&
+           WriteAt(fd_, 40, static_cast<std::uint32_t>(dataBytes_));
+}
+
 bool CWavFileWriter::Finish() {
     if (fd_ < 0) return true;
     bool ok = !failed_;

@@ -1,4 +1,5 @@
-// Writes PCM to a RIFF/WAVE file: header with placeholder sizes, data, sizes patched at the end.
+// Writes PCM to a RIFF/WAVE file: header with placeholder sizes, data, sizes patched at the end
+// (and on request along the way).
 #pragma once
 
 #include <cstddef>
@@ -34,6 +35,10 @@ public:
     // would pass the 4 GiB a RIFF size field can describe. After a write error (a full disk) the
     // whole sample frames that reached the file are kept and every later Write fails.
     bool Write(const void* data, std::size_t bytes);
+    // Patches both size fields to the data written so far and leaves the file open, so that a
+    // process killed before Finish still leaves a WAV that reads as what reached the disk.
+    // False with nothing open or when the sizes could not be written.
+    bool UpdateSizes();
     // Patches both size fields to the data kept and closes the file, so even after a failed
     // Write the file is a valid WAV of what was recorded; harmless when nothing is open. False
     // when a Write failed or the sizes could not be written.

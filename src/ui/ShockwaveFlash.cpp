@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "ui/ColourText.h"
+
 #ifdef TONVELA_HAVE_PREVIEW
 #include "ui/webengine/RuffleFlash.h"
 #include "ui/webengine/WarmPlayer.h"
@@ -32,13 +34,7 @@ void CShockwaveFlash::LoadMovieFile(const std::string& file, const std::string& 
     LoadMovie(0, QString::fromStdString(query.empty() ? file : file + '?' + query));
 }
 
-QString CShockwaveFlash::ColourText(std::uint32_t colour) {
-    return QStringLiteral("#%1%2%3")
-        .arg(colour & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((colour >> 8) & 0xFF, 2, 16, QLatin1Char('0'))
-        .arg((colour >> 16) & 0xFF, 2, 16, QLatin1Char('0'))
-        .toUpper();
-}
+QString CShockwaveFlash::ColourText(std::uint32_t colour) { return QLatin1Char('#') + tonvela::ColourText(colour); }
 
 std::pair<QString, QString> CShockwaveFlash::SplitMovie(const QString& movie) {
     if (QFileInfo(movie).isFile()) return {movie, {}};

@@ -1,6 +1,8 @@
 // The WAV writer: header bytes worked out by hand, files read back by sox, ffprobe and our reader.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <fstream>
@@ -110,6 +112,36 @@ TEST(WavFileWriterTest, FullDiskKeepsWholeFramesPlayable) {
         ASSERT_EQ(RunCommand({"sox", "--i", "-s", path}, soxOut), 0);
         const std::vector<std::uint8_t> soxText = test::ReadFileBytes(soxOut);
         EXPECT_EQ(std::stoi(std::string(soxText.begin(), soxText.end())), 250);
+    }
+}
+
+// A writer killed between writes (a crash mid-recording) leaves a file whose header already
+// describes every frame written up to the last size update, and nothing after it; sox reads it.
+TEST(WavFileWriterTest, KilledWriterLeavesTheUpdatedSizes) {
+    TempDir dir;
+    const std::string path = dir.File("killed.wav");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CWavFileWriter w;
+        std::vector<std::uint8_t> frames(4 * 1000, 0x11);
+        const bool ok = w.Create(path, true, 16, 8000) && w.Write(frames.data(), frames.size()) && w.UpdateSizes() &&
+                        w.Write(frames.data(), 4 * 300);  // written, sizes not yet updated
+        if (ok) raise(SIGKILL);
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child failed before its kill";
+    const std::vector<std::uint8_t> b = test::ReadFileBytes(path);
+    ASSERT_EQ(b.size(), 44u + 4 * 1300);
+    EXPECT_EQ(Le32At(b, 4), 36u + 4 * 1000);
+    EXPECT_EQ(Le32At(b, 40), 4u * 1000);
+    if (test::HaveTool("sox")) {
+        const std::string soxOut = dir.File("sox.txt");
+        ASSERT_EQ(RunCommand({"sox", "--i", "-s", path}, soxOut), 0);
+        const std::vector<std::uint8_t> soxText = test::ReadFileBytes(soxOut);
+        EXPECT_EQ(std::stoi(std::string(soxText.begin(), soxText.end())), 1000);
     }
 }
 

@@ -101,7 +101,8 @@ bool CRecorder::WriteCaptured() {
     level_ = std::min(1.0, peak / 32767.0);
     if (!writer_.Write(data.constData(), static_cast<std::size_t>(data.size()))) return false;
     takeBytes_ += static_cast<std::uint64_t>(data.size());
-    return true;
+    // The header follows the data, so a take cut short by a crash still reads as what was recorded.
+    return writer_.UpdateSizes();
 }
 
 void CRecorder::OnCaptureData() {
