@@ -160,20 +160,23 @@ void AddDroppedPath(const std::string& path, std::vector<std::string>& paths, co
     AddFoundFile(path, paths);
 }
 
-std::string ExpandCommandLinePath(const std::string& given, std::vector<std::string>& paths) {
+std::string ExpandCommandLinePath(const std::string& given, std::vector<std::string>& paths, const SearchStop& stop) {
     std::error_code ec;
     std::string path = ResolvedPath(given);
     if (!fs::is_directory(path, ec)) {
         paths.push_back(path);
         return {};
     }
-    CollectFiles(CollectFolders(path), paths);
+    CollectFiles(CollectFolders(path, stop), paths, stop);
     return path;
 }
 
-std::vector<std::string> ExpandCommandLinePaths(const std::vector<std::string>& given) {
+std::vector<std::string> ExpandCommandLinePaths(const std::vector<std::string>& given, const SearchStop& stop) {
     std::vector<std::string> paths;
-    for (const std::string& in : given) ExpandCommandLinePath(in, paths);
+    for (const std::string& in : given) {
+        if (stop && stop()) break;
+        ExpandCommandLinePath(in, paths, stop);
+    }
     return paths;
 }
 

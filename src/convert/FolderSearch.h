@@ -34,10 +34,11 @@ void AddDroppedPath(const std::string& path, std::vector<std::string>& paths, co
 // The inputs named on a command line (tonvela-convert's, or the desktop program's "Open
 // with"), each resolved through the file system ("link/../x.wav" is the file the kernel opens):
 // a folder is searched like Add Folder, anything else is taken as named, like Add Files.
-std::vector<std::string> ExpandCommandLinePaths(const std::vector<std::string>& given);
+std::vector<std::string> ExpandCommandLinePaths(const std::vector<std::string>& given, const SearchStop& stop = {});
 // One of them, appended to paths; returns the resolved folder that was searched, or "" when
 // the input was taken as a file.
-std::string ExpandCommandLinePath(const std::string& given, std::vector<std::string>& paths);
+std::string ExpandCommandLinePath(const std::string& given, std::vector<std::string>& paths,
+                                  const SearchStop& stop = {});
 
 // One step of a link: its target, made absolute against the link's folder. False when path
 // is not a link or cannot be read.

@@ -97,12 +97,15 @@ void CMainDlg::DropPaths(const QStringList& dropped) {
         return;
     AddPathList(paths, std::move(progress));
 }
+
 void CMainDlg::AddCommandLinePaths(const QStringList& given) {
     if (busy_ || given.isEmpty()) return;
     std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> named;
     for (const QString& p : given) named.push_back(p.toStdString());
-    AddPathList(ExpandCommandLinePaths(named), std::move(progress));
+    std::vector<std::string> paths;
+    if (!Search(*progress, [&](const SearchStop& stop) { paths = ExpandCommandLinePaths(named, stop); })) return;
+    AddPathList(paths, std::move(progress));
 }
 
 namespace {

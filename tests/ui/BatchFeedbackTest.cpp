@@ -248,8 +248,15 @@ private slots:
         QVERIFY(SaveShot(sheet.grab(), QStringLiteral("options-blank-frames.png")));
     }
 
-    // Cancel while Add Folder searches: the search stops and nothing is added.
+    // Cancel while a folder is searched, chosen with Add Folder or given to "Open with": the
+    // search stops and nothing is added.
+    void cancelFolderSearch_data() {
+        QTest::addColumn<bool>("openWith");
+        QTest::newRow("Add Folder") << false;
+        QTest::newRow("Open with") << true;
+    }
     void cancelFolderSearch() {
+        QFETCH(bool, openWith);
         const QString root = In(QStringLiteral("tree"));
         for (int i = 0; i < 20; ++i) {
             QVERIFY(QDir().mkpath(root + QStringLiteral("/d%1").arg(i)));
@@ -257,6 +264,12 @@ private slots:
         }
         auto w = MakeWindow();
         log_.folder = root;
+        const auto add = [&] {
+            if (openWith)
+                w->AddCommandLinePaths({root});
+            else
+                w->OnAddFolder();
+        };
         // The click lands while the search runs: the search lets the window take it.
         bool clicked = false;
         QTimer click;
@@ -269,14 +282,14 @@ private slots:
         });
         click.start(0);
         CMessageCatcher catcher;
-        w->OnAddFolder();
+        add();
         QVERIFY(clicked);
         QCOMPARE(w->Model().rowCount(), 0);
         QVERIFY(!w->IsBusy());
         QVERIFY(catcher.messages.empty());
         // Not cancelled, the same folder adds all its files.
         click.stop();
-        w->OnAddFolder();
+        add();
         QCOMPARE(w->Model().rowCount(), 20);
     }
 };
