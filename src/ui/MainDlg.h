@@ -109,6 +109,8 @@ private:
     // keeps them for the next start.
     void RestoreWindowState();
     void SaveWindowState();
+    // Says once per session that the folders of Add Files and Add Folder could not be kept.
+    void TellFoldersNotSaved(const std::string& why);
     void FirstRunCheck();
     void SetBusy(bool busy);
     // Adds paths with the add progress window (searching already shown when given).
@@ -145,6 +147,7 @@ private:
     QPushButton* homeLink_ = nullptr;
     QWidget* sizeGrip_ = nullptr;
     bool busy_ = false;
+    bool foldersNotSavedTold_ = false;
     QPointer<CConvertProgressDlg> convertProgress_;
     CProgressDlg* addProgress_ = nullptr;
     std::unique_ptr<CBatchWorker> worker_;

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
-#include <QtDebug>
 
 #include "convert/FolderSearch.h"
 #include "ui/DesktopServices.h"
@@ -15,6 +14,7 @@
 #include "ui/MessageBox.h"
 #include "ui/ProgressDlg.h"
 #include "ui/SearchStopper.h"
+#include "ui/SettingsNotSaved.h"
 #include "ui/SortListCtrl.h"
 #include "ui/WaitCursor.h"
 #include "ui/WindowState.h"
@@ -65,11 +65,17 @@ void CMainDlg::OnAddFiles() {
     const QString folder = QFileInfo(chosen.constFirst()).absolutePath();
     if (folder != lastFolder) {
         store_.SetString(kWindowKey, kAddFilesFolderName, folder.toStdString());
-        if (!store_.Save()) qWarning("Tonvela: the folder of Add Files was not kept: %s", store_.SaveError().c_str());
+        if (!store_.Save()) TellFoldersNotSaved(store_.SaveError());
     }
     std::vector<std::string> paths;
     for (const QString& p : chosen) paths.push_back(p.toStdString());
     AddPathList(paths, nullptr);
+}
+
+void CMainDlg::TellFoldersNotSaved(const std::string& why) {
+    if (foldersNotSavedTold_) return;
+    foldersNotSavedTold_ = true;
+    ReportSettingsNotSaved(this, QStringLiteral("The folders of Add Files and Add Folder"), why);
 }
 
 void CMainDlg::OnAddFolder() {
@@ -79,7 +85,9 @@ void CMainDlg::OnAddFolder() {
     std::string folder = chosen.toStdString();
     if (folder.back() != '/') folder += '/';
     settings_.Folder = folder;
-    settings_.Save(store_, kSaveFolder);
+    bool saved = false;
+    settings_.Save(store_, kSaveFolder, &saved);
+    if (!saved) TellFoldersNotSaved(store_.SaveError());
     std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> paths;
     if (!Search(*progress, [&](const SearchStop& stop) { CollectFiles(CollectFolders(folder, stop), paths, stop); }))

@@ -25,15 +25,18 @@ namespace {
 // The desktop of the window tests: records what it was asked to open, opens as told.
 class CScriptedDesktop : public CDesktopServices {
 public:
-    CScriptedDesktop(std::vector<std::string>& opened, bool result) : opened_(opened), result_(result) {}
+    CScriptedDesktop(std::vector<std::string>& opened, bool result, QString folder = {})
+        : opened_(opened), result_(result), folder_(std::move(folder)) {}
     bool OpenDocument(const std::string& path) override {
         opened_.push_back(path);
         return result_;
     }
+    QString ChooseFolder(QWidget*, const QString&) override { return folder_; }
 
 private:
     std::vector<std::string>& opened_;
     bool result_;
+    QString folder_;
 };
 
 void WriteFile(const QString& path, const QByteArray& bytes, bool executable = false) {
@@ -179,22 +182,30 @@ private slots:
         }
     }
 
-    // A store that cannot be written: the first-run flag, the options sheet's OK and the
-    // recorder's quality each say so in one message, and go on.
+    // A store that cannot be written: the first-run flag, the options sheet's OK, the folders
+    // of Add Folder (said once, however often it is used) and the recorder's quality each say
+    // so in one message, and go on.
     void failedSettingsSave() {
         UseFreshFolders(QStringLiteral("readonly"), false);
         CShootingDriver driver(QStringLiteral("settings-not-saved"));
         std::vector<std::string> opened;
         {
-            CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true));
+            const QString empty = Path(QStringLiteral("readonly/empty"));
+            QVERIFY(QDir().mkpath(empty));
+            CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true, empty));
             w.show();
             QTRY_COMPARE(driver.messages.size(), 1);
             QTest::qWait(100);
+            QCOMPARE(driver.messages.size(), 1);
+            QVERIFY2(driver.messages[0].contains("could not note") && driver.messages[0].contains("blocker"),
+                     qPrintable(driver.messages[0]));
+            QCOMPARE(opened.size(), 1u);
+            w.OnAddFolder();
+            w.OnAddFolder();
+            QCOMPARE(driver.messages.size(), 2);
+            QVERIFY2(driver.messages[1].startsWith("The folders of Add Files and Add Folder could not be saved: "),
+                     qPrintable(driver.messages[1]));
         }
-        QCOMPARE(driver.messages.size(), 1);
-        QVERIFY2(driver.messages[0].contains("could not note") && driver.messages[0].contains("blocker"),
-                 qPrintable(driver.messages[0]));
-        QCOMPARE(opened.size(), 1u);
 
         // Options: one change, OK.
         driver.messages.clear();
