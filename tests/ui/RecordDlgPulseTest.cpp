@@ -115,12 +115,18 @@ private slots:
         // The take lives in a named file of the temporary folder.
         QCOMPARE(QDir(tmp_).entryList({QStringLiteral("tvr*.wav")}, QDir::Files).size(), 1);
 
-        saved_ = root_.filePath(QStringLiteral("home/first.wav"));
+        saved_ = root_.filePath(QStringLiteral("home/takes/first.wav"));
+        QVERIFY(QDir().mkpath(QFileInfo(saved_).path()));
         QString message;
-        test::AnswerSaveDialog(saved_);
+        QStringList offered;
+        test::AnswerSaveDialog(saved_, &offered);
         test::AnswerMessage(&message);
         test::Button(*dlg_, "saveAs")->click();
         QCOMPARE(message, QStringLiteral("Successfully saved recorded file as '%1'.").arg(saved_));
+        QCOMPARE(offered.size(), 2);
+        QVERIFY2(offered[0] != QFileInfo(saved_).path(), qPrintable(offered[0]));
+        QVERIFY2(QRegularExpression(QStringLiteral("^Recording \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.wav$")).match(offered[1]).hasMatch(),
+                 qPrintable(offered[1]));
         QCOMPARE(test::Soxi(QStringLiteral("-r"), saved_), QStringLiteral("44100"));
         QCOMPARE(test::Soxi(QStringLiteral("-c"), saved_), QStringLiteral("2"));
         QCOMPARE(test::Soxi(QStringLiteral("-b"), saved_), QStringLiteral("16"));
@@ -219,14 +225,17 @@ private slots:
         QVERIFY(!QFile::exists(QString::fromStdString(take)));
     }
 
-    // Cancelling the save dialog keeps the recorder open; choosing a name saves and accepts
-    // without a question, and the input chosen is remembered for the next time.
+    // The save dialog opens where the last recording went. Cancelling it keeps the recorder
+    // open; choosing a name saves and accepts without a question, and the input chosen is
+    // remembered for the next time.
     void convertToSwf() {
         Choose(DeviceBox(*dlg_), QByteArray("null.monitor"));
-        test::AnswerSaveDialog(QString());
+        QStringList offered;
+        test::AnswerSaveDialog(QString(), &offered);
         test::Button(*dlg_, "convert")->click();
         QVERIFY(dlg_->isVisible());
         QVERIFY(dlg_->SavedPath().empty());
+        QCOMPARE(offered.value(0), QFileInfo(saved_).path());
 
         const QString target = root_.filePath(QStringLiteral("home/for-swf"));  // ".wav" is added
         test::AnswerSaveDialog(target);

@@ -63,12 +63,13 @@ inline void AnswerMessage(QString* text, QMessageBox::StandardButton button = QM
 
 // The next save dialog: chooses path, or cancels when path is empty. The answer is repeated
 // until that dialog closes: the dialog may still be reading its folder when it first shows.
-inline void AnswerSaveDialog(const QString& path) {
+// offered (when given) receives the folder and the name the dialog first offered.
+inline void AnswerSaveDialog(const QString& path, QStringList* offered = nullptr) {
     auto* timer = NewAnswerer();
     timer->setInterval(100);
     auto mine = std::make_shared<QPointer<QFileDialog>>();
     auto found = std::make_shared<bool>(false);
-    QObject::connect(timer, &QTimer::timeout, [timer, path, mine, found] {
+    QObject::connect(timer, &QTimer::timeout, [timer, path, mine, found, offered] {
         if (*found && (mine->isNull() || !(*mine)->isVisible())) {
             timer->stop();
             timer->deleteLater();
@@ -82,6 +83,10 @@ inline void AnswerSaveDialog(const QString& path) {
             if (mine->isNull()) return;
             (*mine)->setProperty("answered", true);
             *found = true;
+            if (offered) {
+                const auto* edit = (*mine)->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                *offered = {(*mine)->directory().absolutePath(), edit ? edit->text() : QString()};
+            }
         }
         QFileDialog* dialog = mine->data();
         if (path.isEmpty()) {
