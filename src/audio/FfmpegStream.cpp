@@ -38,6 +38,8 @@ extern "C" int InterruptRequested(void*) {
 constexpr int kIoBufferBytes = 64 * 1024;
 
 extern "C" int ReadInput(void* opaque, std::uint8_t* buffer, int size) {
+    // A cancelled run reads no further: a slow disk gives up at its next block.
+    if (InterruptRequested(nullptr) != 0) return AVERROR_EXIT;
     const int fd = static_cast<const CUniqueFd*>(opaque)->Get();
     for (;;) {
         const ssize_t n = ::read(fd, buffer, static_cast<std::size_t>(size));

@@ -20,8 +20,10 @@ struct SwrContext;
 
 namespace tonvela {
 
-// A flag the program raises to cancel (a signal handler's): while it is set, FFmpeg gives up
-// any blocking read or probe at once. Null (the default) for none. Set once at start-up.
+// A flag the program raises to cancel (a signal handler's, a Cancel button's): while it is set,
+// FFmpeg gives up its probing and every further read of a file at once (a read already waiting
+// on the disk ends when the disk answers). Null (the default) for none. One run sets it at a
+// time: the command line at start-up, the window for a batch or while it adds files.
 void SetDecoderInterruptFlag(const std::atomic<bool>* flag);
 
 class CFfmpegStream final : public CDecoderChannel {

@@ -180,6 +180,9 @@ bool Conversion::Run() {
 
         if (durationMode && decoded >= wanted) break;
     }
+    // A cancel may have ended the reading itself (the decoders give up their reads): what was
+    // read is no whole sound.
+    if (progress.Cancelled()) return false;
 
     if (decoded == 0) {
         result.refusal = kRefusalNoSound;

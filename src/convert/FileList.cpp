@@ -57,21 +57,18 @@ bool CFileList::SameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.canonical == b.canonical;
 }
 
-bool CFileList::Contains(const std::string& path) const {
-    const FileIdentity id = IdentityOf(path);
+bool CFileList::Lists(const FileIdentity& id) const {
     for (const auto& row : entries_)
         if (SameFile(row.identity, id)) return true;
     return false;
 }
 
-int CFileList::AddFileEntry(const std::string& path) {
-    FileIdentity id = IdentityOf(path);
-    for (const auto& row : entries_)
-        if (SameFile(row.identity, id)) return 0;
+bool CFileList::Contains(const std::string& path) const { return Lists(IdentityOf(path)); }
 
+std::unique_ptr<CFileListEntry> CFileList::ProbeEntry(const std::string& path) {
     const AudioKind kind = AudioKindFromPath(path);
     std::unique_ptr<CAudioSource> source = OpenAudioSource(path, kind, 0);
-    if (!source) return -1;
+    if (!source) return nullptr;
     auto entry = std::make_unique<CFileListEntry>();
     entry->path = path;
     entry->durationSeconds = source->GetDuration();
@@ -80,8 +77,14 @@ int CFileList::AddFileEntry(const std::string& path) {
     entry->bitRate = source->GetBitRate();
     entry->channels = source->GetChannels();
     entry->kind = kind;
-    source.reset();
+    return entry;
+}
 
+int CFileList::AddFileEntry(const std::string& path) {
+    FileIdentity id = IdentityOf(path);
+    if (Lists(id)) return 0;
+    std::unique_ptr<CFileListEntry> entry = ProbeEntry(path);
+    if (!entry) return -1;
     entries_.push_back(Row{std::move(entry), std::move(id)});
     return static_cast<int>(entries_.size() - 1);
 }
@@ -105,6 +108,24 @@ void CFileList::Remove(std::size_t i) {
     if (i < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
+void CFileList::AddAside(const std::string& path, CAddProgress& progress, CAddFailures& failures) {
+    // Each look at the disk runs aside; the list itself changes only here.
+    FileIdentity id;
+    progress.RunAside([&id, &path] { id = IdentityOf(path); });
+    if (Lists(id)) return;
+    std::unique_ptr<CFileListEntry> entry;
+    std::string reason;
+    const bool wantReason = failures.ListsNext();
+    progress.RunAside([&entry, &reason, &path, wantReason] {
+        entry = ProbeEntry(path);
+        if (!entry && wantReason) reason = ProbeFailureReason(path);
+    });
+    if (entry)
+        entries_.push_back(Row{std::move(entry), std::move(id)});
+    else if (!progress.IsCancelled())  // a look that Cancel cut short says nothing of the file
+        failures.Add(path, std::move(reason));
+}
+
 CAddFailures CFileList::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
     CAddFailures failures;
     const int n = static_cast<int>(paths.size());
@@ -119,7 +140,11 @@ CAddFailures CFileList::AddPathList(const std::vector<std::string>& paths, CAddP
                               NameOf(path) + "...");
             progress->Step();
         }
-        if (AddFileEntry(path) == -1) failures.Add(path);
+        if (progress) {
+            AddAside(path, *progress, failures);
+        } else if (AddFileEntry(path) == -1) {
+            failures.Add(path);
+        }
         if (progress) {
             progress->ProcessEvents();
             if (progress->IsCancelled()) break;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@ public:
     virtual void Step() = 0;
     virtual void ProcessEvents() = 0;
     virtual bool IsCancelled() const = 0;
+    // Runs one look at the file system or into a file, which a slow or stalled disk can make
+    // long, and returns once it is done. The work touches nothing of the caller's but what it
+    // was given. A window runs it on another thread and keeps answering meanwhile.
+    virtual void RunAside(const std::function<void()>& work) { work(); }
 };
 
 // At most this many failed paths are listed in the failure message.
@@ -37,6 +42,8 @@ public:
     };
     // reason: why no reader took path; looked up (ProbeFailureReason) when not given.
     void Add(const std::string& path, std::string reason = {});
+    // Whether the next failure added will be listed (and so needs its reason).
+    bool ListsNext() const { return count_ < kMaxListedFailures; }
     int Count() const { return count_; }
     // The listed failures (at most kMaxListedFailures); More() when further ones were left out.
     const std::vector<Failure>& Listed() const { return listed_; }
@@ -105,6 +112,12 @@ public:
 private:
     static FileIdentity IdentityOf(const std::string& path);
     static bool SameFile(const FileIdentity& a, const FileIdentity& b);
+    bool Lists(const FileIdentity& id) const;
+    // The entry of a file no entry names yet, or null when no reader accepts it; touches
+    // nothing of the list.
+    static std::unique_ptr<CFileListEntry> ProbeEntry(const std::string& path);
+    // AddFileEntry for AddPathList, with the probing run through progress.RunAside.
+    void AddAside(const std::string& path, CAddProgress& progress, CAddFailures& failures);
 
     std::vector<Row> entries_;
 };

@@ -87,6 +87,12 @@ CAddFailures CFileListModel::AddPathList(const std::vector<std::string>& paths, 
             if (inner_) inner_->ProcessEvents();
         }
         bool IsCancelled() const override { return inner_ && inner_->IsCancelled(); }
+        void RunAside(const std::function<void()>& work) override {
+            if (inner_)
+                inner_->RunAside(work);
+            else
+                work();
+        }
 
     private:
         CFileListModel& model_;

@@ -5,6 +5,12 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <system_error>
+
+#include "audio/FfmpegStream.h"
 
 namespace tonvela {
 
@@ -32,6 +38,39 @@ void CProgressDlg::SetRange(int max) {
 void CProgressDlg::Step() { bar_->setValue(std::min(bar_->value() + 1, bar_->maximum())); }
 
 void CProgressDlg::ProcessEvents() { QCoreApplication::processEvents(); }
+
+namespace {
+
+// A look that takes longer than this lets the window answer while it goes on.
+constexpr std::chrono::milliseconds kQuickLook{20};
+
+// The decoding library hears the flag while the scope lasts.
+class CDecoderInterruptScope {
+public:
+    explicit CDecoderInterruptScope(const std::atomic<bool>& flag) { SetDecoderInterruptFlag(&flag); }
+    ~CDecoderInterruptScope() { SetDecoderInterruptFlag(nullptr); }
+    CDecoderInterruptScope(const CDecoderInterruptScope&) = delete;
+    CDecoderInterruptScope& operator=(const CDecoderInterruptScope&) = delete;
+};
+
+}  // namespace
+
+void CProgressDlg::RunAside(const std::function<void()>& work) {
+    std::atomic<bool> stop{IsCancelled()};
+    const CDecoderInterruptScope interrupt(stop);
+    std::future<void> done;
+    try {
+        done = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        work();  // no thread to be had: the look runs here, as it always could
+        return;
+    }
+    while (done.wait_for(kQuickLook) != std::future_status::ready) {
+        QCoreApplication::processEvents();
+        if (IsCancelled()) stop.store(true);
+    }
+    done.get();  // what the work threw comes out here
+}
 
 void CProgressDlg::Open() {
     ShowCentred();

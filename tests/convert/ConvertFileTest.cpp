@@ -239,8 +239,9 @@ TEST_F(ConvertFileTest, ProgressRunsInTwoPhasesToHundred) {
     // so the bar is not pushed to its end.
     EXPECT_EQ(p.positions.back(), 280);
     EXPECT_TRUE(std::is_sorted(p.positions.begin() + 1, p.positions.end()));
-    // One event call per block in each phase: 77 blocks decoded, 77 encoded.
-    EXPECT_EQ(p.events, 2 * 77);
+    // One event call per block in each phase, 77 blocks decoded and 77 encoded, and one when
+    // the reading ends.
+    EXPECT_EQ(p.events, 2 * 77 + 1);
 }
 
 TEST_F(ConvertFileTest, CancelInEitherPhaseFailsAndRemovesMp3) {

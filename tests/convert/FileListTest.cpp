@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "convert/FileList.h"
@@ -197,6 +199,23 @@ TEST_F(FileListTest, DuplicatesByFileIdentity) {
     EXPECT_EQ(list.AddFileEntry(dir.File("TONE.WAV")), -1);
 }
 
+// A progress that runs every look at a file on a thread of its own, as the window does.
+class CAsideProgress : public CAddProgress {
+public:
+    void SetText(const std::string&) override {}
+    void SetRange(int) override {}
+    void Step() override {}
+    void ProcessEvents() override {}
+    bool IsCancelled() const override { return cancelled; }
+    void RunAside(const std::function<void()>& work) override {
+        std::thread(work).join();
+        ++asides;
+        cancelled = cancelDuringLook;
+    }
+    int asides = 0;
+    bool cancelDuringLook = false, cancelled = false;
+};
+
 TEST_F(FileListTest, FailureMessageListsThirtyPaths) {
     std::vector<std::string> paths = {wav};
     for (int i = 0; i < 41; ++i) {
@@ -204,8 +223,14 @@ TEST_F(FileListTest, FailureMessageListsThirtyPaths) {
         std::ofstream(p) << "not audio " << i;
         paths.push_back(p);
     }
+    // The same message whether the files are looked at here or aside.
+    CAsideProgress aside;
     const std::string msg = list.AddPathList(paths, nullptr).Message();
     EXPECT_EQ(list.Size(), 1u);
+    list.Clear();
+    EXPECT_EQ(list.AddPathList(paths, &aside).Message(), msg);
+    EXPECT_EQ(list.Size(), 1u);
+    EXPECT_EQ(aside.asides, 2 * 42);  // the identity, then the probe, of each
     std::string expected = "Failed to load the following files.\n\n";
     for (int i = 0; i < 30; ++i)
         expected += dir.File("bad" + std::to_string(i) + ".mp3") +
@@ -277,6 +302,17 @@ TEST_F(FileListTest, AddPathListProgressAndCancel) {
     EXPECT_EQ(progress.texts[0], "[1/3] Adding file tone.wav...");
     EXPECT_EQ(progress.texts[1], "[2/3] Adding file other.wav...");
     EXPECT_EQ(list.Size(), 2u);  // the path in hand is finished, the rest is not added
+
+    // Cancel while a file is looked at aside: a look cut short says nothing of the file, and
+    // nothing after it is added.
+    const std::string bad = dir.File("bad.mp3");
+    std::ofstream(bad) << "not audio";
+    list.Clear();
+    CAsideProgress aside;
+    aside.cancelDuringLook = true;
+    const CAddFailures failures = list.AddPathList({bad, wav}, &aside);
+    EXPECT_EQ(failures.Count(), 0);
+    EXPECT_EQ(list.Size(), 0u);
 }
 
 }  // namespace

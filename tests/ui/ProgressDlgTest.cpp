@@ -1,8 +1,10 @@
 // The two progress windows: Enter and Esc do nothing, Cancel only sets the flag (the window
-// stays until its owner closes it), and the face drags the window.
+// stays until its owner closes it), the face drags the window, and Cancel reaches a look at a
+// file that runs aside.
 #include <QPushButton>
 #include <QtTest>
 
+#include "audio/FfmpegStream.h"
 #include "ui/ConvertProgressDlg.h"
 #include "ui/ProgressDlg.h"
 
@@ -80,6 +82,44 @@ private slots:
         QTest::mouseRelease(&dlg, Qt::LeftButton, {}, face + QPoint(40, 25));
         QCOMPARE(dlg.pos(), start + QPoint(40, 25));
         QVERIFY(!dlg.CancelRequested());
+    }
+
+    // A look at a file runs aside: the add window takes a Cancel click meanwhile, and the click
+    // makes the decoding library give up the file it is opening. The look opens an ffmpeg-made
+    // file over and over until one open fails, for at most five seconds.
+    void cancelReachesALookAside() {
+        QTemporaryDir dir;
+        const QString ogg = dir.filePath(QStringLiteral("tone.ogg"));
+        QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=d=1",
+                                                              "-c:a", "libvorbis", ogg}),
+                 0);
+        const std::string path = QFile::encodeName(ogg).toStdString();
+        QWidget owner;
+        owner.resize(600, 400);
+        owner.show();
+        CProgressDlg dlg(&owner);
+        dlg.Open();
+        bool clicked = false;
+        QTimer::singleShot(100, &dlg, [&] {
+            QTest::mouseClick(dlg.CancelButton(), Qt::LeftButton);
+            clicked = true;
+        });
+        int opens = 0;
+        bool gaveUp = false;
+        QElapsedTimer clock;
+        clock.start();
+        dlg.RunAside([&] {
+            while (!gaveUp && clock.elapsed() < 5000) {
+                gaveUp = CFfmpegStream::Open(path) == nullptr;
+                ++opens;
+            }
+        });
+        QVERIFY(clicked);
+        QVERIFY(dlg.IsCancelled());
+        QVERIFY2(gaveUp, qPrintable(QStringLiteral("%1 opens").arg(opens)));
+        QVERIFY(opens > 1);  // it did open before the click
+        // The look over, the library no longer gives up.
+        QVERIFY(CFfmpegStream::Open(path) != nullptr);
     }
 };
 
