@@ -57,6 +57,12 @@ bool CFileList::SameFile(const FileIdentity& a, const FileIdentity& b) {
     return a.canonical == b.canonical;
 }
 
+namespace {
+
+void LookHere(const std::function<void()>& look) { look(); }
+
+}  // namespace
+
 bool CFileList::Lists(const FileIdentity& id) const {
     for (const auto& row : entries_)
         if (SameFile(row.identity, id)) return true;
@@ -80,13 +86,22 @@ std::unique_ptr<CFileListEntry> CFileList::ProbeEntry(const std::string& path) {
     return entry;
 }
 
-int CFileList::AddFileEntry(const std::string& path) {
-    FileIdentity id = IdentityOf(path);
+int CFileList::AddLooked(const std::string& path, const LookRunner& run, std::string* reason) {
+    FileIdentity id;
+    run([&id, &path] { id = IdentityOf(path); });
     if (Lists(id)) return 0;
-    std::unique_ptr<CFileListEntry> entry = ProbeEntry(path);
+    std::unique_ptr<CFileListEntry> entry;
+    run([&entry, &path, reason] {
+        entry = ProbeEntry(path);
+        if (!entry && reason) *reason = ProbeFailureReason(path);
+    });
     if (!entry) return -1;
     entries_.push_back(Row{std::move(entry), std::move(id)});
     return static_cast<int>(entries_.size() - 1);
+}
+
+int CFileList::AddFileEntry(const std::string& path) {
+    return AddLooked(path, LookHere, nullptr);
 }
 
 CFileList::CTaken CFileList::Take(std::size_t i) {
@@ -97,9 +112,7 @@ CFileList::CTaken CFileList::Take(std::size_t i) {
 }
 
 bool CFileList::PutBack(CTaken& taken) {
-    if (!taken.row_.entry) return false;
-    for (const auto& row : entries_)
-        if (SameFile(row.identity, taken.row_.identity)) return false;
+    if (!taken.row_.entry || Lists(taken.row_.identity)) return false;
     entries_.push_back(std::move(taken.row_));
     return true;
 }
@@ -108,27 +121,13 @@ void CFileList::Remove(std::size_t i) {
     if (i < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
 }
 
-void CFileList::AddAside(const std::string& path, CAddProgress& progress, CAddFailures& failures) {
-    // Each look at the disk runs aside; the list itself changes only here.
-    FileIdentity id;
-    progress.RunAside([&id, &path] { id = IdentityOf(path); });
-    if (Lists(id)) return;
-    std::unique_ptr<CFileListEntry> entry;
-    std::string reason;
-    const bool wantReason = failures.ListsNext();
-    progress.RunAside([&entry, &reason, &path, wantReason] {
-        entry = ProbeEntry(path);
-        if (!entry && wantReason) reason = ProbeFailureReason(path);
-    });
-    if (entry)
-        entries_.push_back(Row{std::move(entry), std::move(id)});
-    else if (!progress.IsCancelled())  // a look that Cancel cut short says nothing of the file
-        failures.Add(path, std::move(reason));
-}
-
 CAddFailures CFileList::AddPathList(const std::vector<std::string>& paths, CAddProgress* progress) {
     CAddFailures failures;
     const int n = static_cast<int>(paths.size());
+    // Each look at the disk runs aside when there is a progress window; the list itself
+    // changes only here.
+    const LookRunner run = progress ? LookRunner([progress](const std::function<void()>& look) { progress->RunAside(look); })
+                                    : LookRunner(LookHere);
     if (progress) {
         progress->SetRange(n);
         progress->ProcessEvents();
@@ -140,11 +139,10 @@ CAddFailures CFileList::AddPathList(const std::vector<std::string>& paths, CAddP
                               NameOf(path) + "...");
             progress->Step();
         }
-        if (progress) {
-            AddAside(path, *progress, failures);
-        } else if (AddFileEntry(path) == -1) {
-            failures.Add(path);
-        }
+        std::string reason;
+        // A look that Cancel cut short says nothing of the file.
+        if (AddLooked(path, run, failures.ListsNext() ? &reason : nullptr) == -1 && !(progress && progress->IsCancelled()))
+            failures.Add(path, std::move(reason));
         if (progress) {
             progress->ProcessEvents();
             if (progress->IsCancelled()) break;

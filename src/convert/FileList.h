@@ -116,8 +116,10 @@ private:
     // The entry of a file no entry names yet, or null when no reader accepts it; touches
     // nothing of the list.
     static std::unique_ptr<CFileListEntry> ProbeEntry(const std::string& path);
-    // AddFileEntry for AddPathList, with the probing run through progress.RunAside.
-    void AddAside(const std::string& path, CAddProgress& progress, CAddFailures& failures);
+    // AddFileEntry with each look at the disk run through run; reason (when given) receives why
+    // no reader took the file.
+    using LookRunner = std::function<void(const std::function<void()>&)>;
+    int AddLooked(const std::string& path, const LookRunner& run, std::string* reason);
 
     std::vector<Row> entries_;
 };
