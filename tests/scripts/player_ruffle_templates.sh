@@ -14,7 +14,7 @@ command -v sox >/dev/null && command -v lame >/dev/null || { echo "sox or lame m
 
 WORK="$(mktemp -d)"; trap 'rm -rf "$WORK"' EXIT
 SHOTS="$BUILD/screenshots"
-rm -rf "$SHOTS"; mkdir -p "$SHOTS"
+mkdir -p "$SHOTS"  # shared with the window tests' screenshots: files are replaced, the folder is kept
 "$BIN/make_templates" "$WORK/regen" "$SRC/tools/templategen/placeholder.jpg" "$WORK/layout.json"
 sox -n -r 44100 -c 1 "$WORK/tone.wav" synth 2 sine 440 vol 0.3
 lame --quiet -b 64 "$WORK/tone.wav" "$WORK/tone.mp3"
