@@ -23,14 +23,47 @@ bool IsMarkedEmptyFile(const struct stat& st) {
 
 bool SameInode(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
+// Locks fd and gives it the claim's mark: whoever sees the mark finds the lock already held.
+void LockAndMark(int fd) {
+    if (!HoldOwnerLock(fd)) return;
+    const timespec times[2] = {{kClaimMark, 0}, {kClaimMark, 0}};
+    ::futimens(fd, times);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The claim file is made unnamed, locked and marked first, and only then linked under the
+// name (a link never replaces an existing name), so that a kill at any moment leaves either
+// nothing or a claim the next run recognises. Unclear is returned where the kernel or the file
+// system has no unnamed files or cannot link them.
+enum class LinkedClaim { Claimed, Taken, Unclear };
+
+LinkedClaim ClaimByLink(const std::string& path, CUniqueFd& held) {
+    CUniqueFd fd(::open(FolderOf(path).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666));
+    if (!fd.IsOpen()) return LinkedClaim::Unclear;
+    LockAndMark(fd.Get());
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.Get());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0)
+        return errno == EEXIST ? LinkedClaim::Taken : LinkedClaim::Unclear;
+    held = std::move(fd);
+    return LinkedClaim::Claimed;
+}
+
 ClaimResult ClaimName(const std::string& path, CUniqueFd& held) {
+    switch (ClaimByLink(path, held)) {
+        case LinkedClaim::Claimed: return ClaimResult::Claimed;
+        case LinkedClaim::Taken: return ClaimResult::Taken;
+        case LinkedClaim::Unclear: break;
+    }
+    // Without unnamed files the name is created and marked after: a kill in between leaves an
+    // empty file without the mark, which counts as a person's.
     CUniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!fd.IsOpen()) return errno == EEXIST ? ClaimResult::Taken : ClaimResult::Failed;
-    // Locked before it is marked: whoever sees the mark finds the lock already held.
-    if (HoldOwnerLock(fd.Get())) {
-        const timespec times[2] = {{kClaimMark, 0}, {kClaimMark, 0}};
-        ::futimens(fd.Get(), times);
-    }
+    LockAndMark(fd.Get());
     held = std::move(fd);
     return ClaimResult::Claimed;
 }

@@ -1,10 +1,13 @@
 // Claiming an output name against other threads and other running copies of the program: the
-// name is created as an empty file with O_EXCL, so of two claims of one free name exactly one
-// succeeds. The writer later renames the complete file over its claim.
+// name gets an empty file that cannot replace an existing one (a hard link of an unnamed file,
+// or O_EXCL where there are none), so of two claims of one free name exactly one succeeds. The
+// writer later renames the complete file over its claim.
 //
 // While a run owns a claim it holds the claim file open with an owner lock (OwnerLock.h), and
 // the file carries a mark (a fixed modification time), so that a claim left by a killed run --
-// empty, marked, held by nobody -- can be told from an empty file a person made.
+// empty, marked, held by nobody -- can be told from an empty file a person made. The unnamed
+// file is locked and marked before it gets the name, so even a kill in the middle of a claim
+// leaves nothing that looks like a person's file.
 #pragma once
 
 #include <string>
