@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "platform/OwnerLock.h"
+#include "platform/PathName.h"
 
 namespace tonvela {
 
@@ -28,12 +29,6 @@ void LockAndMark(int fd) {
     if (!HoldOwnerLock(fd)) return;
     const timespec times[2] = {{kClaimMark, 0}, {kClaimMark, 0}};
     ::futimens(fd, times);
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // The claim file is made unnamed, locked and marked first, and only then linked under the
@@ -124,12 +119,9 @@ void ReleaseClaim(const std::string& path) {
 }
 
 bool NameFits(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const std::size_t length = slash == std::string::npos ? path.size() : path.size() - slash - 1;
-    long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    long max = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
     if (max <= 0) max = NAME_MAX;
-    return length <= static_cast<std::size_t>(max);
+    return NameOf(path).size() <= static_cast<std::size_t>(max);
 }
 
 }  // namespace tonvela

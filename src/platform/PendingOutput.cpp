@@ -21,13 +21,6 @@ namespace tonvela {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 // The start of the target's name for the temporary name, at most 64 bytes and never cut
 // inside a UTF-8 sequence.
 std::string ShortStem(const std::string& target) {
