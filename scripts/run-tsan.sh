@@ -6,8 +6,13 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${1:-$ROOT/build-tsan}"
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVELA_WERROR=ON -DTONVELA_TSAN=ON \
-  -DTONVELA_GUI=OFF >/dev/null
+  -DTONVELA_GUI=OFF "${launcher[@]}" >/dev/null
 cmake --build "$BUILD" -j"$(nproc)" --target test_mp3 test_convert
 export TSAN_OPTIONS="suppressions=$ROOT/tests/tsan.supp halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}"
 # The sanitizer's shadow memory needs the fixed layout that address randomisation can break on

@@ -121,8 +121,8 @@ PY'
 sox -n -r 44100 -c 1 -b 16 "$T/long.wav" synth 300 sine 440
 "${CONV[@]}" "$T/long.wav" > "$T/int.txt" 2>/dev/null & pid=$!
 # Interrupted once at work (its output name claimed), however fast the machine converts.
-for _ in $(seq 100); do [ -e "$T/long.swf" ] && break; sleep 0.05; done
-sleep 0.2; kill -INT "$pid"; wait "$pid"; rc=$?
+for _ in $(seq 1200); do [ -e "$T/long.swf" ] && break; sleep 0.05; done
+kill -INT "$pid"; wait "$pid"; rc=$?
 check "interrupt cancels (rc $rc)" '[ $rc -eq 130 ] && grep -q "long.wav: Cancelled" "$T/int.txt" && [ ! -e "$T/long.swf" ]'
 
 check "no temporary files left" '[ -z "$(ls -A "$TMPDIR")" ] && [ -z "$(find "$T" -name ".*" -type f)" ]'

@@ -54,8 +54,8 @@ SERVER=$!
 for _ in $(seq 50); do [ -s "$T/port" ] && break; sleep 0.1; done
 PORT="$(cat "$T/port")"
 
-# play.js expects a movie that ends; a looping one plays on, so only its gap count is used.
-out="$(NODE_MODULES="$NODE_MODULES" node "$SRC/tests/swf/ruffle/play.js" "http://127.0.0.1:$PORT" 3.5 tone.swf seek0.swf)"
+# Both loop: each is listened to for 3.5 s (three loops and a half) and only its gaps count.
+out="$(NODE_MODULES="$NODE_MODULES" node "$SRC/tests/swf/ruffle/play.js" "http://127.0.0.1:$PORT" 3.5 loop:tone.swf loop!:seek0.swf)"
 echo "$out"
 fixed="$(grep ' tone.swf:' <<<"$out" | grep -o '"gaps":[0-9]*' | cut -d: -f2)"
 broken="$(grep ' seek0.swf:' <<<"$out" | grep -o '"gaps":[0-9]*' | cut -d: -f2)"

@@ -2,8 +2,9 @@
 // with controls, shell-player pair) load, and what Ruffle read from them (through
 // runJavaScript) equals their header read here byte by byte; the pair's player fetches its
 // sound SWF through the query; the page reaches nothing but its movie files; loading the same
-// path again shows the file as it is now. Screenshots of the window with every control
-// template go to <build>/screenshots/.
+// path again shows the file as it is now. Screenshots of the window with two control templates
+// (one with a running time display, the picture one) go to <build>/screenshots/; every template
+// playing in the same player is pictured by the template player script.
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -14,70 +15,17 @@
 #include <QWebEngineView>
 #include <QtTest>
 
+#include "SwfFacts.h"
 #include "convert/ConvertOptions.h"
 #include "convert/FileListEntry.h"
 #include "ui/PlaySwfDlg.h"
 #include "ui/ShockwaveFlash.h"
 
 using namespace tonvela;
+using tonvela::test::ReadSwfFacts;
+using tonvela::test::SwfFacts;
 
 namespace {
-
-// What a SWF's header and SetBackgroundColor tag say, read by hand from the format.
-struct SwfFacts {
-    int width = 0, height = 0;  // pixels
-    double frameRate = 0;
-    int frames = 0;
-    QString background;  // "#RRGGBB", empty without the tag
-};
-
-std::optional<SwfFacts> ReadSwfFacts(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return std::nullopt;
-    const QByteArray b = f.readAll();
-    if (b.size() < 21 || !b.startsWith("FWS")) return std::nullopt;
-    auto u8 = [&](qsizetype i) { return i < b.size() ? int(uchar(b[i])) : 0; };
-    auto u16 = [&](qsizetype i) { return u8(i) | (u8(i + 1) << 8); };
-    // RECT: 5-bit field size, then four signed fields of that size, MSB first.
-    qsizetype bit = 8 * 8;
-    auto bits = [&](int n) {
-        qint64 v = 0;
-        for (int k = 0; k < n; ++k, ++bit) v = (v << 1) | ((u8(bit / 8) >> (7 - bit % 8)) & 1);
-        return v;
-    };
-    auto sbits = [&](int n) {
-        qint64 v = bits(n);
-        return (n > 0 && (v >> (n - 1)) & 1) ? v - (qint64(1) << n) : v;
-    };
-    const int n = int(bits(5));
-    const qint64 xmin = sbits(n), xmax = sbits(n), ymin = sbits(n), ymax = sbits(n);
-    qsizetype at = (bit + 7) / 8;
-    SwfFacts facts;
-    facts.width = int((xmax - xmin) / 20);
-    facts.height = int((ymax - ymin) / 20);
-    facts.frameRate = u16(at) / 256.0;
-    facts.frames = u16(at + 2);
-    at += 4;
-    while (at + 2 <= b.size()) {
-        const int head = u16(at);
-        qint64 len = head & 0x3F;
-        at += 2;
-        if (len == 0x3F) {
-            len = qint64(u16(at)) | (qint64(u16(at + 2)) << 16);
-            at += 4;
-        }
-        if ((head >> 6) == 9 && len >= 3) {
-            facts.background = QStringLiteral("#%1%2%3")
-                                   .arg(u8(at), 2, 16, QLatin1Char('0'))
-                                   .arg(u8(at + 1), 2, 16, QLatin1Char('0'))
-                                   .arg(u8(at + 2), 2, 16, QLatin1Char('0'))
-                                   .toUpper();
-        }
-        if ((head >> 6) == 0) break;
-        at += len;
-    }
-    return facts;
-}
 
 // Runs a script in the page and waits for its value.
 QVariant Js(QWebEnginePage* page, const QString& script) {
@@ -313,8 +261,8 @@ void PreviewRuffleTest::escapeCloses() {
 
 void PreviewRuffleTest::screenshots_data() {
     QTest::addColumn<QString>("templateName");
-    for (const QString& t : QDir(data_ + "/ControlSWF").entryList({"*.swf"}, QDir::Files, QDir::Name))
-        QTest::newRow(qPrintable(t)) << t;
+    // The window shows every movie the same way; these two stand for the rest.
+    for (const char* t : {"square_gradient_time_3.swf", "use_a_jpeg_1.swf"}) QTest::newRow(t) << QString::fromLatin1(t);
 }
 
 void PreviewRuffleTest::screenshots() {
@@ -344,8 +292,6 @@ void PreviewRuffleTest::screenshots() {
             return false;
         },
         20000));
-    QTest::qWait(1000);  // let a moving time display run
-    shot = dlg.grab().toImage();
     QDir().mkpath(TONVELA_BINARY_DIR "/screenshots");
     QVERIFY(shot.save(QStringLiteral(TONVELA_BINARY_DIR "/screenshots/preview_%1.png").arg(stem)));
 }
