@@ -43,6 +43,9 @@ async function runCase(c) {
   const page = await browser.newPage({ viewport: { width: c.width + 40, height: c.height + 40 } });
   const click = async (x, y) => { await page.mouse.click(x, y); await page.mouse.move(c.width + 20, c.height + 20); };
   const log = [];
+  // The files the page has fetched whole (a shell player fetches its sound SWF by itself).
+  const fetched = new Set();
+  page.on("requestfinished", (r) => fetched.add(new URL(r.url()).pathname));
   page.on("console", (m) => { if (m.type() === "error") log.push(m.text()); });
   page.on("pageerror", (e) => log.push(String(e)));
   const shot = (clip, name) => page.screenshot({ clip, ...(name ? { path: path.join(shotsDir, name) } : {}) });
@@ -76,6 +79,15 @@ async function runCase(c) {
       problems.push(`frame ${meta.width}x${meta.height}, expected ${c.width}x${c.height}`);
     // Drawn: the play button shows where the page was empty, and the toggle holds still.
     if (!(await waitFor(toggle, changedFrom(blank))) || !(await steady(toggle))) throw new Error("the movie was never drawn");
+    // A shell player is ready once it has its sound SWF, a frame or two after the file came.
+    const sound = /[?&]soundswf=([^&]*)/.exec(c.url);
+    if (sound) {
+      const want = `/files/${decodeURIComponent(sound[1])}`;
+      for (const until = Date.now() + PATIENCE; !fetched.has(want) && Date.now() < until;) await sleep(50);
+      if (!fetched.has(want)) throw new Error(`the player never fetched ${want}`);
+      await steady(whole);
+      await steady(whole);
+    }
 
     if (c.still) {
       // A template on its own stands still on its first frame and shows its controls.

@@ -16,24 +16,54 @@ trap 'rm -rf "$C"' EXIT
 fail=0
 check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
 
-# Runs the program for a while (the player is made ready after a second without input).
-run() {
+# Starts the program in a home of its own; its output goes to $C/NAME.out and $C/NAME.err.
+start() {
   local name=$1; shift
-  rm -rf "$C/home" && mkdir -m 700 "$C/home"
+  rm -rf "$C/$name" && mkdir -m 700 "$C/$name"
   # First start: FirstRun set to 0 beforehand, so no browser is asked for the manual.
-  mkdir -p "$C/home/cfg" && printf '[Software\\Tonvela\\Options]\nFirstRun=dword:00000000\n' > "$C/home/cfg/settings.conf"
-  env -u QTWEBENGINE_CHROMIUM_FLAGS -u QT_LOGGING_RULES HOME="$C/home" TONVELA_CONFIG_DIR="$C/home/cfg" \
-    XDG_RUNTIME_DIR="$C/home" TONVELA_DATA_DIR="$BUILD/bin" "$@" \
-    timeout 25 xvfb-run -a "$BIN" > "$C/$name.out" 2> "$C/$name.err"
-  # The engine's note that the sandbox is off (only as root, where it cannot run) is kept.
-  grep -v '^Sandboxing disabled by user\.$' "$C/$name.err" > "$C/$name.rest"
+  mkdir -p "$C/$name/cfg" && printf '[Software\\Tonvela\\Options]\nFirstRun=dword:00000000\n' > "$C/$name/cfg/settings.conf"
+  env -u QTWEBENGINE_CHROMIUM_FLAGS -u QT_LOGGING_RULES HOME="$C/$name" TONVELA_CONFIG_DIR="$C/$name/cfg" \
+    XDG_RUNTIME_DIR="$C/$name" TONVELA_DATA_DIR="$BUILD/bin" "$@" \
+    timeout 120 xvfb-run -a "$BIN" > "$C/$name.out" 2> "$C/$name.err" &
+}
+# How many of the web engine's processes run below pid (its zygote, page and helpers).
+engine_below() {
+  local kids n=0
+  kids="$(pgrep -P "$1")" || { echo 0; return; }
+  for k in $kids; do
+    grep -qa QtWebEngineProcess "/proc/$k/cmdline" 2>/dev/null && n=$((n + 1))
+    n=$((n + $(engine_below "$k")))
+  done
+  echo $n
 }
 
-run loud QTWEBENGINE_CHROMIUM_FLAGS=--log-level=0 QT_LOGGING_RULES=qt.webenginecontext.info=true
+# Both at once: one with the user's own log settings, one plain. The player is made ready after
+# a second without input; both are watched until each runs the engine's processes (a zygote and
+# at least a page) and the loud one has said all it says at that start (its output still for two
+# seconds), then ended.
+start loud QTWEBENGINE_CHROMIUM_FLAGS=--log-level=0 QT_LOGGING_RULES=qt.webenginecontext.info=true
+loud=$!
+start quiet
+quiet=$!
+for _ in $(seq 1200); do
+  [ "$(engine_below $loud)" -ge 2 ] && [ "$(engine_below $quiet)" -ge 2 ] && grep -q 'qt.webenginecontext' "$C/loud.err" && break
+  kill -0 $loud 2>/dev/null && kill -0 $quiet 2>/dev/null || break
+  sleep 0.05
+done
+last=-1; still=0
+for _ in $(seq 300); do
+  size=$(stat -c %s "$C/loud.err")
+  if [ "$size" = "$last" ]; then still=$((still + 1)); else still=0; last=$size; fi
+  [ $still -ge 20 ] && break
+  sleep 0.1
+done
+kill -TERM $loud $quiet 2>/dev/null; wait $loud $quiet 2>/dev/null
+# The engine's note that the sandbox is off (only as root, where it cannot run) is kept.
+for name in loud quiet; do grep -v '^Sandboxing disabled by user\.$' "$C/$name.err" > "$C/$name.rest"; done
+
 if ! grep -q 'qt.webenginecontext' "$C/loud.rest"; then
   echo "the web engine did not start here:"; cat "$C/loud.err"; exit 77
 fi
-run quiet
 check "the user's log settings show the engine's lines ($(wc -l < "$C/loud.rest") lines)" '[ "$(wc -l < "$C/loud.rest")" -gt 5 ]'
 check "a plain start prints nothing" '[ ! -s "$C/quiet.rest" ]'
 [ -s "$C/quiet.rest" ] && head -20 "$C/quiet.rest"

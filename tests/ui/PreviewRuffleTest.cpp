@@ -20,6 +20,7 @@
 #include "convert/FileListEntry.h"
 #include "ui/PlaySwfDlg.h"
 #include "ui/ShockwaveFlash.h"
+#include "ui/webengine/WarmPlayer.h"
 
 using namespace tonvela;
 using tonvela::test::ReadSwfFacts;
@@ -80,6 +81,8 @@ private:
 
     QTemporaryDir tmp_;
     QString data_ = QStringLiteral(TONVELA_DATA_DIR);
+    // Stands for the main window, which keeps the one player that every preview borrows in turn.
+    QWidget home_;
 };
 
 void PreviewRuffleTest::initTestCase() {
@@ -90,6 +93,8 @@ void PreviewRuffleTest::initTestCase() {
     QVERIFY(tmp_.isValid());
     if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()) QSKIP("sox is not installed");
     QVERIFY2(QFile::exists(data_ + "/ruffle/ruffle.js"), "Ruffle's files are not in the data folder");
+    // As in the program: the first preview starts the player, the later ones borrow it.
+    CWarmPlayer::Prepare(&home_);
     QCOMPARE(QProcess::execute(QStringLiteral("sox"), {"-n", "-r", "44100", "-c", "1", "-b", "16",
                                                       tmp_.filePath("tone.wav"), "synth", "2", "sine", "440"}),
              0);
