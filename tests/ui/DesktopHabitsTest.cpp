@@ -164,9 +164,16 @@ private slots:
         CShootingDriver driver(QStringLiteral("first-run-") + tag);
         std::vector<std::string> opened;
         for (int start = 0; start < 2; ++start) {
+            const std::size_t before = opened.size();
             CMainDlg w(std::make_unique<CScriptedDesktop>(opened, opens));
             w.show();
-            QTest::qWait(100);
+            // The manual opens on the first start, and on every start until it could be opened;
+            // a start that must not open it is given the moment the others took.
+            if (start == 0 || !opens)
+                QTRY_COMPARE_WITH_TIMEOUT(opened.size(), before + 1, 20000);
+            else
+                QTest::qWait(100);
+            if (!opens) QTRY_COMPARE_WITH_TIMEOUT(driver.messages.size(), qsizetype(start + 1), 20000);
         }
         CSettingsStore store(qEnvironmentVariable("TONVELA_CONFIG_DIR").toStdString());
         store.Load();

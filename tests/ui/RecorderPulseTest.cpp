@@ -79,20 +79,21 @@ private slots:
         auto owner = std::make_unique<CRecorder>();
         CRecorder& rec = *owner;
         QCOMPARE(rec.StartRecording("nullsrc", 300), CRecorder::StartResult::kStarted);
-        QTest::qWait(300);
+        // Stopped once a fifth of a second has come in (the source hands it over in bursts).
+        QTRY_VERIFY_WITH_TIMEOUT(rec.TakeSeconds() >= 0.2, 20000);
         rec.StopRecording();
         QVERIFY(rec.HasTake());
         QVERIFY(!rec.IsSaved());
         const QString path = QString::fromStdString(rec.TakePath());
         QVERIFY2(QFileInfo(path).fileName().startsWith(QStringLiteral("tvr")) && QFileInfo(path).absolutePath() == tmp_,
                  qPrintable(path));
-        QVERIFY2(rec.TakeSeconds() > 0.15 && rec.TakeSeconds() < 0.6, qPrintable(QString::number(rec.TakeSeconds())));
+        QVERIFY2(rec.TakeSeconds() >= 0.2 && rec.TakeSeconds() < 5, qPrintable(QString::number(rec.TakeSeconds())));
         QCOMPARE(test::Soxi(QStringLiteral("-s"), path).toULongLong(), rec.TakeBytes() / 2);
         QCOMPARE(test::Soxi(QStringLiteral("-r"), path), QStringLiteral("22050"));
 
         QVERIFY(rec.StartPlayback(1.0));
         QCOMPARE(rec.GetState(), CRecorder::kPlaying);
-        QTRY_COMPARE_WITH_TIMEOUT(rec.GetState(), CRecorder::kReady, 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(rec.GetState(), CRecorder::kReady, 20000);
 
         const QString copy = root_.filePath(QStringLiteral("home/short.wav"));
         QVERIFY(rec.SaveCopy(QFile::encodeName(copy).toStdString()));
