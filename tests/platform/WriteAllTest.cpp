@@ -58,6 +58,7 @@ TEST(WriteAll, ReportsBytesAndTheError) {
     struct sigaction onSignal {}, old {};
     onSignal.sa_handler = [](int) { ++interrupts; };  // no SA_RESTART: a waiting write fails with EINTR
     ASSERT_EQ(::sigaction(SIGUSR1, &onSignal, &old), 0);
+    interrupts = 0;
     const pthread_t writer = ::pthread_self();
     std::size_t got = 0;
     std::thread reader([&] {
