@@ -38,7 +38,7 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
 import re, sys
 lines, pending = [], {}
 for line in open(sys.argv[1]):  # stitch calls that other threads interrupted
-    pid, _, rest = line.rstrip("\n").partition(" ")
+    pid, rest = re.fullmatch(r"(\[pid +\d+\] |\d+ +)?(.*)", line.rstrip("\n")).groups()  # the pid, padded
     if rest.endswith("<unfinished ...>"):
         pending[pid] = rest[: -len("<unfinished ...>")]
     elif rest.startswith("<... "):
