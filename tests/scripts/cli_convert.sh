@@ -45,15 +45,15 @@ for line in open(sys.argv[1]):  # stitch calls that other threads interrupted
         lines.append(pending.pop(pid, "") + rest.split("resumed>", 1)[1])
     else:
         lines.append(rest)
-ident, synced, published, unnamed = {}, set(), [], 0
+ident, synced, published, opened = {}, set(), [], 0
 def file_of(path):  # /proc/self/fd/N is the file behind descriptor N
     m = re.fullmatch(r"/proc/self/fd/(\d+)", path)
     return ident.get(int(m.group(1))) if m else path
 for l in lines:
     if m := re.match(r"open(?:at)?\((?:AT_FDCWD, )?\"([^\"]*)\", ([^,)]*).*\) = (\d+)$", l):
         path, flags, fd = m.groups()
-        unnamed += 1
-        ident[int(fd)] = ("unnamed", unnamed) if "O_TMPFILE" in flags else file_of(path)
+        opened += 1
+        ident[int(fd)] = ("unnamed", opened) if "O_TMPFILE" in flags else file_of(path)
     elif m := re.match(r"f(?:data)?sync\((\d+)\)\s+= 0", l):
         synced.add(ident.get(int(m.group(1))))
     elif m := re.match(r"link(?:at)?\((?:AT_FDCWD, )?\"([^\"]*)\", (?:AT_FDCWD, )?\"([^\"]*)\".*\) = 0", l):
