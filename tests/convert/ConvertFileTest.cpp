@@ -2,6 +2,9 @@
 // encoded sound checked by ffmpeg's decode, progress and cancel.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,6 +63,29 @@ protected:
     CConvertOptions options{std::filesystem::path(TONVELA_DATA_DIR)};
 };
 
+// The two channels of a file as ffmpeg decodes them to 16-bit stereo.
+std::array<std::vector<std::int16_t>, 2> StereoS16(const std::string& path, const std::string& rawPath) {
+    std::array<std::vector<std::int16_t>, 2> channels;
+    if (RunCommand({"ffmpeg", "-v", "error", "-y", "-i", path, "-ac", "2", "-f", "s16le", "-acodec", "pcm_s16le", rawPath}) != 0)
+        return channels;
+    const std::vector<std::uint8_t> bytes = test::ReadFileBytes(rawPath);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        channels[(i / 2) % 2].push_back(static_cast<std::int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return channels;
+}
+
+// Normalised correlation of a[aFrom ..] and b[bFrom ..] over length samples.
+double Correlation(const std::vector<std::int16_t>& a, std::size_t aFrom, const std::vector<std::int16_t>& b,
+                   std::size_t bFrom, std::size_t length) {
+    if (aFrom + length > a.size() || bFrom + length > b.size()) return 0;
+    double ab = 0, aa = 0, bb = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        const double x = a[aFrom + i], y = b[bFrom + i];
+        ab += x * y, aa += x * x, bb += y * y;
+    }
+    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0;
+}
+
 // The decoded MP3 holds the encoded samples plus the encoder's delay and at most the padding
 // of its last frame.
 void ExpectDecodedLength(const std::vector<std::int16_t>& decoded, std::uint32_t outputSamples) {
@@ -94,13 +120,55 @@ TEST_F(ConvertFileTest, SkipFirstHalfSecondRemoves22050Samples) {
     ExpectDecodedLength(DecodedMp3(), r.outputSamples);
 }
 
+// Which samples trimming keeps: a second of stereo noise, different in each channel and below
+// 10 kHz (so the encoder keeps it), so that any stretch of it is found in the decoded MP3 at
+// exactly one shift. Every kept stretch must sit
+// at the codec's delay (LAME's 576 plus the decoder's 529): a start read from the wrong place
+// moves it, an end cut wrongly changes the count.
 TEST_F(ConvertFileTest, SkipLastAndBothEnds) {
-    const std::string wav = Sine("a.wav", 44100, 1, 16, 2.0);
-    options.SkipFirstMs = 250;  // 11025
-    options.SkipLastMs = 100;   // 4410
-    ConvertResult r;
-    ASSERT_TRUE(Convert(wav, r));
-    EXPECT_EQ(r.outputSamples, 88200u - 11025u - 4410u);
+    const std::string wav = dir.File("noise.wav");
+    ASSERT_EQ(RunCommand({"sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "1", "whitenoise",
+                          "whitenoise", "sinc", "-10k", "gain", "-6"}),
+              0);
+    const auto source = StereoS16(wav, dir.File("noise.raw"));
+    ASSERT_EQ(source[0].size(), 44100u);
+    ASSERT_LT(std::abs(Correlation(source[0], 0, source[1], 0, 4096)), 0.1) << "the channels must differ";
+    struct Case {
+        int skipFirst, skipLast;
+        std::size_t keptFrom, kept;  // samples, worked out by hand (1 ms = 44.1 -> 44)
+    };
+    const Case cases[] = {
+        {0, 0, 0, 44100},        {1, 0, 44, 44056},  {0, 1, 0, 44056},         {1, 1, 44, 44012},
+        {250, 100, 11025, 28665}, {500, 0, 22050, 22050}, {0, 995, 0, 221}, {995, 0, 43879, 221},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("skip first " + std::to_string(c.skipFirst) + " ms, last " + std::to_string(c.skipLast) + " ms");
+        options.SkipFirstMs = c.skipFirst;
+        options.SkipLastMs = c.skipLast;
+        ConvertResult r;
+        ASSERT_TRUE(Convert(wav, r));
+        EXPECT_EQ(r.outputSamples, c.kept);
+        const auto decoded = StereoS16(mp3, dir.File("out.raw"));
+        ASSERT_EQ(decoded[1].size(), decoded[0].size());
+        ExpectDecodedLength(decoded[0], r.outputSamples);
+        const std::size_t delay = r.encoderDelay + 529, window = std::min<std::size_t>(c.kept, 1024);
+        for (int ch = 0; ch < 2; ++ch) {
+            const auto& in = source[static_cast<std::size_t>(ch)];
+            const auto& out = decoded[static_cast<std::size_t>(ch)];
+            // The first and the last samples kept, each found where they belong.
+            for (const std::size_t at : {std::size_t{0}, c.kept - window}) {
+                SCOPED_TRACE("channel " + std::to_string(ch) + ", kept sample " + std::to_string(at));
+                std::size_t best = 0;
+                double bestCorrelation = -1;
+                for (std::size_t shift = 0; shift <= 3000 && shift + at + window <= out.size(); ++shift) {
+                    const double k = Correlation(out, shift + at, in, c.keptFrom + at, window);
+                    if (k > bestCorrelation) bestCorrelation = k, best = shift;
+                }
+                EXPECT_EQ(best, delay);
+                EXPECT_GT(bestCorrelation, 0.8);
+            }
+        }
+    }
 }
 
 TEST_F(ConvertFileTest, DurationModeReadsWholeBlocks) {
@@ -169,19 +237,52 @@ TEST_F(ConvertFileTest, UnknownOrWrongLengthNeverCutsTheSound) {
     }
 }
 
+// Trims at the edges: the whole length is refused, one sample less keeps exactly the one sample
+// at the other end. The clicks files are silent but for a full-scale click in their first and
+// last samples, so a kept sample that is not one of those decodes to silence.
 TEST_F(ConvertFileTest, SkipsCoveringTheSoundFailAndLeaveNoMp3) {
     const std::string wav = Sine("a.wav", 44100, 1, 16, 1.0);
-    ConvertResult r;
-    options.SkipFirstMs = 1000;  // exactly all 44100 samples
-    EXPECT_FALSE(Convert(wav, r));
-    EXPECT_FALSE(std::filesystem::exists(mp3));
-    options.SkipFirstMs = 600;
-    options.SkipLastMs = 400;  // 26460 + 17640 = 44100
-    EXPECT_FALSE(Convert(wav, r));
-    EXPECT_FALSE(std::filesystem::exists(mp3));
-    options.SkipLastMs = 399;
-    EXPECT_TRUE(Convert(wav, r));
-    EXPECT_EQ(r.outputSamples, 44100u - 26460u - 17595u);
+    const auto clicks = [&](const std::string& name, std::size_t samples) {
+        std::vector<std::uint8_t> raw(samples * 2, 0);
+        for (const std::size_t at : {std::size_t{0}, samples - 1}) raw[2 * at] = 0x20, raw[2 * at + 1] = 0x4E;  // 20000
+        const std::string rawPath = dir.File(name + ".raw"), path = dir.File(name);
+        EXPECT_TRUE(test::WriteFileBytes(rawPath, raw));
+        EXPECT_EQ(RunCommand({"sox", "-t", "raw", "-r", "44100", "-e", "signed", "-b", "16", "-c", "1", rawPath, path}), 0);
+        return path;
+    };
+    const std::string longer = clicks("44101.wav", 44101), shorter = clicks("44099.wav", 44099);
+    struct Case {
+        const std::string& path;
+        int skipFirst, skipLast;
+        std::uint32_t kept;  // 0: refused
+    };
+    const Case cases[] = {
+        {wav, 1000, 0, 0},     // exactly all 44100 samples
+        {wav, 600, 400, 0},    // 26460 + 17640 = 44100
+        {wav, 600, 399, 45},   // 44100 - 26460 - 17595
+        {longer, 1000, 0, 1},  // the last sample
+        {longer, 0, 1000, 1},  // the first sample
+        {shorter, 1000, 0, 0}, {shorter, 0, 1000, 0}, {shorter, 999, 0, 44},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path + ": skip first " + std::to_string(c.skipFirst) + " ms, last " + std::to_string(c.skipLast) + " ms");
+        options.SkipFirstMs = c.skipFirst;
+        options.SkipLastMs = c.skipLast;
+        ConvertResult r;
+        EXPECT_EQ(Convert(c.path, r), c.kept > 0);
+        if (c.kept == 0) {
+            EXPECT_NE(r.refusal.find("leaves no sound"), std::string::npos) << r.refusal;
+            EXPECT_FALSE(std::filesystem::exists(mp3));
+            continue;
+        }
+        EXPECT_EQ(r.outputSamples, c.kept);
+        if (c.path != wav) {
+            const auto decoded = DecodedMp3();
+            const auto peak = std::max_element(decoded.begin(), decoded.end(), [](int x, int y) { return std::abs(x) < std::abs(y); });
+            ASSERT_NE(peak, decoded.end());
+            EXPECT_GT(std::abs(*peak), 1000) << "the kept sample is not a click";
+        }
+    }
 }
 
 TEST_F(ConvertFileTest, ManualRateDoublesOutputSamples) {
@@ -217,11 +318,28 @@ TEST_F(ConvertFileTest, EightBitSourcesAreWidened) {
     ConvertResult r;
     ASSERT_TRUE(Convert(wav16, r));
     const double rms16 = test::Rms(DecodedMp3(), 2000, 20000);
-    ASSERT_TRUE(Convert(wav8, r));
-    EXPECT_EQ(r.outputSamples, 22050u);
-    const auto decoded8 = DecodedMp3();
-    EXPECT_NEAR(test::Rms(decoded8, 2000, 20000) / rms16, 1.0, 0.05);
-    EXPECT_NEAR(test::DominantFrequency(decoded8, 22050), 440.0, 2.0);
+    // The decoding library delivers 16-bit samples; an 8-bit file it refuses (here an odd chunk
+    // without its pad byte before "fmt ") is read by the built-in reader as unsigned bytes,
+    // which are widened here, each channel alike.
+    const std::string odd = dir.File("a8odd.wav");
+    ASSERT_EQ(RunCommand({"python3", "-c",
+                          "import struct, sys\n"
+                          "b = open(sys.argv[1], 'rb').read()\n"
+                          "b = bytearray(b[:12] + b'junk' + struct.pack('<I', 5) + bytes(range(1, 6)) + b[12:])\n"
+                          "b[4:8] = struct.pack('<I', len(b) - 8)\n"
+                          "open(sys.argv[2], 'wb').write(b)\n",
+                          wav8, odd}),
+              0);
+    for (const std::string& path : {wav8, odd}) {
+        SCOPED_TRACE(path);
+        ASSERT_TRUE(Convert(path, r));
+        EXPECT_EQ(r.outputSamples, 22050u);
+        const auto decoded8 = DecodedMp3();
+        EXPECT_NEAR(test::Rms(decoded8, 2000, 20000) / rms16, 1.0, 0.05);
+        EXPECT_NEAR(test::DominantFrequency(decoded8, 22050), 440.0, 2.0);
+        for (const auto& channel : StereoS16(mp3, dir.File("out.raw")))
+            EXPECT_NEAR(test::Rms(channel, 2000, 20000) / rms16, 1.0, 0.05);
+    }
 }
 
 TEST_F(ConvertFileTest, ProgressRunsInTwoPhasesToHundred) {

@@ -273,7 +273,7 @@ TEST(ParallelMp3EncodeJoins, ALastJoinNeverFoundIsMadeByTheChunkBefore) {
     }
 }
 
-TEST(Mp3Splice, AFrameWhoseDataLiesBeforeTheStreamIsRefused) {
+TEST(Mp3Splice, FramesThatCannotBeJoinedAreRefused) {
     test::TempDir dir;
     const std::string wav = dir.File("in.wav"), mp3 = dir.File("in.mp3");
     ASSERT_EQ(RunCommand({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "3", "pinknoise"}), 0);
@@ -289,6 +289,22 @@ TEST(Mp3Splice, AFrameWhoseDataLiesBeforeTheStreamIsRefused) {
     Mp3FrameIndex rest;
     EXPECT_FALSE(IndexMp3Frames(cut, rest));
     EXPECT_TRUE(IndexMp3Frames(cut, rest, static_cast<std::size_t>(whole.frames[f].mainDataBegin)));
+
+    // Pieces are joined only when all their frames have the first one's channels and rate.
+    for (const std::vector<std::string>& other : {std::vector<std::string>{"-m", "m"}, {"--resample", "48"}}) {
+        SCOPED_TRACE(other[0]);
+        std::vector<std::string> cmd = {"lame", "--quiet", "-b", "128", "--cbr", "-t"};
+        cmd.insert(cmd.end(), other.begin(), other.end());
+        const std::string otherMp3 = dir.File("other.mp3");
+        cmd.insert(cmd.end(), {wav, otherMp3});
+        ASSERT_EQ(RunCommand(cmd), 0);
+        const std::vector<std::uint8_t> tail = ReadFileBytes(otherMp3);
+        Mp3FrameIndex alone, mixed;
+        ASSERT_TRUE(IndexMp3Frames(tail, alone));
+        std::vector<std::uint8_t> joined = bytes;
+        joined.insert(joined.end(), tail.begin(), tail.end());
+        EXPECT_FALSE(IndexMp3Frames(joined, mixed));
+    }
 }
 
 }  // namespace
