@@ -161,7 +161,7 @@ private slots:
         {
             CMessageCatcher catcher;
             why->trigger();
-            QTRY_COMPARE(catcher.messages.size(), std::size_t{1});
+            QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), std::size_t{1}, 20000);
             QCOMPARE(catcher.messages[0].text, Tip(*w, 1));
         }
 
@@ -214,7 +214,7 @@ private slots:
         });
         poll.start(10);
         w->OnAddFiles();
-        QTRY_VERIFY(!html.isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!html.isEmpty(), 20000);
         for (const char* expected :
              {"missing.wav</b><br>&nbsp;&nbsp;&nbsp;the file does not exist",
               "broken.mp3</b><br>&nbsp;&nbsp;&nbsp;damaged, or not really a .mp3 file",

@@ -201,7 +201,7 @@ private slots:
             QVERIFY(QDir().mkpath(empty));
             CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true, empty));
             w.show();
-            QTRY_COMPARE(driver.messages.size(), 1);
+            QTRY_COMPARE_WITH_TIMEOUT(driver.messages.size(), 1, 20000);
             QTest::qWait(100);
             QCOMPARE(driver.messages.size(), 1);
             QVERIFY2(driver.messages[0].contains("could not note") && driver.messages[0].contains("blocker"),

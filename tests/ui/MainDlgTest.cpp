@@ -173,7 +173,7 @@ private slots:
             QDropEvent dropped(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(w.get(), &dropped);
             QTest::qWait(50);  // the drop is handled once the file manager is let go
-            QTRY_VERIFY(!w->IsBusy());
+            QTRY_VERIFY_WITH_TIMEOUT(!w->IsBusy(), 20000);
         };
         drop({root + QStringLiteral("/notes.txt"), root + QStringLiteral("/b.wav"), root + QStringLiteral("/sub"),
               root + QStringLiteral("/d-link"), root + QStringLiteral("/loop1")});
@@ -221,7 +221,7 @@ private slots:
         QCOMPARE(dropped.isAccepted(), taken != 0);
         if (taken != 0) QCOMPARE(int(dropped.dropAction()), taken);
         QTest::qWait(50);
-        QTRY_VERIFY(!w->IsBusy());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->IsBusy(), 20000);
         QCOMPARE(w->Model().rowCount(), taken != 0 ? 1 : 0);
     }
 
@@ -428,7 +428,7 @@ private slots:
         } else {
             QVERIFY(QMetaObject::invokeMethod(w.get(), command.toLatin1().constData()));
         }
-        QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), std::size_t(message.isEmpty() ? 0 : 1), 2000);
+        QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), std::size_t(message.isEmpty() ? 0 : 1), 20000);
         QTest::qWait(50);
         if (!message.isEmpty()) {
             QCOMPARE(catcher.messages.size(), std::size_t{1});
@@ -473,7 +473,7 @@ private slots:
         QCOMPARE(log_.shown, std::vector<std::string>{(dir + QStringLiteral("/first.swf")).toStdString()});
         QVERIFY(catcher.messages.empty());
         QVERIFY(!w->IsBusy());
-        QTRY_VERIFY(!w->ConvertProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(!w->ConvertProgress(), 20000);
         if (jobs == 1) QVERIFY(SaveShot(w->grab(), QStringLiteral("main-after-batch.png")));
     }
 

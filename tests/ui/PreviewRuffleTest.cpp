@@ -165,7 +165,7 @@ void PreviewRuffleTest::metadata() {
         QCOMPARE(dlg.Flash()->size(), QSize(facts->width, facts->height));
     else
         QVERIFY(dlg.Flash()->width() > 200 && dlg.Flash()->height() > 30);
-    QTRY_COMPARE(loaded.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 20000);
     QCOMPARE(loaded.first().first().toMap().value("width").toInt(), facts->width);
     QDir().mkpath(TONVELA_BINARY_DIR "/screenshots");
     dlg.grab().save(QStringLiteral(TONVELA_BINARY_DIR "/screenshots/preview_%1.png")

@@ -144,7 +144,7 @@ void PreviewWarmRuffleTest::warmPlayerIsShared() {
     }
     QCOMPARE(Parked(), warm);
     // Given back, the page shows no movie any more.
-    QTRY_COMPARE(Js(warm->page(), "document.querySelectorAll('ruffle-player').length").toInt(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(Js(warm->page(), "document.querySelectorAll('ruffle-player').length").toInt(), 0, 20000);
     QCOMPARE(WasmFetches(warm), 1);
 }
 

@@ -103,12 +103,14 @@ private slots:
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
         QVERIFY(question.startsWith(QStringLiteral("Are you sure you want to abandon")));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("0100000"));
-        QTRY_VERIFY_WITH_TIMEOUT(test::StatusText(*dlg_).startsWith(QStringLiteral("Recording...  00:03.5")), 6000);
+        // Three and a half seconds of sound have come in (the source hands them over in bursts).
+        QTRY_VERIFY_WITH_TIMEOUT(dlg_->Recorder().TakeSeconds() >= 3.5, 30000);
+        QVERIFY2(test::StatusText(*dlg_).startsWith(QStringLiteral("Recording...  00:0")), qPrintable(test::StatusText(*dlg_)));
         const double elapsed = static_cast<double>(clock.elapsed()) / 1000.0;
         test::Button(*dlg_, "stopRec")->click();
         const double end = static_cast<double>(clock.elapsed()) / 1000.0;
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
-        QVERIFY2(QRegularExpression(QStringLiteral("^Ready\\.  Length: 00:03\\.[5-9]$")).match(test::StatusText(*dlg_)).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral("^Ready\\.  Length: 00:0(3\\.[5-9]|[4-9]\\.[0-9])$")).match(test::StatusText(*dlg_)).hasMatch(),
                  qPrintable(test::StatusText(*dlg_)));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1010111"));
         // The take lives in a named file of the temporary folder.
@@ -129,13 +131,14 @@ private slots:
         QCOMPARE(test::Soxi(QStringLiteral("-r"), saved_), QStringLiteral("44100"));
         QCOMPARE(test::Soxi(QStringLiteral("-c"), saved_), QStringLiteral("2"));
         QCOMPARE(test::Soxi(QStringLiteral("-b"), saved_), QStringLiteral("16"));
-        // The file's length is the time between the two clicks, within the 50 ms the server
-        // hands over at a time; the status shows the same length in tenths.
+        // The file's length is the time between the two clicks, within what the server hands
+        // over at a time (more on a busy machine); the status shows the same length in tenths.
         const double seconds = test::Soxi(QStringLiteral("-D"), saved_).toDouble();
-        QVERIFY2(seconds > elapsed - 0.25 && seconds < end + 0.25,
+        QVERIFY2(seconds > elapsed - 0.5 && seconds < end + 0.5,
                  qPrintable(QStringLiteral("recorded %1 s in %2..%3 s").arg(seconds).arg(elapsed).arg(end)));
-        QCOMPARE(test::StatusText(*dlg_),
-                 QStringLiteral("Ready.  Length: 00:03.%1").arg(static_cast<int>(seconds * 10) % 10));
+        QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Ready.  Length: 00:%1.%2")
+                                              .arg(static_cast<int>(seconds), 2, 10, QLatin1Char('0'))
+                                              .arg(static_cast<int>(seconds * 10) % 10));
     }
 
     // Play, Pause (the position holds), Play again, Stop; then play to the end on its own.
@@ -147,7 +150,7 @@ private slots:
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kPlaying);
         QCOMPARE(play->text(), QStringLiteral("&Pause"));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1011111"));
-        QTRY_VERIFY_WITH_TIMEOUT(test::StatusText(*dlg_).startsWith(QStringLiteral("Playing...  00:01.")), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(test::StatusText(*dlg_).startsWith(QStringLiteral("Playing...  00:01.")), 20000);
         Shot(*dlg_, "recorder-playing.png");
         play->click();
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kPaused);
@@ -272,7 +275,7 @@ private slots:
         QString message;
         test::AnswerMessage(&message);
         test::Button(*dlg_, "record")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(!message.isEmpty(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!message.isEmpty(), 20000);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldSignal);
         QVERIFY2(message.contains(QStringLiteral("could not be written")), qPrintable(message));
@@ -295,11 +298,11 @@ private slots:
         test::AnswerMessage(&message, QMessageBox::Yes);  // abandon the saved take
         test::Button(*dlg_, "record")->click();
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
-        QTRY_VERIFY_WITH_TIMEOUT(dlg_->Recorder().TakeSeconds() > 1.0, 4000);
+        QTRY_VERIFY_WITH_TIMEOUT(dlg_->Recorder().TakeSeconds() > 1.0, 20000);
         test::AnswerMessage(&message);
         QVERIFY(test::KillPulse(root_));
         started_ = false;
-        QTRY_COMPARE_WITH_TIMEOUT(dlg_->Recorder().GetState(), CRecorder::kReady, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(dlg_->Recorder().GetState(), CRecorder::kReady, 20000);
         QTRY_COMPARE_WITH_TIMEOUT(message, QStringLiteral("Recording stopped: the sound device went away. What was "
                                                           "recorded up to then is kept."), 2000);
         const std::uint64_t bytes = dlg_->Recorder().TakeBytes();

@@ -93,11 +93,11 @@ private slots:
         other.resize(200, 100);
         other.show();
         other.activateWindow();
-        QTRY_VERIFY(!window.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isActiveWindow(), 20000);
         QVERIFY(SaveShot(window.grab(), QStringLiteral("main-inactive-selected%1.png").arg(suffix_)));
         // The focus on a command button is plain to see.
         window.activateWindow();
-        QTRY_VERIFY(window.isActiveWindow());
+        QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 20000);
         window.findChild<QPushButton*>(QStringLiteral("addFilesButton"))->setFocus(Qt::TabFocusReason);
         QVERIFY(SaveShot(window.grab(), QStringLiteral("main-focus%1.png").arg(suffix_)));
     }
