@@ -100,8 +100,14 @@ async function runCase(c) {
       throw null;  // nothing to play
     }
     if (c.autoplay) {
-      // Started by itself: stop it first, which must change the pause button back into play.
-      const pauseShown = await shot(toggle);
+      // Started by itself (after its blank frames, later on a busy machine): where a time or
+      // track shows it, wait until it moves. Then stop it, which must change the pause button
+      // back into play.
+      if (moving) {
+        const first = await shot(moving);
+        if (!(await waitFor(moving, changedFrom(first)))) problems.push("the movie did not start by itself");
+      }
+      const pauseShown = await steady(toggle);
       await shot(whole, `${c.name}-autoplay.png`);
       await click(c.stop[0], c.stop[1]);
       if (!(await waitFor(toggle, changedFrom(pauseShown)))) problems.push("the movie did not start by itself");
