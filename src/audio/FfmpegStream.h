@@ -1,5 +1,6 @@
 // A decode-only FFmpeg stream: the first audio stream of a file as interleaved signed 16-bit PCM
-// at the file's own rate and channel count.
+// at the file's own rate and channel count. FFmpeg reads only that file, through our own reader,
+// and only with the demuxers of DemuxerAllowList.h.
 #pragma once
 
 #include <atomic>
@@ -26,6 +27,21 @@ namespace tonvela {
 // time: the command line at start-up, the window for a batch or while it adds files.
 void SetDecoderInterruptFlag(const std::atomic<bool>* flag);
 
+// Why FFmpeg will not read a file it recognises: a playlist, or a container that is not one of
+// the sound formats this program reads. Empty when it does not recognise the content or may
+// read it. Only the file's first bytes are looked at.
+std::string FfmpegRefusalReason(const std::string& path, const std::string& probeName = {});
+
+// What FFmpeg reads through: the file, opened without blocking and checked to be a regular file,
+// and how many more bytes it may read before it has to show something for them. A raw stream of
+// junk (2 GB of zeros named .mp3) never yields a frame, and FFmpeg's frame parsers keep every
+// byte read until one comes: the budget ends such a stream instead of the memory.
+struct FfmpegInput {
+    CUniqueFd fd;
+    std::uint64_t budget = 0;
+    bool starved = false;  // a read was refused for want of budget
+};
+
 class CFfmpegStream final : public CDecoderChannel {
 public:
     // nullptr when the file has no audio stream FFmpeg can decode.
@@ -39,6 +55,8 @@ public:
     std::uint64_t GetFileSize() const override { return fileSize_; }
     std::uint32_t GetData(void* buffer, std::uint32_t bytes) override;
     std::uint64_t GetPosition() const override { return position_; }
+    // The stream ended because its file went on for too long without a frame in it.
+    bool EndedWithoutFrames() const { return input_.starved; }
 
 private:
     CFfmpegStream() = default;
@@ -51,9 +69,7 @@ private:
     int ConvertedUpperBound(bool flush) const;
     bool SetUpConverter();
 
-    // FFmpeg reads the file through this descriptor, opened without blocking and checked to be
-    // a regular file, so it never opens a name itself.
-    CUniqueFd input_;
+    FfmpegInput input_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;

@@ -52,6 +52,44 @@ check "a FIFO and a link to a device in a searched folder are left out (rc $rc)"
 "${CONV[@]}" "$F/x.wav" "$F/z.mp3" > /dev/null 2> "$T/err.txt"; rc=$?
 check "a FIFO and a device named on the command line fail to load (rc $rc)" '[ $rc -eq 1 ] && grep -q "^$F/x.wav: not a regular file" "$T/err.txt" && grep -q "^$F/z.mp3: not a regular file" "$T/err.txt"'
 
+# --- Hostile inputs, one row each: a file and the reason the run must give for it. The playlists
+# point at a private sound that must never be opened (strace watches every open when it is
+# installed), and nothing in the folder may change.
+X="$T/hostile"; mkdir -p "$X"
+sox -n -r 22050 -c 1 "$X/private.mp3" synth 10 sine 440
+for e in ogg mp3 m3u8 wav; do
+    printf '#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nfile://%s/private.mp3\n#EXT-X-ENDLIST\n' "$X" > "$X/hls.$e"
+done
+printf 'ffconcat version 1.0\nfile private.mp3\nfile file://%s/private.mp3\n' "$X" > "$X/list.ffconcat"
+cp "$X/list.ffconcat" "$X/concat.mp3"
+printf '%s\n' '<?xml version="1.0"?>' \
+    '<MPD xmlns="urn:mpeg:dash:schema:mpd:2011" profiles="urn:mpeg:dash:profile:isoff-on-demand:2011"' \
+    ' type="static" mediaPresentationDuration="PT10S" minBufferTime="PT1S"><Period><AdaptationSet>' \
+    "<Representation id=\"a\" bandwidth=\"64000\"><BaseURL>file://$X/private.mp3</BaseURL>" \
+    '</Representation></AdaptationSet></Period></MPD>' > "$X/manifest.mpd"
+cp "$X/manifest.mpd" "$X/dash.m4a"
+PLAYLIST="a playlist, not a sound file"
+HOSTILE=(
+    "hls.ogg|$PLAYLIST" "hls.mp3|$PLAYLIST" "hls.m3u8|$PLAYLIST" "hls.wav|$PLAYLIST"
+    "list.ffconcat|$PLAYLIST" "concat.mp3|$PLAYLIST" "manifest.mpd|$PLAYLIST" "dash.m4a|$PLAYLIST"
+)
+files=(); for row in "${HOSTILE[@]}"; do files+=("$X/${row%%|*}"); done
+snapshot() { find "$X" -printf '%P %s %T@ %m\n' | sort; }
+before="$(snapshot)"
+TRACE=(); command -v strace >/dev/null && TRACE=(strace -f -qq -e trace=open,openat,openat2 -o "$T/opens.txt")
+"${TRACE[@]}" "${CONV[@]}" "${files[@]}" > /dev/null 2> "$T/err.txt"; rc=$?
+[ $rc -eq 1 ] || { echo "FAIL hostile inputs: exit status $rc"; fail=1; }
+for row in "${HOSTILE[@]}"; do
+    name="${row%%|*}"; reason="${row#*|}"
+    check "hostile $name: \"$reason\"" 'grep -qF "$X/$name: $reason" "$T/err.txt"'
+done
+check "hostile inputs: nothing beside them changed" '[ "$(snapshot)" = "$before" ]'
+if ((${#TRACE[@]})); then
+    check "hostile inputs: the private sound was never opened" '! grep -q "private\.mp3" "$T/opens.txt" && grep -q "hls\.ogg" "$T/opens.txt"'
+else
+    echo "skip hostile inputs: opens (no strace)"
+fi
+
 # --- A settings store that is a FIFO or a link to one (or to a device) is never opened
 # for reading nor replaced.
 S="$T/store"; mkdir -p "$S"
