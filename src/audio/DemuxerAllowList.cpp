@@ -41,4 +41,10 @@ bool IsPlaylistDemuxer(std::string_view ffmpegNames) {
     });
 }
 
+bool IsModuleDemuxer(std::string_view ffmpegNames) {
+    return AnyName(ffmpegNames, [](std::string_view n) {
+        return std::find(std::begin(kModuleDemuxers), std::end(kModuleDemuxers), n) != std::end(kModuleDemuxers);
+    });
+}
+
 }  // namespace tonvela

@@ -49,11 +49,15 @@ inline constexpr std::string_view kPlaylistDemuxers[] = {
     "hls", "dash", "concat", "sdp", "rtp", "rtsp", "sap", "imf", "image2", "webm_dash_manifest",
 };
 
+// FFmpeg's demuxers of module music: such files go to the program's own module loader.
+inline constexpr std::string_view kModuleDemuxers[] = {"libopenmpt", "libmodplug"};
+
 // The allowed names as FFmpeg's format_whitelist takes them: separated by ",".
 std::string DemuxerAllowList();
 // FFmpeg's name for a demuxer may list several ("mov,mp4,m4a"): true when one of them is allowed
 // (or, for the second, one of them reads playlists).
 bool IsAllowedDemuxer(std::string_view ffmpegNames);
 bool IsPlaylistDemuxer(std::string_view ffmpegNames);
+bool IsModuleDemuxer(std::string_view ffmpegNames);
 
 }  // namespace tonvela

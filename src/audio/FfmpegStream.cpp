@@ -143,8 +143,8 @@ std::string FfmpegRefusalReason(const std::string& path, const std::string& prob
     const std::string& name = probeName.empty() ? path : probeName;
     const int score = av_probe_input_buffer2(io, &format, name.c_str(), nullptr, 0, 0);
     FreeReader(io);
-    if (score < 0 || format == nullptr || IsAllowedDemuxer(format->name)) return {};
-    if (IsPlaylistDemuxer(format->name)) return "a playlist, not a sound file (it lists other files to play)";
+    if (score < 0 || format == nullptr || IsAllowedDemuxer(format->name) || IsModuleDemuxer(format->name)) return {};
+    if (IsPlaylistDemuxer(format->name)) return "a playlist, not a sound file (it only points to other files or streams)";
     return std::string("not a sound file this program reads: its content is ") +
            (format->long_name != nullptr ? format->long_name : format->name);
 }

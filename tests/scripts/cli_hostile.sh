@@ -68,10 +68,15 @@ printf '%s\n' '<?xml version="1.0"?>' \
     "<Representation id=\"a\" bandwidth=\"64000\"><BaseURL>file://$X/private.mp3</BaseURL>" \
     '</Representation></AdaptationSet></Period></MPD>' > "$X/manifest.mpd"
 cp "$X/manifest.mpd" "$X/dash.m4a"
+# A module header (ProTracker's "M.K." at 1080) on a sparse 200 MB file, and 300 MB of zeros.
+python3 -c 'import sys; b = bytearray(2108); b[950] = 1; b[1080:1084] = b"M.K."; open(sys.argv[1], "wb").write(b)' "$X/big.mod"
+truncate -s 200M "$X/big.mod"; truncate -s 300M "$X/zeros.mp3"
 PLAYLIST="a playlist, not a sound file"
 HOSTILE=(
     "hls.ogg|$PLAYLIST" "hls.mp3|$PLAYLIST" "hls.m3u8|$PLAYLIST" "hls.wav|$PLAYLIST"
     "list.ffconcat|$PLAYLIST" "concat.mp3|$PLAYLIST" "manifest.mpd|$PLAYLIST" "dash.m4a|$PLAYLIST"
+    "big.mod|module music of 200 MB, more than the 128 MB a module may have"
+    "zeros.mp3|damaged, or not really a .mp3 file"
 )
 files=(); for row in "${HOSTILE[@]}"; do files+=("$X/${row%%|*}"); done
 snapshot() { find "$X" -printf '%P %s %T@ %m\n' | sort; }
