@@ -25,6 +25,7 @@ peak() {  # peak RSS of one run (refused or not), in MB
 # One short sound per family, about 1 MB.
 seed() {
   local ext=$1 out="$TMP/seed.$1"
+  [ -e "$out" ] && { echo "$out"; return; }
   case $ext in
     mp3|mp2) sox -n -r 44100 -c 2 "$out" synth 60 pinknoise gain -6 ;;
     ac3|aac) ffmpeg -v error -f lavfi -i "anoisesrc=d=60:c=pink:a=0.3" -ac 2 -ar 44100 -b:a 128k "$out" ;;

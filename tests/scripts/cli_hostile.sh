@@ -199,17 +199,23 @@ wait $pid 2>/dev/null
 check "SIGTERM ends the run, nothing left (alive $alive)" '[ $alive -eq 0 ] && [ "$(ls -A "$K")" = "long.wav" ]'
 
 # --- A source shorter than its header says converts to what is there: the entry's length is
-# that and its status warns; ffmpeg finds that length in the SWF.
+# that and its status warns; ffmpeg finds that length in the SWF. An MP3 padded with zeros to
+# 5 MB (its length estimated from the size when listed) reports the 3 s it holds.
 C="$T/cut"; mkdir -p "$C"
-sox -n -r 22050 -c 1 -b 16 "$C/cut.aiff" synth 10 sine 440
-truncate -s $((3 * 22050 * 2 + 100)) "$C/cut.aiff"
-"${CONV[@]}" --json "$C/cut.aiff" > "$T/cut.json"; rc=$?
-secs=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$C/cut.swf" 2>/dev/null)
-check "a cut source: 3 s converted and reported, with a warning (rc $rc, SWF ${secs:-none} s)" '[ $rc -eq 0 ] && python3 - "$T/cut.json" "${secs:-0}" <<"PY"
+for e in aiff wav; do
+    sox -n -r 22050 -c 1 -b 16 "$C/$e.$e" synth 10 sine 440
+    truncate -s $((3 * 22050 * 2 + 100)) "$C/$e.$e"
+done
+sox -n -r 44100 -c 2 "$C/padded.mp3" synth 3 sine 440; truncate -s 5M "$C/padded.mp3"
+"${CONV[@]}" --json "$C/aiff.aiff" "$C/wav.wav" "$C/padded.mp3" > "$T/cut.json"; rc=$?
+secs=""; for e in aiff wav; do secs="$secs $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$C/$e.swf" 2>/dev/null)"; done
+check "cut sources: 3 s converted and reported, with a warning (rc $rc, SWF${secs:- none} s)" '[ $rc -eq 0 ] && python3 - "$T/cut.json" $secs <<"PY"
 import json, sys
-row = json.loads(open(sys.argv[1]).readline())
-assert row["ok"] and row["durationSeconds"] == 3 and "warning" in row["status"] and "10 s" in row["status"], row
-assert 2.9 < float(sys.argv[2]) < 3.6, sys.argv[2]
+rows = [json.loads(l) for l in open(sys.argv[1])]
+assert len(rows) == 3 and all(r["ok"] and r["durationSeconds"] == 3 for r in rows), rows
+assert all("warning" in r["status"] and "10 s" in r["status"] for r in rows[:2]), rows
+assert "warning" not in rows[2]["status"] and rows[2]["length"] == "00:03", rows
+assert all(2.9 < float(s) < 3.6 for s in sys.argv[2:]), sys.argv
 PY'
 
 # --- An input swapped for a FIFO while the run starts never hangs it: each input is opened
