@@ -99,6 +99,9 @@ void FreeReader(AVIOContext*& io) {
 // A damaged stretch is skipped like the ffmpeg tool does; this many failures in a row end it.
 constexpr int kMaxErrorsInARow = 200;
 
+// The most channels the sample converter takes.
+constexpr int kMaxChannels = 64;
+
 void QuietLibraryLog() {
     static std::once_flag once;
     std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
@@ -116,10 +119,14 @@ std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path
     return CFfmpegStream::Open(path, probeName);
 }
 
-std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path, const std::string& probeName) {
+std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path, const std::string& probeName,
+                                                   std::string* refusal) {
     QuietLibraryLog();
     std::unique_ptr<CFfmpegStream> stream(new CFfmpegStream());
-    if (!stream->Start(path, probeName)) return nullptr;
+    if (!stream->Start(path, probeName)) {
+        if (refusal != nullptr) *refusal = std::move(stream->refusal_);
+        return nullptr;
+    }
     return stream;
 }
 
@@ -143,7 +150,13 @@ std::string FfmpegRefusalReason(const std::string& path, const std::string& prob
     const std::string& name = probeName.empty() ? path : probeName;
     const int score = av_probe_input_buffer2(io, &format, name.c_str(), nullptr, 0, 0);
     FreeReader(io);
-    if (score < 0 || format == nullptr || IsAllowedDemuxer(format->name) || IsModuleDemuxer(format->name)) return {};
+    if (score < 0 || format == nullptr || IsModuleDemuxer(format->name)) return {};
+    if (IsAllowedDemuxer(format->name)) {
+        // A container of ours whose stream cannot be converted says why.
+        std::string why;
+        CFfmpegStream::Open(path, probeName, &why);
+        return why;
+    }
     if (IsPlaylistDemuxer(format->name)) return "a playlist, not a sound file (it only points to other files or streams)";
     return std::string("not a sound file this program reads: its content is ") +
            (format->long_name != nullptr ? format->long_name : format->name);
@@ -203,6 +216,11 @@ bool CFfmpegStream::Start(const std::string& path, const std::string& probeName)
     rate_ = frame_->sample_rate > 0 ? frame_->sample_rate : st->codecpar->sample_rate;
     channels_ = frame_->ch_layout.nb_channels;
     if (rate_ <= 0 || channels_ <= 0) return false;
+    if (channels_ > kMaxChannels) {
+        refusal_ = std::to_string(channels_) + " channels: sound of more than " + std::to_string(kMaxChannels) +
+                   " channels cannot be converted";
+        return false;
+    }
 
     // Lengths come from the container or FFmpeg's estimate; nothing is decoded ahead for them.
     std::int64_t frames = 0;

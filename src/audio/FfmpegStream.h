@@ -44,8 +44,10 @@ struct FfmpegInput {
 
 class CFfmpegStream final : public CDecoderChannel {
 public:
-    // nullptr when the file has no audio stream FFmpeg can decode.
-    static std::unique_ptr<CFfmpegStream> Open(const std::string& path, const std::string& probeName = {});
+    // nullptr when the file has no audio stream FFmpeg can decode; refusal, when given, then
+    // says why if the stream is one that cannot be converted (too many channels).
+    static std::unique_ptr<CFfmpegStream> Open(const std::string& path, const std::string& probeName = {},
+                                               std::string* refusal = nullptr);
     ~CFfmpegStream() override;
 
     DecoderChannelInfo GetInfo() const override { return {rate_, channels_, 0}; }
@@ -90,6 +92,7 @@ private:
     int swrChannels_ = 0;
     std::uint64_t swrMask_ = 0;
 
+    std::string refusal_;
     bool frameHeld_ = false;    // frame_ holds a decoded frame not yet converted
     bool inputEnded_ = false;   // the demuxer is done and the decoder was told so
     bool ended_ = false;        // nothing more will come

@@ -71,12 +71,14 @@ cp "$X/manifest.mpd" "$X/dash.m4a"
 # A module header (ProTracker's "M.K." at 1080) on a sparse 200 MB file, and 300 MB of zeros.
 python3 -c 'import sys; b = bytearray(2108); b[950] = 1; b[1080:1084] = b"M.K."; open(sys.argv[1], "wb").write(b)' "$X/big.mod"
 truncate -s 200M "$X/big.mod"; truncate -s 300M "$X/zeros.mp3"
+sox -n -c 65 -r 8000 -b 16 "$X/ch65.wav" synth 0.1 sine 440; sox -n -c 128 -r 8000 -b 16 "$X/ch128.aiff" synth 0.1 sine 440
 PLAYLIST="a playlist, not a sound file"
 HOSTILE=(
     "hls.ogg|$PLAYLIST" "hls.mp3|$PLAYLIST" "hls.m3u8|$PLAYLIST" "hls.wav|$PLAYLIST"
     "list.ffconcat|$PLAYLIST" "concat.mp3|$PLAYLIST" "manifest.mpd|$PLAYLIST" "dash.m4a|$PLAYLIST"
     "big.mod|module music of 200 MB, more than the 128 MB a module may have"
     "zeros.mp3|damaged, or not really a .mp3 file"
+    "ch65.wav|65 channels: sound of more than 64 channels cannot be converted" "ch128.aiff|128 channels: sound of more"
 )
 files=(); for row in "${HOSTILE[@]}"; do files+=("$X/${row%%|*}"); done
 snapshot() { find "$X" -printf '%P %s %T@ %m\n' | sort; }
