@@ -44,6 +44,13 @@ for name, key, want in (("l1", "swf", os.fsencode(t) + b"/latin/caf\xe9.swf"), (
         assert os.fsencode(rows[0][key]) == want and os.path.getsize(want) > 0, rows
 PY'
 
+# --- Control characters in names and settings values reach no terminal line raw: they are
+# shown escaped (ESC as \x1B, a newline in a name as \x0A, CSI as \u009B).
+E="$T/escape"; mkdir -p "$E"
+tone "$E/a$(printf '\033[2J')b.wav"; printf 'junk' > "$E/$(printf 'c\033]0;x\007\nd\302\233m.mp3')"
+{ "${CONV[@]}" "$E"/*; "${CONV[@]}" --probe "$E"/*; "${CONV[@]}" --set "JPEGFile=$(printf '\033[31m')" --list-settings; } > "$T/esc.txt" 2>&1
+check "control characters in names and values are escaped on every line" '! grep -q "$(printf "[\001-\010\013-\037\177]")" "$T/esc.txt" && ! grep -q "$(printf "\302\233")" "$T/esc.txt" && [ "$(grep -c "a\\\\x1B\\[2Jb" "$T/esc.txt")" -ge 4 ] && grep -q "c\\\\x1B\\]0;x\\\\x07\\\\x0Ad\\\\u009Bm.mp3: damaged" "$T/esc.txt" && grep -q "^JPEGFile *\\\\x1B\\[31m " "$T/esc.txt"'
+
 # --- FIFOs and devices where audio files are expected: refused at once, never opened.
 F="$T/fifo"; mkdir -p "$F"
 tone "$F/a.wav"; mkfifo "$F/x.wav"; ln -s /dev/zero "$F/z.mp3"
