@@ -396,15 +396,10 @@ int RunCommand(int argc, char** argv) {
         std::cerr << "tonvela-convert: --set: " << error << "\n";
         return kExitUsage;
     }
-    if (listSettings) {
-        PrintSettings(options, CConvertOptions(options.dataFolder), corrections, json);
-        return kExitOk;
-    }
-    if (inputs.empty() && filesFrom.empty()) {
-        std::cerr << "tonvela-convert: PATH is required\nRun with --help for more information.\n";
-        return kExitUsage;
-    }
-    if (save) {
+    // Saving comes first: "--set X=Y --save" alone saves, and with --list-settings the list
+    // shows what was saved.
+    const bool nothingElse = inputs.empty() && filesFrom.empty() && !listSettings;
+    if (save && !(nothingElse && setNames.empty())) {
         const bool saved = options.SaveNames(store, setNames);
         if (!store.DamagedCopy().empty())
             std::cerr << "tonvela-convert: the damaged settings store was kept as " << store.DamagedCopy() << "\n";
@@ -414,6 +409,20 @@ int RunCommand(int argc, char** argv) {
             std::cerr << "\n";
             return kExitUsage;
         }
+        if (nothingElse) {
+            std::cerr << "tonvela-convert: saved";
+            for (const std::string& name : setNames) std::cerr << " " << name;
+            std::cerr << " in " << store.FilePath().string() << "\n";
+            return kExitOk;
+        }
+    }
+    if (listSettings) {
+        PrintSettings(options, CConvertOptions(options.dataFolder), corrections, json);
+        return kExitOk;
+    }
+    if (inputs.empty() && filesFrom.empty()) {
+        std::cerr << "tonvela-convert: PATH is required\nRun with --help for more information.\n";
+        return kExitUsage;
     }
 
     // Libraries other than the ones we were built against: leave without a word, status 1.

@@ -122,6 +122,30 @@ else
     echo "skip a link to a device (needs root)"
 fi
 
+# --- The settings store is never discarded. --set --save alone saves and says so; with
+# --list-settings it saves, then lists; a store behind a link is written through the link; a
+# store the user cannot read (as another user) is refused and left as it is.
+N="$T/stores"; mkdir -p "$N/own" "$N/link" "$N/dot"
+STORE=(timeout 60 "$BIN" --data-dir "$DATA" -q)
+"${STORE[@]}" --config-dir "$N/own" --set SWFFrameRate=24 --save 2> "$T/err.txt"; rc=$?
+check "--set --save alone saves and says so (rc $rc)" '[ $rc -eq 0 ] && grep -q "^SWFFrameRate=dword:00000018" "$N/own/settings.conf" && grep -qF "saved SWFFrameRate in $N/own/settings.conf" "$T/err.txt"'
+"${STORE[@]}" --config-dir "$N/own" --set SWFFrameRate=30 --save --list-settings > "$T/list.txt" 2>&1; rc=$?
+check "--save --list-settings saves, then lists (rc $rc)" '[ $rc -eq 0 ] && grep -q "^SWFFrameRate=dword:0000001e" "$N/own/settings.conf" && grep -q "^SWFFrameRate  *30 " "$T/list.txt"'
+printf '[Software\\Tonvela\\Options]\nMP3BitRate=dword:00000040\n' > "$N/dot/real.conf"; ln -s ../dot/real.conf "$N/link/settings.conf"
+inode=$(stat -c %i "$N/dot/real.conf")
+"${STORE[@]}" --config-dir "$N/link" --set SWFFrameRate=24 --save 2> /dev/null; rc=$?
+check "a linked store is written through the link (rc $rc)" '[ $rc -eq 0 ] && [ -L "$N/link/settings.conf" ] && [ "$(stat -c %i "$N/dot/real.conf")" = "$inode" ] && [ "$(ls "$N/dot")" = real.conf ] && grep -q "^MP3BitRate=dword:00000040" "$N/dot/real.conf" && grep -q "^SWFFrameRate=dword:00000018" "$N/dot/real.conf"'
+if [ $ROOT = 1 ] && command -v runuser >/dev/null && runuser -u nobody -- test -x "$BIN"; then
+    chmod o+x "$T"; mkdir -p "$N/nobody"; cp "$N/own/settings.conf" "$N/nobody/settings.conf"
+    chmod 000 "$N/nobody/settings.conf"; chown nobody "$N/nobody"
+    store_state() { ls -A "$N/nobody" | grep -v "\.lock$"; stat -c "%i %a %s %Y" "$N/nobody/settings.conf"; cat "$N/nobody/settings.conf"; }
+    before="$(store_state)"
+    runuser -u nobody -- timeout 60 "$BIN" --data-dir "$DATA" --config-dir "$N/nobody" -q --set SWFFrameRate=12 --save 2> "$T/err.txt"; rc=$?
+    check "a store another user cannot read is refused and left alone (rc $rc)" '[ $rc -eq 2 ] && grep -q "cannot be read (Permission denied); it was left as it is" "$T/err.txt" && [ "$(store_state)" = "$before" ]'
+else
+    echo "skip a store another user cannot read (needs root and runuser)"
+fi
+
 # --- What --save writes must be readable by the next run: a store past the size limit is
 # refused and the old one stays. (\x01 takes 4 bytes in the store.)
 big="$(head -c 120000 /dev/zero | tr '\0' '\001')"
