@@ -135,6 +135,13 @@ printf '[Software\\Tonvela\\Options]\nMP3BitRate=dword:00000040\n' > "$N/dot/rea
 inode=$(stat -c %i "$N/dot/real.conf")
 "${STORE[@]}" --config-dir "$N/link" --set SWFFrameRate=24 --save 2> /dev/null; rc=$?
 check "a linked store is written through the link (rc $rc)" '[ $rc -eq 0 ] && [ -L "$N/link/settings.conf" ] && [ "$(stat -c %i "$N/dot/real.conf")" = "$inode" ] && [ "$(ls "$N/dot")" = real.conf ] && grep -q "^MP3BitRate=dword:00000040" "$N/dot/real.conf" && grep -q "^SWFFrameRate=dword:00000018" "$N/dot/real.conf"'
+# A picture template whose stored picture is gone makes no movie with the placeholder picture.
+cp "$DATA/sample.jpg" "$N/pic.jpg"; tone "$N/j.wav"
+"${STORE[@]}" --config-dir "$N/own" --set "JPEGFile=$N/pic.jpg" --set CreateCtrlSWF=1 --set ButtonSWFType=11 \
+    --set "ControlSWF=$DATA/ControlSWF/use_a_jpeg_1.swf" --save 2> /dev/null
+rm "$N/pic.jpg"
+"${STORE[@]}" --config-dir "$N/own" "$N/j.wav" 2> "$T/err.txt"; rc=$?
+check "a picture template without its picture is refused as the window does (rc $rc)" '[ $rc -ne 0 ] && grep -q "Please choose a JPEG file" "$T/err.txt" && [ ! -e "$N/j.swf" ]'
 if [ $ROOT = 1 ] && command -v runuser >/dev/null && runuser -u nobody -- test -x "$BIN"; then
     chmod o+x "$T"; mkdir -p "$N/nobody"; cp "$N/own/settings.conf" "$N/nobody/settings.conf"
     chmod 000 "$N/nobody/settings.conf"; chown nobody "$N/nobody"
