@@ -59,8 +59,9 @@ std::unique_ptr<CDecoderChannel> DecoderMusicLoad(const std::string& path, int s
 inline constexpr std::uint64_t kMaxModuleBytes = std::uint64_t{128} << 20;
 
 // Why the libraries will not read a file they recognise: a playlist, a container that is not
-// one of the sound formats this program reads, module music larger than kMaxModuleBytes. Empty
-// when they do not recognise it. Nothing is decoded.
+// one of the sound formats this program reads, a stream of more channels than can be converted,
+// module music larger than kMaxModuleBytes. Empty when they do not recognise it. At most a first
+// frame is decoded.
 std::string DecoderRefusalReason(const std::string& path);
 
 // Major versions of the libraries: as built against, and as found at run time.

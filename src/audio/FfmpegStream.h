@@ -27,9 +27,9 @@ namespace tonvela {
 // time: the command line at start-up, the window for a batch or while it adds files.
 void SetDecoderInterruptFlag(const std::atomic<bool>* flag);
 
-// Why FFmpeg will not read a file it recognises: a playlist, or a container that is not one of
-// the sound formats this program reads. Empty when it does not recognise the content or may
-// read it. Only the file's first bytes are looked at.
+// Why FFmpeg will not read a file it recognises: a playlist, a container that is not one of
+// the sound formats this program reads, or a stream that cannot be converted. Empty when it does
+// not recognise the content or reads it. At most a first frame is decoded.
 std::string FfmpegRefusalReason(const std::string& path, const std::string& probeName = {});
 
 // What FFmpeg reads through: the file, opened without blocking and checked to be a regular file,

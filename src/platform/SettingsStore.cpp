@@ -277,7 +277,7 @@ bool CSettingsStore::Save() {
             // Rewriting loses what could not be read: the damaged store is kept aside for the
             // user first, each one under its own name. Its readable values stay in the store.
             if (!read) merged.clear();
-            if (!KeepDamagedCopy(file)) {
+            if (!KeepDamagedCopy(file, linked)) {
                 saveError_ = "the damaged store " + file.string() + " could not be kept aside";
                 return false;
             }
@@ -300,7 +300,7 @@ bool CSettingsStore::Save() {
     return true;
 }
 
-bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file) {
+bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file, bool moveAside) {
     const std::time_t now = std::time(nullptr);
     std::tm local {};
     char stamp[32] = "0";
@@ -309,9 +309,11 @@ bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file) {
     for (int n = 1; n <= 100; ++n) {
         const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
         // A hard link keeps the store in place until the new one replaces it; where links are
-        // not supported, the damaged file is moved aside instead. Neither replaces a name.
-        if (::link(file.c_str(), aside.c_str()) == 0 ||
-            (errno != EEXIST && ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)) {
+        // not supported, or the store is written in place (the link would be written too), the
+        // damaged file is moved aside instead. Neither replaces a name.
+        if ((!moveAside && ::link(file.c_str(), aside.c_str()) == 0) ||
+            ((moveAside || errno != EEXIST) &&
+             ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)) {
             damagedCopy_ = aside;
             return true;
         }

@@ -100,7 +100,7 @@ public:
     static bool Parse(std::string_view text, Keys& out, std::vector<std::string>* skipped = nullptr);
 
 private:
-    bool KeepDamagedCopy(const std::filesystem::path& file);
+    bool KeepDamagedCopy(const std::filesystem::path& file, bool moveAside);
 
     std::filesystem::path folder_;
     std::string saveError_;

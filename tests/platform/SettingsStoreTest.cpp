@@ -312,6 +312,18 @@ TEST(SettingsStore, StoreBehindASymbolicLinkIsUpdatedInPlace) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadText(dir / "dotfiles/tonvela.conf"), old);
+
+    // A damaged store behind the link is kept aside as it was, not written over with the new one.
+    const std::string damaged = "not a settings line\n[K]\nA=dword:00000001\n";
+    WriteText(dir / "dotfiles/tonvela.conf", damaged);
+    CSettingsStore third(dir / "cfg");
+    third.SetDword("K", "C", 3);
+    ASSERT_TRUE(third.Save());
+    EXPECT_EQ(ReadText(third.DamagedCopy()), damaged);
+    CSettingsStore fourth(dir / "cfg");
+    ASSERT_TRUE(fourth.Load());
+    EXPECT_EQ(fourth.GetDword("K", "A"), 1u);
+    EXPECT_EQ(fourth.GetDword("K", "C"), 3u);
 }
 
 TEST(SettingsStore, SaveLeavesNoTemporaryFiles) {
