@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# tonvela-convert in hostile surroundings: names that are not UTF-8, FIFOs and devices where
-# files are expected, a settings store that is a link or a FIFO, player pairs and pages
+# tonvela-convert in hostile surroundings: names that are not UTF-8 or hold control characters,
+# FIFOs and devices where files are expected, playlists and other hostile inputs, a settings
+# store that is a link, a FIFO or unreadable, player pairs and pages
 # that cannot be written, over-long paths, signals. Nothing may hang,
 # be lost or be reported as a success. Parts that need root (devices, immutable files) are
 # left out without it.
