@@ -258,6 +258,15 @@ bool CFfmpegStream::ReceiveFrame() {
         }
         if (inputEnded_) return false;
         r = av_read_frame(format_, packet_);
+        if (r < 0 && input_.starved && format_->pb != nullptr) {
+            // A long stretch without a frame (padding, junk): what the demuxer held of it is
+            // dropped and reading goes on after it, so sound that follows is still found.
+            input_.starved = false;
+            input_.budget = kPacketReadBytes;
+            avformat_flush(format_);
+            format_->pb->eof_reached = 0;
+            continue;
+        }
         if (r < 0) {
             // End of file, or a read error: either way the decoder gives out what it holds.
             inputEnded_ = true;

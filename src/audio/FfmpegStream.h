@@ -35,7 +35,8 @@ std::string FfmpegRefusalReason(const std::string& path, const std::string& prob
 // What FFmpeg reads through: the file, opened without blocking and checked to be a regular file,
 // and how many more bytes it may read before it has to show something for them. A raw stream of
 // junk (2 GB of zeros named .mp3) never yields a frame, and FFmpeg's frame parsers keep every
-// byte read until one comes: the budget ends such a stream instead of the memory.
+// byte read until one comes: at the end of the budget, opening fails, and a stream being read
+// drops what it held and reads on.
 struct FfmpegInput {
     CUniqueFd fd;
     std::uint64_t budget = 0;
@@ -57,8 +58,6 @@ public:
     std::uint64_t GetFileSize() const override { return fileSize_; }
     std::uint32_t GetData(void* buffer, std::uint32_t bytes) override;
     std::uint64_t GetPosition() const override { return position_; }
-    // The stream ended because its file went on for too long without a frame in it.
-    bool EndedWithoutFrames() const { return input_.starved; }
 
 private:
     CFfmpegStream() = default;

@@ -241,21 +241,25 @@ check "SIGTERM ends the run, nothing left (alive $alive)" '[ $alive -eq 0 ] && [
 
 # --- A source shorter than its header says converts to what is there: the entry's length is
 # that and its status warns; ffmpeg finds that length in the SWF. An MP3 padded with zeros to
-# 5 MB (its length estimated from the size when listed) reports the 3 s it holds.
+# 5 MB (its length estimated from the size when listed) reports the 3 s it holds; one with a
+# long run of zeros inside it converts the sound on both sides.
 C="$T/cut"; mkdir -p "$C"
 for e in aiff wav; do
     sox -n -r 22050 -c 1 -b 16 "$C/$e.$e" synth 10 sine 440
     truncate -s $((3 * 22050 * 2 + 100)) "$C/$e.$e"
 done
-sox -n -r 44100 -c 2 "$C/padded.mp3" synth 3 sine 440; truncate -s 5M "$C/padded.mp3"
-"${CONV[@]}" --json "$C/aiff.aiff" "$C/wav.wav" "$C/padded.mp3" > "$T/cut.json"; rc=$?
+sox -n -r 44100 -c 2 "$C/padded.mp3" synth 3 sine 440
+# 20 MB of zeros between two 3 s sounds: the second is found after them.
+{ cat "$C/padded.mp3"; head -c 20000000 /dev/zero; cat "$C/padded.mp3"; } > "$C/gap.mp3"; truncate -s 5M "$C/padded.mp3"
+"${CONV[@]}" --json "$C/aiff.aiff" "$C/wav.wav" "$C/padded.mp3" "$C/gap.mp3" > "$T/cut.json"; rc=$?
 secs=""; for e in aiff wav; do secs="$secs $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$C/$e.swf" 2>/dev/null)"; done
 check "cut sources: 3 s converted and reported, with a warning (rc $rc, SWF${secs:- none} s)" '[ $rc -eq 0 ] && python3 - "$T/cut.json" $secs <<"PY"
 import json, sys
 rows = [json.loads(l) for l in open(sys.argv[1])]
-assert len(rows) == 3 and all(r["ok"] and r["durationSeconds"] == 3 for r in rows), rows
+assert len(rows) == 4 and all(r["ok"] and r["durationSeconds"] == 3 for r in rows[:3]), rows
 assert all("warning" in r["status"] and "10 s" in r["status"] for r in rows[:2]), rows
 assert "warning" not in rows[2]["status"] and rows[2]["length"] == "00:03", rows
+assert rows[3]["ok"] and rows[3]["durationSeconds"] == 6, rows
 assert all(2.9 < float(s) < 3.6 for s in sys.argv[2:]), sys.argv
 PY'
 
