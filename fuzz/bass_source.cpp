@@ -39,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (int i = 0; i < 2000 && src.Read(left, right) > 0; ++i) {
         }
         (void)src.GetPosition();
+    } else {
+        // Why it was refused: the probe of what FFmpeg and libopenmpt recognise.
+        (void)tonvela::DecoderRefusalReason(FuzzFile());
     }
     src.Close();
     std::remove(FuzzFile().c_str());

@@ -49,6 +49,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/ShowItems.h"
 #include "platform/StandardStreams.h"
+#include "platform/TerminalText.h"
 
 namespace tonvela {
 namespace {
@@ -395,15 +396,10 @@ int RunCommand(int argc, char** argv) {
         std::cerr << "tonvela-convert: --set: " << error << "\n";
         return kExitUsage;
     }
-    if (listSettings) {
-        PrintSettings(options, CConvertOptions(options.dataFolder), corrections, json);
-        return kExitOk;
-    }
-    if (inputs.empty() && filesFrom.empty()) {
-        std::cerr << "tonvela-convert: PATH is required\nRun with --help for more information.\n";
-        return kExitUsage;
-    }
-    if (save) {
+    // Saving comes first: "--set X=Y --save" alone saves, and with --list-settings the list
+    // shows what was saved.
+    const bool nothingElse = inputs.empty() && filesFrom.empty() && !listSettings;
+    if (save && !(nothingElse && setNames.empty())) {
         const bool saved = options.SaveNames(store, setNames);
         if (!store.DamagedCopy().empty())
             std::cerr << "tonvela-convert: the damaged settings store was kept as " << store.DamagedCopy() << "\n";
@@ -413,6 +409,20 @@ int RunCommand(int argc, char** argv) {
             std::cerr << "\n";
             return kExitUsage;
         }
+        if (nothingElse) {
+            std::cerr << "tonvela-convert: saved";
+            for (const std::string& name : setNames) std::cerr << " " << name;
+            std::cerr << " in " << store.FilePath().string() << "\n";
+            return kExitOk;
+        }
+    }
+    if (listSettings) {
+        PrintSettings(options, CConvertOptions(options.dataFolder), corrections, json);
+        return kExitOk;
+    }
+    if (inputs.empty() && filesFrom.empty()) {
+        std::cerr << "tonvela-convert: PATH is required\nRun with --help for more information.\n";
+        return kExitUsage;
     }
 
     // Libraries other than the ones we were built against: leave without a word, status 1.
@@ -477,7 +487,7 @@ int RunCommand(int argc, char** argv) {
         std::cout << "Files\tLength\tBit Rate\tFreq.\tCh.\n";
         for (std::size_t i = 0; i < list.Size(); ++i) {
             const CFileListEntry& e = list.At(i);
-            std::cout << ColumnText(e, 0) << "\t" << ColumnText(e, 1) << "\t" << ColumnText(e, 2) << "\t"
+            std::cout << TerminalText(ColumnText(e, 0)) << "\t" << ColumnText(e, 1) << "\t" << ColumnText(e, 2) << "\t"
                       << ColumnText(e, 3) << "\t" << ColumnText(e, 4) << "\n";
         }
         return probeFailures ? kExitSomeFailed : kExitOk;
@@ -519,11 +529,11 @@ int RunCommand(int argc, char** argv) {
     for (std::size_t i = 0; i < list.Size(); ++i) {
         const CFileListEntry& e = list.At(i);
         if (e.swfPath.empty()) continue;
-        if (!entryOk(e)) std::cerr << "tonvela-convert: " << e.path << ": " << ui.StatusWithReason(i) << "\n";
+        if (!entryOk(e)) std::cerr << "tonvela-convert: " << TerminalText(e.path) << ": " << ui.StatusWithReason(i) << "\n";
         if (e.outputInDocuments)
-            std::cerr << "tonvela-convert: " << e.path
-                      << ": the files could not be created there; written to the documents folder instead: " << e.swfPath
-                      << "\n";
+            std::cerr << "tonvela-convert: " << TerminalText(e.path)
+                      << ": the files could not be created there; written to the documents folder instead: "
+                      << TerminalText(e.swfPath) << "\n";
     }
     if (json || !jsonOut.empty()) {
         // One object per input, in the order given (with --jobs too).
@@ -555,11 +565,11 @@ int RunCommand(int argc, char** argv) {
         const std::string status = ui.StatusWithReason(i);
         const bool ok = !e.swfPath.empty();  // a failed or untouched entry has no SWF
         if (!entryOk(e)) anyFailed = true;
-        std::cout << e.path << ": " << (status.empty() ? std::string("not converted") : status) << "\n";
+        std::cout << TerminalText(e.path) << ": " << (status.empty() ? std::string("not converted") : status) << "\n";
         if (ok) {
-            std::cout << "  SWF:    " << e.swfPath << "\n";
-            if (!e.playerSwfPath.empty()) std::cout << "  player: " << e.playerSwfPath << "\n";
-            if (!e.htmlPath.empty()) std::cout << "  HTML:   " << e.htmlPath << "\n";
+            std::cout << "  SWF:    " << TerminalText(e.swfPath) << "\n";
+            if (!e.playerSwfPath.empty()) std::cout << "  player: " << TerminalText(e.playerSwfPath) << "\n";
+            if (!e.htmlPath.empty()) std::cout << "  HTML:   " << TerminalText(e.htmlPath) << "\n";
         }
     }
     // A shard of a small archive may hold no file at all; that is no failure.
@@ -576,6 +586,8 @@ int RunCommand(int argc, char** argv) {
 int main(int argc, char** argv) {
     using namespace tonvela;
     GuardStandardStreams();
+    // Whatever a line holds (a file name, a settings value), no control character reaches the terminal.
+    const CTerminalEscape escapedOut(std::cout), escapedErr(std::cerr);
     // From the start: a signal cancels the run wherever it is (the current entry is discarded,
     // nothing is left behind) and the run ends within a second.
     InstallInterruptHandling();

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "audio/AiffAudioSource.h"
+#include "audio/WavAudioSource.h"
 
 namespace tonvela {
 
@@ -46,6 +47,11 @@ bool CBassAudioSource::Open(const std::string& path, int musicRate) {
                              static_cast<std::uint64_t>(bytesPerSample_));
             declaredFrames_ = aiff.FramesFromSoundData();
         }
+        // FFmpeg takes a WAV's length from what the file still holds; its header's count is what
+        // tells a file cut short, as for AIFF.
+        CWavAudioSource wav;
+        if (wav.Open(path, 0) && wav.GetDeclaredFrames() > declaredFrames_ && wav.GetSampleRate() == sampleRate_)
+            declaredFrames_ = wav.GetDeclaredFrames();
     }
     return true;
 }

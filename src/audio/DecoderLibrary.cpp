@@ -10,6 +10,9 @@ extern "C" {
 #include <libopenmpt/libopenmpt.h>
 #include <libopenmpt/libopenmpt_version.h>
 
+#include "audio/FfmpegStream.h"
+#include "audio/OpenmptMusic.h"
+
 namespace tonvela {
 
 DecoderVersions DecoderBuiltVersions() {
@@ -21,6 +24,11 @@ DecoderVersions DecoderRuntimeVersions() {
     // FFmpeg packs major.minor.micro as 8.8.8 bits above bit 16; libopenmpt as 8.8.16.
     return {avformat_version() >> 16, avcodec_version() >> 16, swresample_version() >> 16,
             avutil_version() >> 16, openmpt_get_library_version() >> 24};
+}
+
+std::string DecoderRefusalReason(const std::string& path) {
+    std::string reason = FfmpegRefusalReason(path);
+    return reason.empty() ? OpenmptRefusalReason(path) : reason;
 }
 
 bool DecoderLibraryInit() {

@@ -52,8 +52,17 @@ public:
 std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path, const std::string& probeName = {});
 
 // Module music (MOD, XM, IT, S3M, ...) rendered as 16-bit stereo at sampleRate (44100 when 0).
-// nullptr when the file is not module music.
+// nullptr when the file is not module music, or larger than kMaxModuleBytes.
 std::unique_ptr<CDecoderChannel> DecoderMusicLoad(const std::string& path, int sampleRate);
+
+// libopenmpt holds a whole module and its samples in memory: larger modules are refused.
+inline constexpr std::uint64_t kMaxModuleBytes = std::uint64_t{128} << 20;
+
+// Why the libraries will not read a file they recognise: a playlist, a container that is not
+// one of the sound formats this program reads, a stream of more channels than can be converted,
+// module music larger than kMaxModuleBytes. Empty when they do not recognise it. At most a first
+// frame is decoded.
+std::string DecoderRefusalReason(const std::string& path);
 
 // Major versions of the libraries: as built against, and as found at run time.
 struct DecoderVersions {

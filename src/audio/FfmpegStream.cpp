@@ -17,6 +17,7 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include "audio/DemuxerAllowList.h"
 #include "platform/OpenRegularFile.h"
 
 namespace tonvela {
@@ -37,20 +38,35 @@ extern "C" int InterruptRequested(void*) {
 
 constexpr int kIoBufferBytes = 64 * 1024;
 
+// Read budgets (see FfmpegInput). A header may hold pictures (a FLAC block up to 16 MB); the
+// stream analysis then looks at up to kProbeBytes of packets; after that, no audio packet of a
+// sound file is more than a small part of the budget away from the next one.
+constexpr std::uint64_t kHeaderReadBytes = 24u << 20;
+constexpr std::uint64_t kAnalyzeReadBytes = 8u << 20;
+constexpr std::uint64_t kPacketReadBytes = 8u << 20;
+
 extern "C" int ReadInput(void* opaque, std::uint8_t* buffer, int size) {
     // A cancelled run reads no further: a slow disk gives up at its next block.
     if (InterruptRequested(nullptr) != 0) return AVERROR_EXIT;
-    const int fd = static_cast<const CUniqueFd*>(opaque)->Get();
+    auto* input = static_cast<FfmpegInput*>(opaque);
+    if (input->budget == 0) {
+        input->starved = true;
+        return AVERROR_EOF;
+    }
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(size), input->budget));
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, static_cast<std::size_t>(size));
-        if (n > 0) return static_cast<int>(n);
+        const ssize_t n = ::read(input->fd.Get(), buffer, want);
+        if (n > 0) {
+            input->budget -= static_cast<std::uint64_t>(n);
+            return static_cast<int>(n);
+        }
         if (n == 0) return AVERROR_EOF;
         if (errno != EINTR) return AVERROR(errno);
     }
 }
 
 extern "C" std::int64_t SeekInput(void* opaque, std::int64_t offset, int whence) {
-    const int fd = static_cast<const CUniqueFd*>(opaque)->Get();
+    const int fd = static_cast<const FfmpegInput*>(opaque)->fd.Get();
     if (whence == AVSEEK_SIZE) {
         struct stat st {};
         return ::fstat(fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : AVERROR(errno);
@@ -59,14 +75,32 @@ extern "C" std::int64_t SeekInput(void* opaque, std::int64_t offset, int whence)
     return at < 0 ? AVERROR(errno) : static_cast<std::int64_t>(at);
 }
 
+// Demuxers open further inputs (playlist entries, segments, references) through this: it opens
+// nothing, whatever the name.
+extern "C" int RefuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+// An FFmpeg reader over our own descriptor: FFmpeg never opens a name itself, so "http:x.mp3" or
+// "concat:a|b" is just a name.
+AVIOContext* NewReader(FfmpegInput& input) {
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
+    if (buffer == nullptr) return nullptr;
+    AVIOContext* io = avio_alloc_context(buffer, kIoBufferBytes, 0, &input, ReadInput, nullptr, SeekInput);
+    if (io == nullptr) av_free(buffer);
+    return io;
+}
+
+void FreeReader(AVIOContext*& io) {
+    if (io != nullptr) av_freep(&io->buffer);
+    avio_context_free(&io);
+}
+
 // A damaged stretch is skipped like the ffmpeg tool does; this many failures in a row end it.
 constexpr int kMaxErrorsInARow = 200;
 
-// Demuxers that render module music themselves: such files go to the music loader instead,
-// which renders them at the rate the caller asks for.
-bool IsMusicDemuxer(const char* name) {
-    return std::strcmp(name, "libopenmpt") == 0 || std::strcmp(name, "libmodplug") == 0;
-}
+// The most channels the sample converter takes.
+constexpr int kMaxChannels = 64;
 
 void QuietLibraryLog() {
     static std::once_flag once;
@@ -85,10 +119,14 @@ std::unique_ptr<CDecoderChannel> DecoderStreamCreateFile(const std::string& path
     return CFfmpegStream::Open(path, probeName);
 }
 
-std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path, const std::string& probeName) {
+std::unique_ptr<CFfmpegStream> CFfmpegStream::Open(const std::string& path, const std::string& probeName,
+                                                   std::string* refusal) {
     QuietLibraryLog();
     std::unique_ptr<CFfmpegStream> stream(new CFfmpegStream());
-    if (!stream->Start(path, probeName)) return nullptr;
+    if (!stream->Start(path, probeName)) {
+        if (refusal != nullptr) *refusal = std::move(stream->refusal_);
+        return nullptr;
+    }
     return stream;
 }
 
@@ -98,24 +136,41 @@ CFfmpegStream::~CFfmpegStream() {
     av_packet_free(&packet_);
     avcodec_free_context(&codec_);
     avformat_close_input(&format_);
-    if (io_ != nullptr) av_freep(&io_->buffer);
-    avio_context_free(&io_);
+    FreeReader(io_);
+}
+
+std::string FfmpegRefusalReason(const std::string& path, const std::string& probeName) {
+    QuietLibraryLog();
+    FfmpegInput input{OpenRegularFile(path), kHeaderReadBytes, false};
+    if (!input.fd.IsOpen()) return {};
+    AVIOContext* io = NewReader(input);
+    if (io == nullptr) return {};
+    // Probing looks at the bytes only; no demuxer is opened.
+    const AVInputFormat* format = nullptr;
+    const std::string& name = probeName.empty() ? path : probeName;
+    const int score = av_probe_input_buffer2(io, &format, name.c_str(), nullptr, 0, 0);
+    FreeReader(io);
+    if (score < 0 || format == nullptr || IsModuleDemuxer(format->name)) return {};
+    if (IsAllowedDemuxer(format->name)) {
+        // A container of ours whose stream cannot be converted says why.
+        std::string why;
+        CFfmpegStream::Open(path, probeName, &why);
+        return why;
+    }
+    if (IsPlaylistDemuxer(format->name)) return "a playlist, not a sound file (it only points to other files or streams)";
+    return std::string("not a sound file this program reads: its content is ") +
+           (format->long_name != nullptr ? format->long_name : format->name);
 }
 
 bool CFfmpegStream::Start(const std::string& path, const std::string& probeName) {
     // The file is opened here and FFmpeg reads it through our descriptor: a FIFO or device in
-    // its place is refused without blocking, and "http:x.mp3" or "concat:a|b" is just a name.
-    // The whitelist keeps a playlist inside a file from fetching anything from elsewhere.
-    input_ = OpenRegularFile(path);
-    if (!input_.IsOpen()) return false;
-    auto* buffer = static_cast<unsigned char*>(av_malloc(kIoBufferBytes));
-    if (buffer == nullptr) return false;
-    io_ = avio_alloc_context(buffer, kIoBufferBytes, 0, &input_, ReadInput, nullptr, SeekInput);
-    if (io_ == nullptr) {
-        av_free(buffer);
-        return false;
-    }
+    // its place is refused without blocking. Whatever else a demuxer would open is refused too.
+    input_ = {OpenRegularFile(path), kHeaderReadBytes, false};
+    if (!input_.fd.IsOpen()) return false;
+    io_ = NewReader(input_);
+    if (io_ == nullptr) return false;
     AVDictionary* options = nullptr;
+    av_dict_set(&options, "format_whitelist", DemuxerAllowList().c_str(), 0);
     av_dict_set(&options, "protocol_whitelist", "file", 0);
     av_dict_set(&options, "probesize", kProbeBytes, 0);
     av_dict_set(&options, "analyzeduration", kAnalyzeMicroseconds, 0);
@@ -126,14 +181,17 @@ bool CFfmpegStream::Start(const std::string& path, const std::string& probeName)
     }
     format_->interrupt_callback.callback = InterruptRequested;
     format_->interrupt_callback.opaque = nullptr;
+    format_->io_open = RefuseNestedOpen;
     format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
     // With our own reader the name only guides the probe by its extension.
     const std::string& name = probeName.empty() ? path : probeName;
     const int opened = avformat_open_input(&format_, name.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0) return false;
-    if (IsMusicDemuxer(format_->iformat->name)) return false;
+    input_.budget = kAnalyzeReadBytes;
     if (avformat_find_stream_info(format_, nullptr) < 0) return false;
+    input_.budget = kPacketReadBytes;
 
     const AVCodec* decoder = nullptr;
     streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
@@ -158,6 +216,11 @@ bool CFfmpegStream::Start(const std::string& path, const std::string& probeName)
     rate_ = frame_->sample_rate > 0 ? frame_->sample_rate : st->codecpar->sample_rate;
     channels_ = frame_->ch_layout.nb_channels;
     if (rate_ <= 0 || channels_ <= 0) return false;
+    if (channels_ > kMaxChannels) {
+        refusal_ = std::to_string(channels_) + " channels: sound of more than " + std::to_string(kMaxChannels) +
+                   " channels cannot be converted";
+        return false;
+    }
 
     // Lengths come from the container or FFmpeg's estimate; nothing is decoded ahead for them.
     std::int64_t frames = 0;
@@ -195,12 +258,22 @@ bool CFfmpegStream::ReceiveFrame() {
         }
         if (inputEnded_) return false;
         r = av_read_frame(format_, packet_);
+        if (r < 0 && input_.starved && format_->pb != nullptr) {
+            // A long stretch without a frame (padding, junk): what the demuxer held of it is
+            // dropped and reading goes on after it, so sound that follows is still found.
+            input_.starved = false;
+            input_.budget = kPacketReadBytes;
+            avformat_flush(format_);
+            format_->pb->eof_reached = 0;
+            continue;
+        }
         if (r < 0) {
             // End of file, or a read error: either way the decoder gives out what it holds.
             inputEnded_ = true;
             avcodec_send_packet(codec_, nullptr);
             continue;
         }
+        input_.budget = kPacketReadBytes;
         if (packet_->stream_index == streamIndex_) {
             r = avcodec_send_packet(codec_, packet_);
             if (r < 0 && r != AVERROR(EAGAIN) && ++errors >= kMaxErrorsInARow) {

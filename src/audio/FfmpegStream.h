@@ -1,5 +1,6 @@
 // A decode-only FFmpeg stream: the first audio stream of a file as interleaved signed 16-bit PCM
-// at the file's own rate and channel count.
+// at the file's own rate and channel count. FFmpeg reads only that file, through our own reader,
+// and only with the demuxers of DemuxerAllowList.h.
 #pragma once
 
 #include <atomic>
@@ -26,10 +27,28 @@ namespace tonvela {
 // time: the command line at start-up, the window for a batch or while it adds files.
 void SetDecoderInterruptFlag(const std::atomic<bool>* flag);
 
+// Why FFmpeg will not read a file it recognises: a playlist, a container that is not one of
+// the sound formats this program reads, or a stream that cannot be converted. Empty when it does
+// not recognise the content or reads it. At most a first frame is decoded.
+std::string FfmpegRefusalReason(const std::string& path, const std::string& probeName = {});
+
+// What FFmpeg reads through: the file, opened without blocking and checked to be a regular file,
+// and how many more bytes it may read before it has to show something for them. A raw stream of
+// junk (2 GB of zeros named .mp3) never yields a frame, and FFmpeg's frame parsers keep every
+// byte read until one comes: at the end of the budget, opening fails, and a stream being read
+// drops what it held and reads on.
+struct FfmpegInput {
+    CUniqueFd fd;
+    std::uint64_t budget = 0;
+    bool starved = false;  // a read was refused for want of budget
+};
+
 class CFfmpegStream final : public CDecoderChannel {
 public:
-    // nullptr when the file has no audio stream FFmpeg can decode.
-    static std::unique_ptr<CFfmpegStream> Open(const std::string& path, const std::string& probeName = {});
+    // nullptr when the file has no audio stream FFmpeg can decode; refusal, when given, then
+    // says why if the stream is one that cannot be converted (too many channels).
+    static std::unique_ptr<CFfmpegStream> Open(const std::string& path, const std::string& probeName = {},
+                                               std::string* refusal = nullptr);
     ~CFfmpegStream() override;
 
     DecoderChannelInfo GetInfo() const override { return {rate_, channels_, 0}; }
@@ -51,9 +70,7 @@ private:
     int ConvertedUpperBound(bool flush) const;
     bool SetUpConverter();
 
-    // FFmpeg reads the file through this descriptor, opened without blocking and checked to be
-    // a regular file, so it never opens a name itself.
-    CUniqueFd input_;
+    FfmpegInput input_;
     AVIOContext* io_ = nullptr;
     AVFormatContext* format_ = nullptr;
     AVCodecContext* codec_ = nullptr;
@@ -74,6 +91,7 @@ private:
     int swrChannels_ = 0;
     std::uint64_t swrMask_ = 0;
 
+    std::string refusal_;
     bool frameHeld_ = false;    // frame_ holds a decoded frame not yet converted
     bool inputEnded_ = false;   // the demuxer is done and the decoder was told so
     bool ended_ = false;        // nothing more will come

@@ -14,10 +14,30 @@ namespace tonvela {
 namespace {
 
 constexpr int kDefaultMusicRate = 44100;
-// Module files are small; anything larger is not worth loading into memory as music.
-constexpr long kMaxModuleBytes = 256L * 1024 * 1024;
 constexpr std::uint32_t kFrameBytes = 4;  // 16-bit stereo
 
+// A file's size and first bytes, and whether those are module music; the file is left at the
+// end of what was read.
+struct ModuleHead {
+    long size = 0;
+    bool isModule = false;
+    std::vector<unsigned char> bytes;
+};
+
+bool ReadModuleHead(std::FILE* file, ModuleHead& head) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return false;
+    head.size = std::ftell(file);
+    if (head.size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) return false;
+    head.bytes.resize(std::min<std::size_t>(openmpt_probe_file_header_get_recommended_size(),
+                                            static_cast<std::size_t>(head.size)));
+    if (std::fread(head.bytes.data(), 1, head.bytes.size(), file) != head.bytes.size()) return false;
+    const int probe = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, head.bytes.data(),
+                                                head.bytes.size(), static_cast<std::uint64_t>(head.size),
+                                                openmpt_log_func_silent, nullptr, openmpt_error_func_ignore,
+                                                nullptr, nullptr, nullptr);
+    head.isModule = probe == OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS || probe == OPENMPT_PROBE_FILE_HEADER_RESULT_WANTMOREDATA;
+    return true;
+}
 
 }  // namespace
 
@@ -25,29 +45,34 @@ std::unique_ptr<CDecoderChannel> DecoderMusicLoad(const std::string& path, int s
     return COpenmptMusic::Load(path, sampleRate);
 }
 
+std::string OpenmptRefusalReason(const std::string& path) {
+    CUniqueFile file(std::fopen(path.c_str(), "rb"));
+    ModuleHead head;
+    if (!file || !ReadModuleHead(file.get(), head) || !head.isModule ||
+        static_cast<std::uint64_t>(head.size) <= kMaxModuleBytes)
+        return {};
+    return "module music of " + std::to_string(static_cast<std::uint64_t>(head.size) >> 20) +
+           " MB, more than the " + std::to_string(kMaxModuleBytes >> 20) +
+           " MB a module may have (modules are loaded whole into memory)";
+}
+
 std::unique_ptr<COpenmptMusic> COpenmptMusic::Load(const std::string& path, int sampleRate) {
     // libopenmpt renders between 8000 and 192000 Hz; 0 asks for the default.
     if (sampleRate != 0 && (sampleRate < 8000 || sampleRate > 192000)) return nullptr;
     CUniqueFile file(std::fopen(path.c_str(), "rb"));
     if (!file) return nullptr;
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) return nullptr;
-    const long size = std::ftell(file.get());
-    if (size <= 0 || size > kMaxModuleBytes || std::fseek(file.get(), 0, SEEK_SET) != 0) return nullptr;
-
-    // Look at the header first, so a file that is no module is refused without reading it all.
-    std::vector<unsigned char> data(std::min<std::size_t>(openmpt_probe_file_header_get_recommended_size(),
-                                                          static_cast<std::size_t>(size)));
-    if (std::fread(data.data(), 1, data.size(), file.get()) != data.size()) return nullptr;
-    const int probe = openmpt_probe_file_header(OPENMPT_PROBE_FILE_HEADER_FLAGS_DEFAULT, data.data(), data.size(),
-                                                static_cast<std::uint64_t>(size), openmpt_log_func_silent,
-                                                nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr);
-    if (probe != OPENMPT_PROBE_FILE_HEADER_RESULT_SUCCESS && probe != OPENMPT_PROBE_FILE_HEADER_RESULT_WANTMOREDATA)
+    // The header first, so a file that is no module is refused without reading it all.
+    ModuleHead head;
+    if (!ReadModuleHead(file.get(), head) || !head.isModule || static_cast<std::uint64_t>(head.size) > kMaxModuleBytes)
         return nullptr;
-    const std::size_t head = data.size();
-    data.resize(static_cast<std::size_t>(size));
-    if (std::fread(data.data() + head, 1, data.size() - head, file.get()) != data.size() - head) return nullptr;
+    std::vector<unsigned char> data = std::move(head.bytes);
+    const std::size_t have = data.size();
+    data.resize(static_cast<std::size_t>(head.size));
+    if (std::fread(data.data() + have, 1, data.size() - have, file.get()) != data.size() - have) return nullptr;
     file.reset();
 
+    // libopenmpt gets the bytes alone, never a file name: it has nothing to find samples beside
+    // the module with, and does not load external samples in any case.
     openmpt_module* module =
         openmpt_module_create_from_memory2(data.data(), data.size(), openmpt_log_func_silent, nullptr,
                                            openmpt_error_func_ignore, nullptr, nullptr, nullptr, nullptr);

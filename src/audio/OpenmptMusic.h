@@ -11,6 +11,9 @@ struct openmpt_module;
 
 namespace tonvela {
 
+// Why a file that is module music is refused (larger than kMaxModuleBytes); empty otherwise.
+std::string OpenmptRefusalReason(const std::string& path);
+
 class COpenmptMusic final : public CDecoderChannel {
 public:
     // nullptr when the file is not module music libopenmpt can load. sampleRate 0 means 44100.

@@ -32,6 +32,10 @@ TemplateError PrepareBatchTemplate(const CConvertOptions& settings, CBatchTempla
     out = CBatchTemplate{};
     out.writer = ChooseBatchWriter(settings);
     out.path = BatchTemplatePath(settings);
+    // A template of the picture kind shows the picture the user chose: without one (none was
+    // given, or the stored one is gone) the movie would show the template's placeholder.
+    if (settings.CreateCtrlSWF && TemplateKindFromPath(out.path) == kKindJpeg && settings.JPEGFile.empty())
+        return TemplateError::NoPicture;
     CTemplateMovie movie;
     const TemplateError made = MakeTemplateMovie(out.path, LookOf(settings), settings.CreateCtrlSWF != 0, movie);
     out.tmpl = std::move(movie.tmpl);
@@ -61,6 +65,9 @@ std::string TemplateErrorText(TemplateError error, const std::string& path, cons
         case TemplateError::NotValid:
             return "Error: the template SWF file \"" + path +
                    "\" is not a valid template file.\n\nPlease re-install the software and try again.";
+        case TemplateError::NoPicture:
+            return "Please choose a JPEG file.\n\nThe template \"" + path +
+                   "\" shows a JPEG picture as its background (JPEGFile), and none is set or the one set is gone.";
         default: return {};
     }
 }

@@ -133,10 +133,10 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     if (result.wholeSource && entry.lengthDeclared && entry.durationSeconds > 0 &&
         result.sourceSeconds + 1 < static_cast<std::uint32_t>(entry.durationSeconds))
         declared = std::max(declared, static_cast<std::uint32_t>(entry.durationSeconds));
-    if (declared != 0) {
-        entry.durationSeconds = static_cast<int>(std::min<std::uint32_t>(result.sourceSeconds, 0x7FFFFFFF));
-        out.status += SourceEndedEarlyNote(result.sourceSeconds, declared);
-    }
+    // The length is what was read, not what the header or the file size promised (an MP3
+    // padded with zeros is estimated from its size).
+    if (result.wholeSource) entry.durationSeconds = static_cast<int>(std::min<std::uint32_t>(result.sourceSeconds, 0x7FFFFFFF));
+    if (declared != 0) out.status += SourceEndedEarlyNote(result.sourceSeconds, declared);
     if (!entry.clashedWithRun.empty())
         out.status += " (renamed: " + NameOf(entry.clashedWithRun) + " was written by an earlier file of this batch)";
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {

@@ -8,6 +8,7 @@
 #include "audio/AudioSource.h"
 #include "convert/FileListColumns.h"
 #include "convert/ProbeFailure.h"
+#include "platform/TerminalText.h"
 #include "platform/DataFolder.h"
 #include "platform/PercentEncode.h"
 #include "platform/PathName.h"
@@ -22,7 +23,7 @@ void CAddFailures::Add(const std::string& path, std::string reason) {
 
 std::string CAddFailures::Text() const {
     std::string text;
-    for (const Failure& f : listed_) text += f.path + ": " + f.reason + "\n";
+    for (const Failure& f : listed_) text += TerminalText(f.path) + ": " + f.reason + "\n";
     if (More()) text += "<more files>...\n";
     return text;
 }

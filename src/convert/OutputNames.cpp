@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -69,6 +70,26 @@ std::vector<std::string> OutputsOf(const std::string& base, const CConvertOption
     return names;
 }
 
+// "Failed to create file" for a name too long, with the cause.
+std::string NameTooLong(const std::string& path) {
+    return Message(kFileCreateError, path) + ": the name is " + std::to_string(NameOf(path).size()) +
+           " bytes long, more than the " + std::to_string(NameMax(path)) + " bytes a file name may have there";
+}
+
+// base numbered k ("base_k"): when an output name would be too long, the stem is shortened (at a
+// character's start, never into the number or the extension) until every name fits.
+std::string NumberedBase(const std::string& base, int k, const CConvertOptions& settings) {
+    const std::string suffix = "_" + std::to_string(k);
+    std::size_t longest = 0;
+    for (const std::string& n : OutputsOf(base + suffix, settings)) longest = std::max(longest, NameOf(n).size());
+    const std::size_t max = NameMax(base);
+    const std::size_t stem = NameOf(base).size();
+    if (longest <= max || longest - max >= stem) return base + suffix;
+    std::size_t keep = base.size() - (longest - max);
+    while (keep > base.size() - stem && (static_cast<unsigned char>(base[keep]) & 0xC0) == 0x80) --keep;
+    return base.substr(0, keep) + suffix;
+}
+
 void SetOutputs(CFileListEntry& entry, const std::vector<std::string>& names, const CConvertOptions& settings) {
     entry.swfPath = names[0];
     std::size_t i = 1;
@@ -109,7 +130,7 @@ Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const
                 error = Message(kFileCreateError, base + ".swf");
                 return Naming::Failed;
             }
-            base2 = base + "_" + std::to_string(k);
+            base2 = NumberedBase(base, k, settings);
         }
         const std::vector<std::string> names = OutputsOf(base2, settings);
         if (base2 != base) entry.clashedWithRun = base + ".swf";
@@ -118,7 +139,7 @@ Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const
             return Naming::FailedEverywhere;
         }
         if (const std::string* n = unfit(names)) {
-            error = Message(kFileCreateError, *n);
+            error = NameTooLong(*n);
             return Naming::FailedEverywhere;  // as long in any other folder
         }
         // Prove that the files can be created there without opening the targets, so older
@@ -139,9 +160,9 @@ Naming NameOutputs(CFileListEntry& entry, const CConvertOptions& settings, const
         return Naming::Done;
     }
     for (int k = 0; k <= kMaxRenameNumber; ++k) {
-        const std::vector<std::string> names = OutputsOf(k == 0 ? base : base + "_" + std::to_string(k), settings);
+        const std::vector<std::string> names = OutputsOf(k == 0 ? base : NumberedBase(base, k, settings), settings);
         if (const std::string* n = unfit(names)) {
-            error = Message(kFileCreateError, *n);
+            error = NameTooLong(*n);
             return Naming::FailedEverywhere;
         }
         if (!anyTaken(names)) {

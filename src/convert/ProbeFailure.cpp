@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "audio/DecoderLibrary.h"
 #include "convert/SupportedExtensions.h"
 #include "platform/UniqueFd.h"
 
@@ -41,6 +42,7 @@ std::string ProbeFailureReason(const std::string& path) {
     const CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (!fd.IsOpen()) return "the file cannot be read: " + ErrnoText(errno);
     if (st.st_size == 0) return "the file is empty";
+    if (std::string refused = DecoderRefusalReason(path); !refused.empty()) return refused;
     const std::string ext = Lower(std::string(ExtensionOf(path)));
     if (ext.empty() || !IsSupportedExtension(ext))
         return ext.empty() ? "not a sound file: it has no extension and no decoder knows its content"

@@ -7,7 +7,7 @@
 
 namespace tonvela {
 
-// Looks at the file again (nothing is decoded); meant for a path that failed to open.
+// Looks at the file again (at most a first frame is decoded); meant for a path that failed to open.
 std::string ProbeFailureReason(const std::string& path);
 
 }  // namespace tonvela

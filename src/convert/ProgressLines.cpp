@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/TerminalText.h"
+
 namespace tonvela {
 
 namespace {
@@ -28,8 +30,8 @@ std::vector<std::string> ProgressLines(const BatchProgressView& view, std::size_
     std::string percent = std::to_string(view.overallBar / 10) + "%";
     percent.insert(0, 4 - std::min<std::size_t>(percent.size(), 4), ' ');
     lines.push_back(Bar(view.overallBar) + " " + percent + " " + std::to_string(view.finished) + "/" +
-                    std::to_string(view.total) + " done  " + view.overallText);
-    for (const RunningFileView& f : view.running) lines.push_back("  " + Bar(f.bar) + " " + f.text);
+                    std::to_string(view.total) + " done  " + TerminalText(view.overallText));
+    for (const RunningFileView& f : view.running) lines.push_back("  " + Bar(f.bar) + " " + TerminalText(f.text));
     for (std::string& l : lines) Cut(l, columns);
     return lines;
 }

@@ -42,7 +42,7 @@ struct CTemplateMovie {
     std::string loadError;  // why the template could not be loaded, when more than "missing"
 };
 
-enum class TemplateError { None, NotAvailable, NotValid };
+enum class TemplateError { None, NotAvailable, NotValid, NoPicture };
 
 // Loads the template at path and, when controls is set (a movie with playback controls),
 // recolours it to look by its kind or rebuilds it around the picture; the background colour

@@ -42,6 +42,31 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     return true;
 }
 
+bool WriteFileInPlace(const std::filesystem::path& path, std::string_view bytes, std::string* why) {
+    // Without blocking: a FIFO put in the file's place is refused, not waited on. A link whose
+    // file is gone gets it back.
+    CUniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666));
+    struct stat st {};
+    int error = 0;
+    if (!fd.IsOpen() || ::fstat(fd.Get(), &st) != 0) {
+        error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        if (why) *why = "it is not a regular file";
+        return false;
+    } else if (const int r = ::posix_fallocate(fd.Get(), 0, static_cast<off_t>(bytes.size()));
+               r != 0 && r != EOPNOTSUPP && r != EINVAL) {
+        // Room for the whole content first: a full disk or a size limit fails here, before
+        // the old content is touched.
+        error = r;
+    } else if (const WriteResult w = WriteAll(fd.Get(), bytes.data(), bytes.size()); !w) {
+        error = w.error;
+    } else if (::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(fd.Get()) != 0) {
+        error = errno;
+    }
+    if (error != 0 && why) *why = std::strerror(error);
+    return error == 0;
+}
+
 bool ReadWholeFile(const std::filesystem::path& path, std::size_t maxBytes, std::string& out,
                    std::string* why) {
     out.clear();

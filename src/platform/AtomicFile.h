@@ -13,6 +13,11 @@ namespace tonvela {
 // owner names when complete, see CPendingOutput) is written in place.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Writes bytes over the regular file at path in place (the file keeps its inode, owner, mode and
+// links), then cuts it to their length and flushes it to disk; created when missing. For a file
+// reached through a symbolic link: written through the link, as editors do. False, with why when given, on failure.
+bool WriteFileInPlace(const std::filesystem::path& path, std::string_view bytes, std::string* why = nullptr);
+
 // Reads a whole regular file of at most maxBytes. False when it cannot be read, is not a
 // regular file (a FIFO does not block the open), or is larger than maxBytes; why, when given,
 // then says which.

@@ -118,10 +118,11 @@ void ReleaseClaim(const std::string& path) {
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) ::unlink(path.c_str());
 }
 
-bool NameFits(const std::string& path) {
-    long max = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
-    if (max <= 0) max = NAME_MAX;
-    return NameOf(path).size() <= static_cast<std::size_t>(max);
+std::size_t NameMax(const std::string& path) {
+    const long max = ::pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+    return static_cast<std::size_t>(max > 0 ? max : NAME_MAX);
 }
+
+bool NameFits(const std::string& path) { return NameOf(path).size() <= NameMax(path); }
 
 }  // namespace tonvela

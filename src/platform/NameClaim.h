@@ -54,7 +54,9 @@ bool RemoveAbandonedClaim(const std::string& path);
 // regular file, so a file written meanwhile (by us or anyone) stays.
 void ReleaseClaim(const std::string& path);
 
-// Whether the last component of path fits the file system's limit for one name.
+// The file system's limit for one name (in bytes) in path's folder, and whether the last
+// component of path fits it.
+std::size_t NameMax(const std::string& path);
 bool NameFits(const std::string& path);
 
 }  // namespace tonvela

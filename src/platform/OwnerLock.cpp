@@ -15,6 +15,13 @@ bool HoldOwnerLock(int fd) {
     }
 }
 
+bool TryHoldOwnerLock(int fd) {
+    for (;;) {
+        if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
 OwnerState TakeAbandoned(int fd) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return OwnerState::Abandoned;
     return errno == EWOULDBLOCK ? OwnerState::Held : OwnerState::Unknown;

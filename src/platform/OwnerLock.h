@@ -8,6 +8,9 @@ namespace tonvela {
 // Marks fd's file as owned by this process until fd is closed. False when the file system
 // keeps no locks (the file then never looks abandoned to anyone, see TakeAbandoned).
 bool HoldOwnerLock(int fd);
+// The same without waiting: false at once when another program holds the file exclusively (a
+// file of the user's that an editor or a player has locked).
+bool TryHoldOwnerLock(int fd);
 
 enum class OwnerState { Abandoned, Held, Unknown };
 

@@ -203,9 +203,11 @@ bool CommitTogether(CPendingOutput& first, CPendingOutput& second) {
             if (::link(target.c_str(), name.c_str()) == 0) kept = std::move(name);
             else if (errno != EEXIST) break;
         }
-        // Until it is held, our live process id alone keeps it from being swept.
+        // Until it is held, our live process id alone keeps it from being swept. The kept link
+        // is the user's file: another program may hold it locked, and the commit must not wait
+        // for that (nor could a cancel reach it); our process id then keeps it alone.
         if (!kept.empty()) keptOwner.Reset(::open(kept.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (keptOwner.IsOpen()) HoldOwnerLock(keptOwner.Get());
+        if (keptOwner.IsOpen()) TryHoldOwnerLock(keptOwner.Get());
     }
     if (!first.Commit()) {
         if (!kept.empty()) ::unlink(kept.c_str());

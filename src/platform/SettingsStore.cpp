@@ -237,9 +237,11 @@ bool CSettingsStore::Save() {
         return false;
     }
     saveError_.clear();
-    // A store kept elsewhere through a symbolic link (a dotfiles folder) stays there.
+    // A store kept elsewhere through a symbolic link (a dotfiles folder) stays there, and is
+    // written through the link: the link, and the file's owner, mode and links, stay as they are.
     std::filesystem::path file = FilePath();
-    if (std::filesystem::is_symlink(file, ec)) {
+    const bool linked = std::filesystem::is_symlink(file, ec);
+    if (linked) {
         std::filesystem::path real = std::filesystem::canonical(file, ec);
         if (!ec) file = real;
     }
@@ -261,13 +263,21 @@ bool CSettingsStore::Save() {
     // Start from what is on disk now, so values written by others survive.
     Keys merged;
     std::string text;
-    if (std::filesystem::exists(file, ec)) {
-        const bool read = ReadWholeFile(file, kMaxFileBytes, text);
+    if (::stat(file.c_str(), &st) == 0) {
+        // A store we may not read is no damaged one: it is left alone, and nothing is saved.
+        // (A store past the size limit was not written by us: that one is damaged.)
+        std::string why;
+        const bool tooLarge = static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes;
+        const bool read = !tooLarge && ReadWholeFile(file, kMaxFileBytes, text, &why);
+        if (!read && !tooLarge) {
+            saveError_ = "the store " + file.string() + " cannot be read (" + why + "); it was left as it is";
+            return false;
+        }
         if (!read || !Parse(text, merged)) {
             // Rewriting loses what could not be read: the damaged store is kept aside for the
             // user first, each one under its own name. Its readable values stay in the store.
             if (!read) merged.clear();
-            if (!KeepDamagedCopy(file)) {
+            if (!KeepDamagedCopy(file, linked)) {
                 saveError_ = "the damaged store " + file.string() + " could not be kept aside";
                 return false;
             }
@@ -280,8 +290,9 @@ bool CSettingsStore::Save() {
         saveError_ = "the settings would take more than " + std::to_string(kMaxFileBytes) + " bytes";
         return false;
     }
-    if (!WriteFileAtomically(file, out)) {
-        saveError_ = "cannot write " + file.string();
+    std::string why;
+    if (linked ? !WriteFileInPlace(file, out, &why) : !WriteFileAtomically(file, out)) {
+        saveError_ = "cannot write " + file.string() + (why.empty() ? "" : " (" + why + ")");
         return false;
     }
     keys_ = std::move(merged);
@@ -289,7 +300,7 @@ bool CSettingsStore::Save() {
     return true;
 }
 
-bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file) {
+bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file, bool moveAside) {
     const std::time_t now = std::time(nullptr);
     std::tm local {};
     char stamp[32] = "0";
@@ -298,9 +309,11 @@ bool CSettingsStore::KeepDamagedCopy(const std::filesystem::path& file) {
     for (int n = 1; n <= 100; ++n) {
         const std::string aside = n == 1 ? base : base + "-" + std::to_string(n);
         // A hard link keeps the store in place until the new one replaces it; where links are
-        // not supported, the damaged file is moved aside instead. Neither replaces a name.
-        if (::link(file.c_str(), aside.c_str()) == 0 ||
-            (errno != EEXIST && ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)) {
+        // not supported, or the store is written in place (the link would be written too), the
+        // damaged file is moved aside instead. Neither replaces a name.
+        if ((!moveAside && ::link(file.c_str(), aside.c_str()) == 0) ||
+            ((moveAside || errno != EEXIST) &&
+             ::renameat2(AT_FDCWD, file.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)) {
             damagedCopy_ = aside;
             return true;
         }

@@ -82,8 +82,9 @@ public:
     // file is read again, the changed values are put in, and the result replaces the file
     // atomically (a crash leaves the old or the new store, never half of one), all under a
     // lock on kLockFileName. Values that another program wrote meanwhile are kept. A file
-    // reached through a symbolic link is replaced where it lies. Creates the folder when missing. False when anything fails; the file on
-    // disk is then unchanged. A damaged file is kept as kFileName ".damaged-YYYYMMDD-HHMMSS"
+    // reached through a symbolic link is written through the link, in place. Creates the folder
+    // when missing. False when anything fails (a store that cannot be read too: it is not
+    // damaged); the file on disk is then unchanged. A damaged file is kept as kFileName ".damaged-YYYYMMDD-HHMMSS"
     // (with "-N" after it when that name is taken); only a regular file is replaced, and
     // never with more than kMaxFileBytes.
     bool Save();
@@ -99,7 +100,7 @@ public:
     static bool Parse(std::string_view text, Keys& out, std::vector<std::string>* skipped = nullptr);
 
 private:
-    bool KeepDamagedCopy(const std::filesystem::path& file);
+    bool KeepDamagedCopy(const std::filesystem::path& file, bool moveAside);
 
     std::filesystem::path folder_;
     std::string saveError_;

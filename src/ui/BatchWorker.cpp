@@ -21,7 +21,13 @@ CBatchWorker::CBatchWorker(std::vector<BatchItem> items, const CConvertOptions& 
 }
 
 CBatchWorker::~CBatchWorker() {
-    destroying_.store(true);
+    {
+        // A batch waiting for a message box is let go: the window's thread joins it next and
+        // could not show the box meanwhile.
+        const std::lock_guard<std::mutex> lock(message_->mutex);
+        message_->closing = true;
+    }
+    message_->answered.notify_all();
     cancel_.store(true);
     if (thread_.joinable()) thread_.join();
 }
@@ -39,11 +45,25 @@ void CBatchWorker::Start() {
 }
 
 void CBatchWorker::ShowMessage(const std::string& text, MessageIcon icon) {
-    if (destroying_.load()) return;
     const QString qtext = QString::fromStdString(text);
-    // The batch waits for the answer, as it would for a modal box on its own thread.
+    // The batch waits for the answer, as it would for a modal box on its own thread, unless the
+    // worker is being destroyed (checked and waited on under one lock, so no message slips in
+    // between). The box gets the shared state, not the worker, which may be gone by its end.
+    std::unique_lock<std::mutex> lock(message_->mutex);
+    if (message_->closing) return;
+    const std::uint64_t asked = ++message_->asked;
     QMetaObject::invokeMethod(
-        this, [this, qtext, icon] { ShowMessageBox(messageParent_, qtext, icon); }, Qt::BlockingQueuedConnection);
+        this,
+        [message = message_, parent = messageParent_, qtext, icon, asked] {
+            ShowMessageBox(parent, qtext, icon);
+            {
+                const std::lock_guard<std::mutex> done(message->mutex);
+                message->answeredUpTo = asked;
+            }
+            message->answered.notify_all();
+        },
+        Qt::QueuedConnection);
+    message_->answered.wait(lock, [&] { return message_->closing || message_->answeredUpTo >= asked; });
 }
 
 void CBatchWorker::SetStatus(std::size_t row, const std::string& text) {

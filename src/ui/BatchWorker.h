@@ -9,7 +9,10 @@
 #include <QPointer>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,7 +84,16 @@ private:
     CDesktopServices& desktop_;
     QPointer<QWidget> messageParent_;
     std::atomic<bool> cancel_{false};
-    std::atomic<bool> destroying_{false};
+    // A message box the batch waits for: answered by the window's thread, or given up when the
+    // worker goes.
+    struct MessageWait {
+        std::mutex mutex;
+        std::condition_variable answered;
+        std::uint64_t asked = 0;
+        std::uint64_t answeredUpTo = 0;
+        bool closing = false;
+    };
+    std::shared_ptr<MessageWait> message_ = std::make_shared<MessageWait>();
     BatchOutcome outcome_;
     std::thread thread_;
 

@@ -1,5 +1,6 @@
 #include "ui/PreviewFolder.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,9 @@
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "convert/TempFile.h"
+#include "platform/OwnerLock.h"
 
 namespace tonvela {
 
@@ -29,16 +33,26 @@ long OwnerPid(const std::string& name) {
     return pid > 0 ? pid : -1;
 }
 
-// The system's temporary folder; empty when $TMPDIR names none.
-std::filesystem::path TempRoot() {
-    std::error_code ec;
-    std::filesystem::path root = std::filesystem::temp_directory_path(ec);
-    return ec ? std::filesystem::path() : root;
-}
+// The temporary folder every part of the program uses.
+std::filesystem::path TempRoot() { return TemporaryFolder(); }
 
 bool ProcessRunning(long pid) {
     // EPERM: it runs under another user.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+// Nobody holds the folder's owner lock; where that cannot be told (no owner file yet, a file
+// system without locks, a link in the folder's place), its process is gone.
+bool Abandoned(const std::filesystem::path& folder, bool isFolder, long pid) {
+    if (isFolder) {
+        const CUniqueFd owner(::open((folder / CPreviewFolder::kOwnerFile).c_str(),
+                                     O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (owner.IsOpen()) {
+            const OwnerState state = TakeAbandoned(owner.Get());
+            if (state != OwnerState::Unknown) return state == OwnerState::Abandoned;
+        }
+    }
+    return !ProcessRunning(pid);
 }
 
 }  // namespace
@@ -67,6 +81,8 @@ bool CPreviewFolder::Create(const std::filesystem::path& root) {
     buf.push_back('\0');
     if (!::mkdtemp(buf.data())) return false;
     path_ = buf.data();
+    owner_.Reset(::open((path_ / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (owner_.IsOpen()) HoldOwnerLock(owner_.Get());
     return true;
 }
 
@@ -78,10 +94,10 @@ int CPreviewFolder::RemoveStale(const std::filesystem::path& root) {
     for (; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         const long pid = OwnerPid(name);
-        if (pid < 0 || pid == static_cast<long>(::getpid()) || ProcessRunning(pid)) continue;
+        if (pid < 0 || pid == static_cast<long>(::getpid())) continue;
         struct stat st {};
         if (::lstat(it->path().c_str(), &st) != 0 || st.st_uid != ::getuid()) continue;
-        stale.push_back(it->path());
+        if (Abandoned(it->path(), S_ISDIR(st.st_mode), pid)) stale.push_back(it->path());
     }
     for (const auto& p : stale) {
         std::error_code rec;

@@ -1,9 +1,14 @@
 // A private folder (mode 0700) in the system's temporary folder for the movies the options
 // page previews. It is removed with everything in it when the object goes; folders that
 // processes no longer running left behind (a crash, a kill) are removed when a new one is made.
+// A folder is abandoned when nobody holds the owner lock on its kOwnerFile, as for the other
+// leftovers of the program; only where that cannot be told, when its process is gone (a reused
+// process id would keep it for ever).
 #pragma once
 
 #include <filesystem>
+
+#include "platform/UniqueFd.h"
 
 namespace tonvela {
 
@@ -11,6 +16,7 @@ class CPreviewFolder {
 public:
     // Folder names are kPrefix + "<pid>." + six random characters.
     static constexpr const char* kPrefix = "tonvela-preview.";
+    static constexpr const char* kOwnerFile = ".owner";
 
     CPreviewFolder() = default;
     CPreviewFolder(const CPreviewFolder&) = delete;
@@ -30,6 +36,7 @@ public:
 
 private:
     std::filesystem::path path_;
+    CUniqueFd owner_;  // holds the owner lock while the folder is ours
 };
 
 }  // namespace tonvela

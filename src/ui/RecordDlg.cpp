@@ -17,6 +17,7 @@
 #include <optional>
 #include <system_error>
 
+#include "convert/TempFile.h"
 #include "platform/DocumentsFolder.h"
 #include "platform/ProfileFile.h"
 #include "platform/SettingsStore.h"
@@ -222,11 +223,9 @@ void CRecordDlg::OnRecord() {
                            MessageIcon::Exclamation);
             break;
         case CRecorder::StartResult::kNoFile: {
-            std::error_code ec;
-            const std::string folder = std::filesystem::temp_directory_path(ec).string();
             ShowMessageBox(this,
                            tr("Failed to create the temporary file for the recording in '%1'.")
-                               .arg(QString::fromStdString(ec ? std::string("$TMPDIR") : folder)),
+                               .arg(QString::fromStdString(TemporaryFolder().string())),
                            MessageIcon::Exclamation);
             break;
         }

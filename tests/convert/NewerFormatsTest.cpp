@@ -6,6 +6,11 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "audio/DemuxerAllowList.h"
 #include "audio/TestUtil.h"
 #include "convert/FileList.h"
 #include "convert/FolderSearch.h"
@@ -41,6 +46,27 @@ TEST(OpenFileFilters, EveryPatternSupportedAndInTheFirstItem) {
     }
     EXPECT_STREQ(kOpenFileFilters[std::size(kOpenFileFilters) - 2].label, "All Files (*.*)");
     EXPECT_EQ(std::string(kOpenFileFilters[std::size(kOpenFileFilters) - 1].label).rfind("Other Audio Files (", 0), 0u);
+}
+
+// FFmpeg may only read the containers of the accepted extensions: each extension has its
+// demuxer (or a reader of its own), each allowed demuxer serves accepted extensions and exists
+// in the FFmpeg we run with, and none of them reads playlists.
+TEST(OpenFileFilters, EveryExtensionHasItsReaderAndNoOtherIsAllowed) {
+    const std::vector<std::string> ownReaders = {"*.snd", "*.cda", "*.mo3", "*.mod", "*.xm", "*.it", "*.s3m", "*.mtm", "*.umx"};
+    std::string served;
+    for (const AllowedDemuxer& d : kAllowedDemuxers) {
+        EXPECT_NE(av_find_input_format(std::string(d.name).c_str()), nullptr) << d.name;
+        EXPECT_FALSE(IsPlaylistDemuxer(d.name)) << d.name;
+        served += " " + std::string(d.extensions) + " ";
+    }
+    for (const std::string& p : Patterns(kOpenFileFilters[0])) {
+        const bool own = std::find(ownReaders.begin(), ownReaders.end(), p) != ownReaders.end();
+        EXPECT_NE(own, served.find(" " + p.substr(1) + " ") != std::string::npos) << p;
+    }
+    for (std::size_t at = 0; (at = served.find('.', at)) != std::string::npos; ++at)
+        EXPECT_TRUE(IsSupportedExtension(served.substr(at, served.find(' ', at) - at))) << served.substr(at);
+    EXPECT_FALSE(IsAllowedDemuxer("hls") || IsAllowedDemuxer("concat") || IsAllowedDemuxer("libopenmpt"));
+    EXPECT_TRUE(IsAllowedDemuxer("mov,mp4,m4a,3gp,3g2,mj2") && IsAllowedDemuxer("matroska,webm"));
 }
 
 // An AMR-NB file by hand (RFC 4867, section 5): "#!AMR\n", then 12.2 kbit/s frames of a

@@ -109,20 +109,29 @@ TEST_F(OutputNamesTest, ExistingOutputOfAnyKindRenames) {
     EXPECT_FALSE(std::filesystem::exists(dir / "a/c.swf"));
 }
 
-// A name longer than the file system allows is found before any work, in every mode.
-TEST_F(OutputNamesTest, OverlongNameFailsWithTheFileMessage) {
+// A name longer than the file system allows is found before any work, in every mode, and the
+// message says so; a numbered name shortens the stem to fit (never the number or extension, nor
+// a character in two).
+TEST_F(OutputNamesTest, OverlongNameFailsWithItsCauseAndNumberedNamesShortenTheStem) {
     settings.OutputFiles2MyDocuments = 0;
     const std::string stem(252, 'n');  // "<stem>.au" fits, "<stem>.swf" does not
     for (const int mode : {kTargetRename, kTargetOverwrite, kTargetSkip}) {
         settings.TargetExistsOpt = mode;
         EXPECT_FALSE(Make(P("a/" + stem + ".au")));
-        EXPECT_EQ(error, "Failed to create file \"" + P("a/" + stem + ".swf") + "\"");
+        EXPECT_EQ(error, "Failed to create file \"" + P("a/" + stem + ".swf") +
+                             "\": the name is 256 bytes long, more than the 255 bytes a file name may have there");
     }
     settings.TargetExistsOpt = kTargetRename;
-    const std::string fits(251, 'n');  // "<fits>.swf" fits, "<fits>_1.swf" does not
-    WriteText(dir / ("a/" + fits + ".swf"), "old");
-    EXPECT_FALSE(Make(P("a/" + fits + ".wav")));
-    EXPECT_EQ(error, "Failed to create file \"" + P("a/" + fits + "_1.swf") + "\"");
+    std::string accents;
+    for (int i = 0; i < 125; ++i) accents += "\xc3\xa9";  // 125 x "é": 250 bytes
+    // "<stem>.swf" fits and exists; "<stem>_1.swf" would be 257 (256) bytes.
+    for (const auto& [fits, numbered] : {std::pair{std::string(251, 'n'), std::string(249, 'n')},
+                                         std::pair{accents, accents.substr(0, 248)}}) {
+        WriteText(dir / ("a/" + fits + ".swf"), "old");
+        ASSERT_TRUE(Make(P("a/" + fits + ".wav"))) << error;
+        EXPECT_EQ(entry.swfPath, P("a/" + numbered + "_1.swf"));
+        EXPECT_EQ(entry.htmlPath, P("a/" + numbered + "_1.htm"));
+    }
 }
 
 TEST_F(OutputNamesTest, OverwriteKeepsTheOldFileUntilReplaced) {

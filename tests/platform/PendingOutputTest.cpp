@@ -2,13 +2,17 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <ctime>
+#include <future>
 #include <fstream>
 
 #include "platform/AtomicFile.h"
 #include "platform/TestTempDir.h"
+#include "platform/UniqueFd.h"
 
 namespace tonvela {
 namespace {
@@ -154,6 +158,27 @@ TEST(CommitTogether, FailedSecondPutsTheFirstBack) {
             EXPECT_FALSE(std::filesystem::exists(player));
         EXPECT_EQ(test::CountEntries(dir.Path()), oldFirst ? 2 : 1);  // no temporary or kept file
     }
+}
+
+// An old pair that another program holds locked (exclusively) is replaced without waiting.
+TEST(CommitTogether, OldFileLockedByAnotherProgramDoesNotBlock) {
+    test::CTestTempDir dir;
+    const std::string player = (dir / "x.player.swf").string(), sound = (dir / "x.swf").string();
+    test::WriteText(player, "old player");
+    const CUniqueFd other(::open(player.c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(other.Get(), LOCK_EX), 0);
+    CPendingOutput first, second;
+    ASSERT_TRUE(first.Create(player));
+    ASSERT_TRUE(second.Create(sound));
+    test::WriteText(first.TempPath(), "new player");
+    test::WriteText(second.TempPath(), "new sound");
+    auto done = std::async(std::launch::async, [&] { return CommitTogether(first, second); });
+    const bool finished = done.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    ::flock(other.Get(), LOCK_UN);  // lets a waiting commit finish either way
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(done.get());
+    EXPECT_EQ(test::ReadText(player), "new player");
+    EXPECT_EQ(test::ReadText(sound), "new sound");
 }
 
 // Leftovers of killed runs are removed once their process is gone, however fresh (nobody holds

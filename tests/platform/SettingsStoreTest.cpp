@@ -284,13 +284,46 @@ TEST(SettingsStore, StoreBehindASymbolicLinkIsUpdatedInPlace) {
     std::filesystem::create_symlink(dir / "dotfiles/tonvela.conf", dir / "cfg" / CSettingsStore::kFileName);
     CSettingsStore store(dir / "cfg");
     ASSERT_TRUE(store.Load());
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat((dir / "dotfiles/tonvela.conf").c_str(), &before), 0);
     store.SetDword("K", "B", 2);
     ASSERT_TRUE(store.Save());
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "cfg" / CSettingsStore::kFileName));
+    // Written through the link: the same file, nothing new beside it.
+    ASSERT_EQ(::stat((dir / "dotfiles/tonvela.conf").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(CountEntries(dir / "dotfiles"), 1);
     CSettingsStore again(dir / "cfg");
     ASSERT_TRUE(again.Load());
     EXPECT_EQ(again.GetDword("K", "A"), 1u);
     EXPECT_EQ(again.GetDword("K", "B"), 2u);
+
+    // A write that cannot complete (the file size limit) leaves the old content.
+    const std::string old = ReadText(dir / "dotfiles/tonvela.conf");
+    store.SetString("K", "Big", std::string(4096, 'x'));
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit oldLimit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+    rlimit small = oldLimit;
+    small.rlim_cur = 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved = store.Save();
+    setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadText(dir / "dotfiles/tonvela.conf"), old);
+
+    // A damaged store behind the link is kept aside as it was, not written over with the new one.
+    const std::string damaged = "not a settings line\n[K]\nA=dword:00000001\n";
+    WriteText(dir / "dotfiles/tonvela.conf", damaged);
+    CSettingsStore third(dir / "cfg");
+    third.SetDword("K", "C", 3);
+    ASSERT_TRUE(third.Save());
+    EXPECT_EQ(ReadText(third.DamagedCopy()), damaged);
+    CSettingsStore fourth(dir / "cfg");
+    ASSERT_TRUE(fourth.Load());
+    EXPECT_EQ(fourth.GetDword("K", "A"), 1u);
+    EXPECT_EQ(fourth.GetDword("K", "C"), 3u);
 }
 
 TEST(SettingsStore, SaveLeavesNoTemporaryFiles) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# tonvela-convert in hostile surroundings: names that are not UTF-8, FIFOs and devices where
-# files are expected, a settings store that is a link or a FIFO, player pairs and pages
+# tonvela-convert in hostile surroundings: names that are not UTF-8 or hold control characters,
+# FIFOs and devices where files are expected, playlists and other hostile inputs, a settings
+# store that is a link, a FIFO or unreadable, player pairs and pages
 # that cannot be written, over-long paths, signals. Nothing may hang,
 # be lost or be reported as a success. Parts that need root (devices, immutable files) are
 # left out without it.
@@ -44,6 +45,13 @@ for name, key, want in (("l1", "swf", os.fsencode(t) + b"/latin/caf\xe9.swf"), (
         assert os.fsencode(rows[0][key]) == want and os.path.getsize(want) > 0, rows
 PY'
 
+# --- Control characters in names and settings values reach no terminal line raw: they are
+# shown escaped (ESC as \x1B, a newline in a name as \x0A, CSI as \u009B).
+E="$T/escape"; mkdir -p "$E"
+tone "$E/a$(printf '\033[2J')b.wav"; printf 'junk' > "$E/$(printf 'c\033]0;x\007\nd\302\233m.mp3')"
+{ "${CONV[@]}" "$E"/*; "${CONV[@]}" --probe "$E"/*; "${CONV[@]}" --set "JPEGFile=$(printf '\033[31m')" --list-settings; } > "$T/esc.txt" 2>&1
+check "control characters in names and values are escaped on every line" '! grep -q "$(printf "[\001-\010\013-\037\177]")" "$T/esc.txt" && ! grep -q "$(printf "\302\233")" "$T/esc.txt" && [ "$(grep -c "a\\\\x1B\\[2Jb" "$T/esc.txt")" -ge 4 ] && grep -q "c\\\\x1B\\]0;x\\\\x07\\\\x0Ad\\\\u009Bm.mp3: damaged" "$T/esc.txt" && grep -q "^JPEGFile *\\\\x1B\\[31m " "$T/esc.txt"'
+
 # --- FIFOs and devices where audio files are expected: refused at once, never opened.
 F="$T/fifo"; mkdir -p "$F"
 tone "$F/a.wav"; mkfifo "$F/x.wav"; ln -s /dev/zero "$F/z.mp3"
@@ -51,6 +59,51 @@ tone "$F/a.wav"; mkfifo "$F/x.wav"; ln -s /dev/zero "$F/z.mp3"
 check "a FIFO and a link to a device in a searched folder are left out (rc $rc)" '[ $rc -eq 0 ] && [ -s "$F/a.swf" ] && [ ! -e "$F/x.swf" ] && [ ! -e "$F/z.swf" ]'
 "${CONV[@]}" "$F/x.wav" "$F/z.mp3" > /dev/null 2> "$T/err.txt"; rc=$?
 check "a FIFO and a device named on the command line fail to load (rc $rc)" '[ $rc -eq 1 ] && grep -q "^$F/x.wav: not a regular file" "$T/err.txt" && grep -q "^$F/z.mp3: not a regular file" "$T/err.txt"'
+
+# --- Hostile inputs, one row each: a file and the reason the run must give for it. The playlists
+# point at a private sound that must never be opened (strace watches every open when it is
+# installed), and nothing in the folder may change.
+X="$T/hostile"; mkdir -p "$X"
+sox -n -r 22050 -c 1 "$X/private.mp3" synth 10 sine 440
+for e in ogg mp3 m3u8 wav; do
+    printf '#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nfile://%s/private.mp3\n#EXT-X-ENDLIST\n' "$X" > "$X/hls.$e"
+done
+printf 'ffconcat version 1.0\nfile private.mp3\nfile file://%s/private.mp3\n' "$X" > "$X/list.ffconcat"
+cp "$X/list.ffconcat" "$X/concat.mp3"
+printf '%s\n' '<?xml version="1.0"?>' \
+    '<MPD xmlns="urn:mpeg:dash:schema:mpd:2011" profiles="urn:mpeg:dash:profile:isoff-on-demand:2011"' \
+    ' type="static" mediaPresentationDuration="PT10S" minBufferTime="PT1S"><Period><AdaptationSet>' \
+    "<Representation id=\"a\" bandwidth=\"64000\"><BaseURL>file://$X/private.mp3</BaseURL>" \
+    '</Representation></AdaptationSet></Period></MPD>' > "$X/manifest.mpd"
+cp "$X/manifest.mpd" "$X/dash.m4a"
+# A module header (ProTracker's "M.K." at 1080) on a sparse 200 MB file, and 300 MB of zeros.
+python3 -c 'import sys; b = bytearray(2108); b[950] = 1; b[1080:1084] = b"M.K."; open(sys.argv[1], "wb").write(b)' "$X/big.mod"
+truncate -s 200M "$X/big.mod"; truncate -s 300M "$X/zeros.mp3"
+sox -n -c 65 -r 8000 -b 16 "$X/ch65.wav" synth 0.1 sine 440; sox -n -c 128 -r 8000 -b 16 "$X/ch128.aiff" synth 0.1 sine 440
+PLAYLIST="a playlist, not a sound file"
+HOSTILE=(
+    "hls.ogg|$PLAYLIST" "hls.mp3|$PLAYLIST" "hls.m3u8|$PLAYLIST" "hls.wav|$PLAYLIST"
+    "list.ffconcat|$PLAYLIST" "concat.mp3|$PLAYLIST" "manifest.mpd|$PLAYLIST" "dash.m4a|$PLAYLIST"
+    "big.mod|module music of 200 MB, more than the 128 MB a module may have"
+    "zeros.mp3|damaged, or not really a .mp3 file"
+    "ch65.wav|65 channels: sound of more than 64 channels cannot be converted" "ch128.aiff|128 channels: sound of more"
+)
+files=(); for row in "${HOSTILE[@]}"; do files+=("$X/${row%%|*}"); done
+snapshot() { find "$X" -printf '%P %s %T@ %m\n' | sort; }
+before="$(snapshot)"
+TRACE=(); command -v strace >/dev/null && TRACE=(strace -f -qq -e trace=open,openat,openat2 -o "$T/opens.txt")
+"${TRACE[@]}" "${CONV[@]}" "${files[@]}" > /dev/null 2> "$T/err.txt"; rc=$?
+[ $rc -eq 1 ] || { echo "FAIL hostile inputs: exit status $rc"; fail=1; }
+for row in "${HOSTILE[@]}"; do
+    name="${row%%|*}"; reason="${row#*|}"
+    check "hostile $name: \"$reason\"" 'grep -qF "$X/$name: $reason" "$T/err.txt"'
+done
+check "hostile inputs: nothing beside them changed" '[ "$(snapshot)" = "$before" ]'
+if ((${#TRACE[@]})); then
+    check "hostile inputs: the private sound was never opened" '! grep -q "private\.mp3" "$T/opens.txt" && grep -q "hls\.ogg" "$T/opens.txt"'
+else
+    echo "skip hostile inputs: opens (no strace)"
+fi
 
 # --- A settings store that is a FIFO or a link to one (or to a device) is never opened
 # for reading nor replaced.
@@ -68,6 +121,37 @@ if [ $ROOT = 1 ] && mknod "$S/null" c 1 3 2>/dev/null; then
     check "a link to a device: --save refuses, the device stays (rc $rc)" '[ $rc -eq 2 ] && [ -c "$S/null" ] && [ -L "$S/settings.conf" ]'
 else
     echo "skip a link to a device (needs root)"
+fi
+
+# --- The settings store is never discarded. --set --save alone saves and says so; with
+# --list-settings it saves, then lists; a store behind a link is written through the link; a
+# store the user cannot read (as another user) is refused and left as it is.
+N="$T/stores"; mkdir -p "$N/own" "$N/link" "$N/dot"
+STORE=(timeout 60 "$BIN" --data-dir "$DATA" -q)
+"${STORE[@]}" --config-dir "$N/own" --set SWFFrameRate=24 --save 2> "$T/err.txt"; rc=$?
+check "--set --save alone saves and says so (rc $rc)" '[ $rc -eq 0 ] && grep -q "^SWFFrameRate=dword:00000018" "$N/own/settings.conf" && grep -qF "saved SWFFrameRate in $N/own/settings.conf" "$T/err.txt"'
+"${STORE[@]}" --config-dir "$N/own" --set SWFFrameRate=30 --save --list-settings > "$T/list.txt" 2>&1; rc=$?
+check "--save --list-settings saves, then lists (rc $rc)" '[ $rc -eq 0 ] && grep -q "^SWFFrameRate=dword:0000001e" "$N/own/settings.conf" && grep -q "^SWFFrameRate  *30 " "$T/list.txt"'
+printf '[Software\\Tonvela\\Options]\nMP3BitRate=dword:00000040\n' > "$N/dot/real.conf"; ln -s ../dot/real.conf "$N/link/settings.conf"
+inode=$(stat -c %i "$N/dot/real.conf")
+"${STORE[@]}" --config-dir "$N/link" --set SWFFrameRate=24 --save 2> /dev/null; rc=$?
+check "a linked store is written through the link (rc $rc)" '[ $rc -eq 0 ] && [ -L "$N/link/settings.conf" ] && [ "$(stat -c %i "$N/dot/real.conf")" = "$inode" ] && [ "$(ls "$N/dot")" = real.conf ] && grep -q "^MP3BitRate=dword:00000040" "$N/dot/real.conf" && grep -q "^SWFFrameRate=dword:00000018" "$N/dot/real.conf"'
+# A picture template whose stored picture is gone makes no movie with the placeholder picture.
+cp "$DATA/sample.jpg" "$N/pic.jpg"; tone "$N/j.wav"
+"${STORE[@]}" --config-dir "$N/own" --set "JPEGFile=$N/pic.jpg" --set CreateCtrlSWF=1 --set ButtonSWFType=11 \
+    --set "ControlSWF=$DATA/ControlSWF/use_a_jpeg_1.swf" --save 2> /dev/null
+rm "$N/pic.jpg"
+"${STORE[@]}" --config-dir "$N/own" "$N/j.wav" 2> "$T/err.txt"; rc=$?
+check "a picture template without its picture is refused as the window does (rc $rc)" '[ $rc -ne 0 ] && grep -q "Please choose a JPEG file" "$T/err.txt" && [ ! -e "$N/j.swf" ]'
+if [ $ROOT = 1 ] && command -v runuser >/dev/null && runuser -u nobody -- test -x "$BIN"; then
+    chmod o+x "$T"; mkdir -p "$N/nobody"; cp "$N/own/settings.conf" "$N/nobody/settings.conf"
+    chmod 000 "$N/nobody/settings.conf"; chown nobody "$N/nobody"
+    store_state() { ls -A "$N/nobody" | grep -v "\.lock$"; stat -c "%i %a %s %Y" "$N/nobody/settings.conf"; cat "$N/nobody/settings.conf"; }
+    before="$(store_state)"
+    runuser -u nobody -- timeout 60 "$BIN" --data-dir "$DATA" --config-dir "$N/nobody" -q --set SWFFrameRate=12 --save 2> "$T/err.txt"; rc=$?
+    check "a store another user cannot read is refused and left alone (rc $rc)" '[ $rc -eq 2 ] && grep -q "cannot be read (Permission denied); it was left as it is" "$T/err.txt" && [ "$(store_state)" = "$before" ]'
+else
+    echo "skip a store another user cannot read (needs root and runuser)"
 fi
 
 # --- What --save writes must be readable by the next run: a store past the size limit is
@@ -156,17 +240,27 @@ wait $pid 2>/dev/null
 check "SIGTERM ends the run, nothing left (alive $alive)" '[ $alive -eq 0 ] && [ "$(ls -A "$K")" = "long.wav" ]'
 
 # --- A source shorter than its header says converts to what is there: the entry's length is
-# that and its status warns; ffmpeg finds that length in the SWF.
+# that and its status warns; ffmpeg finds that length in the SWF. An MP3 padded with zeros to
+# 5 MB (its length estimated from the size when listed) reports the 3 s it holds; one with a
+# long run of zeros inside it converts the sound on both sides.
 C="$T/cut"; mkdir -p "$C"
-sox -n -r 22050 -c 1 -b 16 "$C/cut.aiff" synth 10 sine 440
-truncate -s $((3 * 22050 * 2 + 100)) "$C/cut.aiff"
-"${CONV[@]}" --json "$C/cut.aiff" > "$T/cut.json"; rc=$?
-secs=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$C/cut.swf" 2>/dev/null)
-check "a cut source: 3 s converted and reported, with a warning (rc $rc, SWF ${secs:-none} s)" '[ $rc -eq 0 ] && python3 - "$T/cut.json" "${secs:-0}" <<"PY"
+for e in aiff wav; do
+    sox -n -r 22050 -c 1 -b 16 "$C/$e.$e" synth 10 sine 440
+    truncate -s $((3 * 22050 * 2 + 100)) "$C/$e.$e"
+done
+sox -n -r 44100 -c 2 "$C/padded.mp3" synth 3 sine 440
+# 20 MB of zeros between two 3 s sounds: the second is found after them.
+{ cat "$C/padded.mp3"; head -c 20000000 /dev/zero; cat "$C/padded.mp3"; } > "$C/gap.mp3"; truncate -s 5M "$C/padded.mp3"
+"${CONV[@]}" --json "$C/aiff.aiff" "$C/wav.wav" "$C/padded.mp3" "$C/gap.mp3" > "$T/cut.json"; rc=$?
+secs=""; for e in aiff wav; do secs="$secs $(ffprobe -v error -show_entries format=duration -of csv=p=0 "$C/$e.swf" 2>/dev/null)"; done
+check "cut sources: 3 s converted and reported, with a warning (rc $rc, SWF${secs:- none} s)" '[ $rc -eq 0 ] && python3 - "$T/cut.json" $secs <<"PY"
 import json, sys
-row = json.loads(open(sys.argv[1]).readline())
-assert row["ok"] and row["durationSeconds"] == 3 and "warning" in row["status"] and "10 s" in row["status"], row
-assert 2.9 < float(sys.argv[2]) < 3.6, sys.argv[2]
+rows = [json.loads(l) for l in open(sys.argv[1])]
+assert len(rows) == 4 and all(r["ok"] and r["durationSeconds"] == 3 for r in rows[:3]), rows
+assert all("warning" in r["status"] and "10 s" in r["status"] for r in rows[:2]), rows
+assert "warning" not in rows[2]["status"] and rows[2]["length"] == "00:03", rows
+assert rows[3]["ok"] and rows[3]["durationSeconds"] == 6, rows
+assert all(2.9 < float(s) < 3.6 for s in sys.argv[2:]), sys.argv
 PY'
 
 # --- An input swapped for a FIFO while the run starts never hangs it: each input is opened

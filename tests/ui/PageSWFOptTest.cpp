@@ -386,7 +386,8 @@ void CPageSWFOptTest::frameRates() {
 }
 
 void CPageSWFOptTest::noPreviewFileRemains() {
-    // A folder left by a process that is gone is removed; one of a running process is not.
+    // A folder left by a process that is gone is removed; one of a running process is not, unless
+    // its owner file shows that nobody holds it (the process id was reused).
     const pid_t child = fork();
     if (child == 0) _exit(0);
     QVERIFY(child > 0);
@@ -397,6 +398,9 @@ void CPageSWFOptTest::noPreviewFileRemains() {
     QVERIFY(tmp.mkpath(stale + QStringLiteral("/inner")));
     QVERIFY(tmp.mkpath(running));
     QFile(tmp.filePath(stale + QStringLiteral("/preview-1.swf"))).open(QIODevice::WriteOnly);
+    const QString reused = QStringLiteral("tonvela-preview.%1.ghijkl").arg(getppid());
+    QVERIFY(tmp.mkpath(reused));
+    QVERIFY(QFile(tmp.filePath(reused + QLatin1Char('/') + QLatin1String(CPreviewFolder::kOwnerFile))).open(QIODevice::WriteOnly));
 
     CConvertOptions s(DataDir());
     s.ControlSWF = Template("round_rect_1.swf");

@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "convert/TempFile.h"
+
 namespace tonvela {
 
 CTakeFile& CTakeFile::operator=(CTakeFile&& other) noexcept {
@@ -20,9 +22,7 @@ CTakeFile& CTakeFile::operator=(CTakeFile&& other) noexcept {
 
 bool CTakeFile::Create() {
     Remove();
-    std::error_code ec;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
-    if (ec) return false;
+    const std::filesystem::path folder = TemporaryFolder();
     std::string name = (folder / "tvrXXXXXX.wav").string();
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
