@@ -357,8 +357,8 @@ int RunCommand(int argc, char** argv) {
     auto* filesFromOption = app.add_option(
         "--files-from", filesFrom, "Read the inputs from FILE (- or /dev/stdin for standard input; a FIFO or "
                                    "<(find ...) too), one per line (CRLF lines and a UTF-8 byte-order mark are "
-                                   "read too); relative lines are relative to FILE's folder (standard input: the "
-                                   "current folder)")
+                                   "read too); relative lines are relative to FILE's folder (standard input and "
+                                   "<(...): the current folder)")
                                ->type_name("FILE");
     app.add_flag("--null", nulList, "The --files-from list is NUL-separated (find -print0)")->needs(filesFromOption);
     app.add_option("--base", baseDir, "Folder that relative --files-from lines are relative to")

@@ -96,8 +96,10 @@ bool ReadFileList(const std::string& listFile, bool nul, const std::string& base
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }
-    const std::filesystem::path folder = !baseDir.empty() ? std::filesystem::absolute(baseDir, ec)
-                                         : standardInput    ? std::filesystem::current_path(ec)
+    // A descriptor's name (process substitution gives /dev/fd/63) has no folder of its own.
+    const bool descriptor = listFile.rfind("/dev/fd/", 0) == 0 || listFile.rfind("/proc/self/fd/", 0) == 0;
+    const std::filesystem::path folder = !baseDir.empty()              ? std::filesystem::absolute(baseDir, ec)
+                                         : standardInput || descriptor ? std::filesystem::current_path(ec)
                                                             : std::filesystem::absolute(listFile, ec).parent_path();
     if (ec) {
         error = "the base folder cannot be found: " + ec.message();

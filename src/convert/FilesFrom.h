@@ -27,7 +27,8 @@ bool ParseFileList(std::string_view text, bool nul, const std::string& baseDir, 
 
 // Reads the list file (a regular file, a FIFO, a pipe, process substitution; "-" and
 // /dev/stdin are standard input) to its end and parses it as above; baseDir empty means the
-// list file's folder (for standard input the current folder).
+// list file's folder (for standard input and a descriptor's name such as /dev/fd/63, the
+// current folder).
 bool ReadFileList(const std::string& listFile, bool nul, const std::string& baseDir, std::vector<ListedInput>& inputs,
                   std::string& error);
 
