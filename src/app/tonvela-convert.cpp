@@ -633,6 +633,12 @@ int RunCommand(int argc, char** argv) {
                     done->htmlPath = planned.htmlPath;
                     done->playerSwfPath = planned.playerSwfPath;
                     MeasureOutputs(*done);
+                } else if (ClaimedByLiveRun(planned)) {
+                    // Another run holds its names: converting it here too would number a copy.
+                    done.emplace();
+                    done->outcome = EntryOutcome::Skipped;
+                    done->reasonCode = reason::kInProgressElsewhere;
+                    done->reasonText = kStatusInProgressElsewhere;
                 } else {
                     ReleaseAbandonedClaims(planned);
                 }
@@ -642,7 +648,7 @@ int RunCommand(int argc, char** argv) {
                 e.htmlPath = done->htmlPath;
                 e.playerSwfPath = done->playerSwfPath;
                 row.result = *done;
-                ++alreadyDone;
+                if (done->outcome == EntryOutcome::AlreadyDone) ++alreadyDone;
                 if (journalOut && !plan.recordedHere)
                     journalOut->Append(JournalEntryLine(row.source, fingerprint, *done, &e), false);
                 continue;

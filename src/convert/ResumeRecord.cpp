@@ -86,6 +86,8 @@ CResumeRecord::Plan CResumeRecord::PlanFor(const JournalSource& source, const st
                               (!planned.swfPath.empty() && FolderOf(planned.swfPath) == FolderOf(base))))
             plan.recordedBase = base;
     }
+    // No outputs of its own on record (it failed, was skipped or went elsewhere): as if unrecorded.
+    if (plan.recordedBase.empty()) plan.state = State::NoRecord;
     return plan;
 }
 

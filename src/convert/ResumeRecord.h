@@ -24,6 +24,7 @@ public:
     void Add(const ParsedReport& report, bool fromJournal);
     bool Empty() const { return files_.empty(); }
 
+    // NoRecord too for a file whose lines name no outputs that may be reused.
     enum class State { Done, Redo, NoRecord };
     struct Plan {
         State state = State::NoRecord;

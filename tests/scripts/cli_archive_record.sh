@@ -104,6 +104,20 @@ check "resume stale: the journal says converted, then nothing new" \
 check "resume nojournal: the first resumed run found a.wav done by its first-choice outputs" \
   'grep -q "Already converted" "$T/resume-nojournal/out1.txt"'
 
+# Two runs over one tree at once: the second leaves the file the first is converting to it.
+D="$T/concurrent"; mkdir -p "$D"; tone "$D/a.wav" 20
+"${RUN[@]}" --json-out "$D/ja.json" "$D" > /dev/null 2>&1 &
+first=$!
+for ((i = 0; i < 600; i++)); do grep -q '"named":true' "$D/ja.json" 2>/dev/null && break; sleep 0.01; done
+kill -STOP $first  # held between choosing its names and finishing, however fast this machine is
+"${RUN[@]}" --resume --json --json-out "$D/jb.json" "$D" > "$D/b.json" 2>&1; rc=$?
+kill -CONT $first; wait $first; rc_first=$?
+check "a second run leaves a file another run converts (rc $rc, first $rc_first), no copy" \
+  '[ $rc = 1 ] && [ $rc_first = 0 ] && grep -q "\"reasonCode\":\"in-progress-elsewhere\"" "$D/b.json" &&
+   [ "$(names "$D")" = "a.htm a.swf " ]'
+"${RUN[@]}" --resume --json-out "$D/jb.json" "$D" > /dev/null; rc=$?
+check "its next resumed run finds the file done (rc $rc)" '[ $rc = 0 ] && [ "$(names "$D")" = "a.htm a.swf " ]'
+
 # --- 2. Shards partition the files --------------------------------------------------------
 S="$T/shards"; mkdir -p "$S/tree/sub dir/deep" "$S/tree/-dash" "$S/other"
 tone "$S/tree/a b.wav"; tone "$S/tree/sub dir/c.wav"; tone "$S/tree/sub dir/deep/d.flac"
