@@ -109,6 +109,40 @@ TEST(Shard, SplitDependsOnlyOnThePathBelowTheFolder) {
     EXPECT_EQ(ShardKey("/music/a.wav", "/"), "music/a.wav");
 }
 
+// Files reached twice count once, named by their first name, keyed by their smallest path below
+// the first folder given that holds them: the shards of any N partition what a plain run takes.
+TEST(Shard, PartitionMergesFilesReachedTwice) {
+    CTestTempDir dir;
+    const std::string root = (dir / "r").string(), sub = root + "/sub";
+    std::filesystem::create_directories(sub);
+    WriteText(root + "/a.wav", "A");
+    WriteText(sub + "/b.wav", "B");
+    std::filesystem::create_hard_link(root + "/a.wav", sub + "/z-hard.wav");
+    std::filesystem::create_symlink(sub + "/b.wav", root + "/link.wav");
+    // As two overlapping folders given (r, then r/sub) and a missing file given alone list them.
+    const std::vector<FoundFile> found = {{sub + "/z-hard.wav", root},    {root + "/a.wav", root},
+                                          {root + "/link.wav", root},     {sub + "/b.wav", root},
+                                          {sub + "/b.wav", sub},          {sub + "/z-hard.wav", sub},
+                                          {"/nowhere/gone.wav", ""},      {"/nowhere/gone.wav", ""}};
+    const std::vector<std::string> roots = {root, sub};
+    const std::vector<ShardFile> all = PartitionFiles(found, roots, {0, 1});
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].path, sub + "/z-hard.wav");  // the name found first
+    EXPECT_EQ(all[0].key, "a.wav");               // its smallest key, not "sub/z-hard.wav" or "z-hard.wav"
+    EXPECT_EQ(all[1].path, root + "/link.wav");
+    EXPECT_EQ(all[1].key, "link.wav");  // the smaller of "link.wav" and "sub/b.wav"
+    EXPECT_EQ(all[2].key, "gone.wav");
+    for (std::uint32_t n = 2; n <= 16; ++n) {
+        std::multiset<std::string> seen;
+        for (std::uint32_t k = 0; k < n; ++k)
+            for (const ShardFile& f : PartitionFiles(found, roots, {k, n})) {
+                seen.insert(f.path);
+                EXPECT_EQ(ShardOf(f.key, n), k);
+            }
+        EXPECT_EQ(seen, (std::multiset<std::string>{sub + "/z-hard.wav", root + "/link.wav", "/nowhere/gone.wav"})) << n;
+    }
+}
+
 TEST(FilesFrom, LinesNulSeparatedAndRelative) {
     const struct {
         std::string text;
