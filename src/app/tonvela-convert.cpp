@@ -129,6 +129,9 @@ struct InputRow {
     JournalSource source;
     std::optional<std::size_t> entry;
     std::optional<EntryResult> result;
+    // A file found done by the record is not opened: its columns are the recorded ones.
+    std::optional<CFileListEntry> recorded;
+    CResumeRecord::Plan plan;  // with --resume
 };
 
 class CCliBatchUi : public CBatchUi {
@@ -373,8 +376,10 @@ int RunCommand(int argc, char** argv) {
                  "are all there, not empty and newer than the source, and no other input of the run has the "
                  "same first-choice name");
     app.add_option("--resume-from", resumeFrom,
-                   "With --resume (implied): also read these reports of earlier runs (written elsewhere)")
-        ->type_name("REPORT");
+                   "With --resume (implied): also read this report of an earlier run (written elsewhere); may be "
+                   "given more than once")
+        ->type_name("REPORT")
+        ->allow_extra_args(false);
     app.add_option("--json-out", jsonOut,
                    "Keep the run's journal in FILE: a header line, one JSON line per file as soon as its outputs "
                    "are on disk (flushed), a closing line with the counts. A regular or new file (continued by "
@@ -555,9 +560,23 @@ int RunCommand(int argc, char** argv) {
     std::size_t probeFailures = 0;
     std::vector<InputRow> rows;
     std::vector<std::size_t> rowOfEntry;
+    std::size_t alreadyDone = 0;
     for (const ShardFile& f : files) {
         const std::size_t before = list.Size();
         JournalSource source = StampSource(f.path, f.key);
+        CResumeRecord::Plan plan;
+        if (resume && !probe) {
+            plan = record.PlanFor(source, fingerprint, options);
+            if (plan.state == CResumeRecord::State::Done) {
+                // Done by the record: not opened, nothing decoded.
+                if (journalOut && !plan.recordedHere)
+                    journalOut->Append(JournalEntryLine(source, fingerprint, plan.done, &plan.probe), false);
+                ++alreadyDone;
+                InputRow row{std::move(source), std::nullopt, plan.done, plan.probe, {}};
+                rows.push_back(std::move(row));
+                continue;
+            }
+        }
         const int r = list.AddFileEntry(f.path);
         if (r == -1) {
             ++probeFailures;
@@ -565,10 +584,10 @@ int RunCommand(int argc, char** argv) {
             EntryResult failed;
             failed.reasonCode = reason::kLoadFailed;
             failed.reasonText = ProbeFailureReason(f.path);
-            rows.push_back({std::move(source), std::nullopt, std::move(failed)});
+            rows.push_back({std::move(source), std::nullopt, std::move(failed), std::nullopt, {}});
         } else if (list.Size() > before) {
             rowOfEntry.push_back(rows.size());
-            rows.push_back({std::move(source), before, std::nullopt});
+            rows.push_back({std::move(source), before, std::nullopt, std::nullopt, std::move(plan)});
         }
         if (Interrupted()) break;
     }
@@ -597,9 +616,13 @@ int RunCommand(int argc, char** argv) {
         return probeFailures ? kExitSomeFailed : kExitOk;
     }
     auto probeOf = [&](std::size_t i) -> const CFileListEntry* { return i < list.Size() ? &list.At(i) : nullptr; };
+    auto probeOfRow = [&](const InputRow& row) -> const CFileListEntry* {
+        return row.entry ? &list.At(*row.entry) : row.recorded ? &*row.recorded : nullptr;
+    };
     if (journalOut) {
         for (const InputRow& row : rows)
-            if (!row.entry) journalOut->Append(JournalEntryLine(row.source, fingerprint, *row.result, nullptr), false);
+            if (!row.entry && !row.recorded)
+                journalOut->Append(JournalEntryLine(row.source, fingerprint, *row.result, nullptr), false);
     }
 
     if (Interrupted()) return kExitSomeFailed;  // nothing converted yet; main says why
@@ -612,19 +635,16 @@ int RunCommand(int argc, char** argv) {
     // Without a record: a first-choice name that two inputs share proves neither done.
     std::map<std::string, int> firstChoiceUsers;
     if (resume)
-        for (std::size_t i = 0; i < list.Size(); ++i) ++firstChoiceUsers[PlannedOutputPaths(list.At(i).path, runOptions).swfPath];
+        for (const ShardFile& f : files) ++firstChoiceUsers[PlannedOutputPaths(f.path, runOptions).swfPath];
     std::vector<BatchItem> items;
-    std::size_t alreadyDone = 0;
     for (std::size_t i = 0; i < list.Size(); ++i) {
         CFileListEntry& e = list.At(i);
         InputRow& row = rows[rowOfEntry[i]];
         BatchItem item{&e, i, {}};
         if (resume) {
-            const CResumeRecord::Plan plan = record.PlanFor(row.source, fingerprint, runOptions);
+            const CResumeRecord::Plan& plan = row.plan;
             std::optional<EntryResult> done;
-            if (plan.state == CResumeRecord::State::Done) {
-                done = plan.done;
-            } else if (plan.state == CResumeRecord::State::NoRecord) {
+            if (plan.state == CResumeRecord::State::NoRecord) {
                 PlannedOutputs planned;
                 if (OutputsComplete(e.path, runOptions, planned) && firstChoiceUsers[planned.swfPath] == 1) {
                     done.emplace();
@@ -649,8 +669,7 @@ int RunCommand(int argc, char** argv) {
                 e.playerSwfPath = done->playerSwfPath;
                 row.result = *done;
                 if (done->outcome == EntryOutcome::AlreadyDone) ++alreadyDone;
-                if (journalOut && !plan.recordedHere)
-                    journalOut->Append(JournalEntryLine(row.source, fingerprint, *done, &e), false);
+                if (journalOut) journalOut->Append(JournalEntryLine(row.source, fingerprint, *done, &e), false);
                 continue;
             }
             item.recordedBase = plan.recordedBase;
@@ -698,10 +717,10 @@ int RunCommand(int argc, char** argv) {
     for (const InputRow& row : rows) {
         const EntryResult& r = *row.result;
         if (json) {
-            std::cout << JournalEntryLine(row.source, fingerprint, r, row.entry ? &list.At(*row.entry) : nullptr) << "\n";
+            std::cout << JournalEntryLine(row.source, fingerprint, r, probeOfRow(row)) << "\n";
             continue;
         }
-        if (!row.entry) continue;
+        if (!row.entry && !row.recorded) continue;
         const std::string detail = StatusDetail(r);
         std::cout << row.source.path << ": " << StatusText(r) << (detail.empty() ? "" : ": " + detail) << "\n";
         if (r.HasOutputs()) {
@@ -711,7 +730,7 @@ int RunCommand(int argc, char** argv) {
         }
     }
     // A shard of a small archive may hold no file at all; that is no failure.
-    if (list.Size() == 0 && probeFailures == 0 && shard.count <= 1) {
+    if (rows.empty() && shard.count <= 1) {
         std::cerr << "tonvela-convert: no audio files found\n";
         return kExitSomeFailed;
     }

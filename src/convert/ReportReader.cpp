@@ -1,6 +1,9 @@
 #include "convert/ReportReader.h"
 
+#include <climits>
+#include <cstdint>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "convert/RunJournal.h"
 
@@ -163,6 +166,17 @@ bool ReadEntry(const Json& j, int version, ReportEntry& e, std::string& error) {
     f.Bool("alreadyDone", alreadyDone);
     f.Text("status", e.status);
     f.Number("durationSeconds", e.seconds);
+    for (const auto& [key, field] : {std::pair{"channels", &e.channels}, std::pair{"sampleRate", &e.sampleRate},
+                                     std::pair{"bitRate", &e.bitRate}, std::pair{"kind", &e.kind}}) {
+        std::int64_t v = 0;
+        if (f.Signed(key, v)) {
+            if (v < INT32_MIN || v > INT32_MAX) {
+                error = std::string("\"") + key + "\" is out of range";
+                return false;
+            }
+            *field = static_cast<int>(v);
+        }
+    }
     f.Unsigned("swfBytes", e.swfBytes);
     std::string outcome;
     f.Text("outcome", outcome, version >= 2);

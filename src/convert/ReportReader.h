@@ -28,6 +28,8 @@ struct ReportEntry {
     double seconds = 0;
     std::uint64_t swfBytes = 0;
     std::vector<EntryOutputFile> outputs;  // sizes 0 on named lines
+    // The probed columns (0 when not recorded), so that a file found done need not be opened.
+    int channels = 0, sampleRate = 0, bitRate = 0, kind = 0;
     bool Ok() const { return outcome == EntryOutcome::Converted || outcome == EntryOutcome::AlreadyDone; }
 };
 

@@ -73,6 +73,16 @@ CResumeRecord::Plan CResumeRecord::PlanFor(const JournalSource& source, const st
                 else r.htmlPath = o.path;
             }
             r.outputs = e->outputs;
+            CFileListEntry& p = plan.probe;
+            p.path = source.path;
+            p.channels = e->channels;
+            p.sampleRate = e->sampleRate;
+            p.bitRate = e->bitRate;
+            p.kind = static_cast<AudioKind>(e->kind);
+            p.durationSeconds = e->seconds > 0 && e->seconds < 2e9 ? static_cast<int>(e->seconds) : 0;
+            p.swfPath = r.swfPath;
+            p.htmlPath = r.htmlPath;
+            p.playerSwfPath = r.playerSwfPath;
             return plan;
         }
     }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/EntryResult.h"
+#include "convert/FileListEntry.h"
 #include "convert/ReportReader.h"
 #include "convert/RunJournal.h"
 
@@ -29,6 +30,7 @@ public:
     struct Plan {
         State state = State::NoRecord;
         EntryResult done;          // Done: AlreadyDone with the recorded outputs and their sizes
+        CFileListEntry probe;      // Done: the columns the line recorded (the file is not opened)
         bool recordedHere = false; // Done: the continued journal holds the line already
         std::string recordedBase;  // Redo: the outputs to replace (no extension), or empty
     };
