@@ -149,12 +149,14 @@ public:
     void SetStatus(std::size_t, const std::string&) override {}
     void OutputsNamed(std::size_t entry, const EntryResult& named) override {
         // Only written, not flushed: it is there for a run killed before the entry's own line.
-        if (journal_) journal_->Append(JournalNamedLine(rows_[rowOfEntry_[entry]].source, fingerprint_, named), false);
+        if (journal_) journal_->Append(JournalNamedLine(rows_[rowOfEntry_[entry]].source, fingerprint_, named),
+                                      CRunJournal::Flush::None);
     }
     void EntryFinished(std::size_t entry, const EntryResult& result) override {
         InputRow& row = rows_[rowOfEntry_[entry]];
         row.result = result;
-        if (journal_) journal_->Append(JournalEntryLine(row.source, fingerprint_, result, probe_(entry)), true);
+        if (journal_)
+            journal_->Append(JournalEntryLine(row.source, fingerprint_, result, probe_(entry)), CRunJournal::Flush::Soon);
     }
     CConvertProgress& OpenProgress() override { return progress_; }
     void CloseProgress() override { progress_.Clear(); }
@@ -274,9 +276,11 @@ int MergeReportFiles(const std::vector<std::string>& names, bool json) {
 
 std::string Quoted(const std::string& path) { return "\"" + EscapedBytes(path) + "\""; }
 
-// Reads the reports a resumed run goes on from. continued: the run's own journal. False with a
-// message printed when one cannot be read.
-bool ReadRecord(const std::string& name, bool continued, CResumeRecord& record) {
+// Reads the reports a resumed run goes on from. continued: the run's own journal (of shard
+// `shard`); it stays continued only when it is a journal of this shard (a report of version 1,
+// written whole, is read and then replaced). False with a message printed when one cannot be
+// read or is another shard's journal.
+bool ReadRecord(const std::string& name, const ShardChoice& shard, bool* continued, CResumeRecord& record) {
     constexpr std::size_t kMaxReportBytes = std::size_t{1} << 30;
     std::string text, why;
     if (!ReadWholeFile(name, kMaxReportBytes, text, &why)) {
@@ -291,6 +295,12 @@ bool ReadRecord(const std::string& name, bool continued, CResumeRecord& record) 
                   << ": not a tonvela-convert report: " << error << "\n";
         return false;
     }
+    if (continued && (report.shard.index != shard.index || report.shard.count != shard.count)) {
+        std::cerr << "tonvela-convert: --json-out: " << name << ": the journal of shard " << report.shard.index << "/"
+                  << report.shard.count << ", not of this run's " << shard.index << "/" << shard.count << "\n";
+        return false;
+    }
+    if (continued && report.version < kReportVersion) *continued = false;
     if (continued && report.cutLine) {
         // The line a killed run was writing is no entry: it is cut away before lines are added.
         std::error_code ec;
@@ -300,7 +310,7 @@ bool ReadRecord(const std::string& name, bool continued, CResumeRecord& record) 
             return false;
         }
     }
-    record.Add(report, continued);
+    record.Add(report, continued && *continued);
     return true;
 }
 
@@ -515,12 +525,13 @@ int RunCommand(int argc, char** argv) {
     const std::string fingerprint = SettingsFingerprint(options);
     CResumeRecord record;
     struct stat journalStat {};
+    bool continueJournal = resume;
     const bool journalIsFile = !jsonOut.empty() && ::stat(jsonOut.c_str(), &journalStat) == 0 &&
                                S_ISREG(journalStat.st_mode) && journalStat.st_size > 0;
     if (resume) {
         for (const std::string& r : resumeFrom)
-            if (!ReadRecord(r, false, record)) return kExitUsage;
-        if (journalIsFile && !ReadRecord(jsonOut, true, record)) return kExitUsage;
+            if (!ReadRecord(r, shard, nullptr, record)) return kExitUsage;
+        if (journalIsFile && !ReadRecord(jsonOut, shard, &continueJournal, record)) return kExitUsage;
     }
     CRunJournal journal;
     if (!jsonOut.empty()) {
@@ -544,11 +555,11 @@ int RunCommand(int argc, char** argv) {
         }
         for (const std::string& p : record.RecordedOutputs()) addOutput(p);
         std::string error;
-        if (!journal.Open(jsonOut, resume, forbidden, error)) {
+        if (!journal.Open(jsonOut, continueJournal, forbidden, error)) {
             std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << error << "\n";
             return kExitUsage;
         }
-        if (!journal.Append(ReportHeaderLine(shard, options, TONVELA_VERSION), true)) {
+        if (!journal.Append(ReportHeaderLine(shard, options, TONVELA_VERSION), CRunJournal::Flush::Now)) {
             std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << journal.Error() << "\n";
             return kExitUsage;
         }
@@ -570,7 +581,8 @@ int RunCommand(int argc, char** argv) {
             if (plan.state == CResumeRecord::State::Done) {
                 // Done by the record: not opened, nothing decoded.
                 if (journalOut && !plan.recordedHere)
-                    journalOut->Append(JournalEntryLine(source, fingerprint, plan.done, &plan.probe), false);
+                    journalOut->Append(JournalEntryLine(source, fingerprint, plan.done, &plan.probe),
+                                       CRunJournal::Flush::None);
                 ++alreadyDone;
                 InputRow row{std::move(source), std::nullopt, plan.done, plan.probe, {}};
                 rows.push_back(std::move(row));
@@ -622,7 +634,7 @@ int RunCommand(int argc, char** argv) {
     if (journalOut) {
         for (const InputRow& row : rows)
             if (!row.entry && !row.recorded)
-                journalOut->Append(JournalEntryLine(row.source, fingerprint, *row.result, nullptr), false);
+                journalOut->Append(JournalEntryLine(row.source, fingerprint, *row.result, nullptr), CRunJournal::Flush::None);
     }
 
     if (Interrupted()) return kExitSomeFailed;  // nothing converted yet; main says why
@@ -669,7 +681,8 @@ int RunCommand(int argc, char** argv) {
                 e.playerSwfPath = done->playerSwfPath;
                 row.result = *done;
                 if (done->outcome == EntryOutcome::AlreadyDone) ++alreadyDone;
-                if (journalOut) journalOut->Append(JournalEntryLine(row.source, fingerprint, *done, &e), false);
+                if (journalOut)
+                    journalOut->Append(JournalEntryLine(row.source, fingerprint, *done, &e), CRunJournal::Flush::None);
                 continue;
             }
             item.recordedBase = plan.recordedBase;
@@ -679,7 +692,8 @@ int RunCommand(int argc, char** argv) {
     const BatchOutcome outcome = items.empty() ? BatchOutcome{true, false, 0, 0}
                                                : ConvertBatch(items, runOptions, ui, jobs);
     if (!outcome.started) {
-        if (journalOut) journalOut->Append(ReportClosingLine(true, 0, alreadyDone, rows.size() - alreadyDone), true);
+        if (journalOut)
+            journalOut->Append(ReportClosingLine(true, 0, alreadyDone, rows.size() - alreadyDone), CRunJournal::Flush::Now);
         return kExitUsage;
     }
 
@@ -700,7 +714,8 @@ int RunCommand(int argc, char** argv) {
         }
         if (!row.entry) continue;
         if (r.outcome == EntryOutcome::ConvertedWithoutPage)
-            std::cerr << "tonvela-convert: " << row.source.path << ": " << StatusText(r) << ": " << StatusDetail(r) << "\n";
+            std::cerr << "tonvela-convert: " << row.source.path << ": " << StatusText(r) << ": " << StatusDetail(r)
+                      << "\n";
         if (r.HasOutputs() && list.At(*row.entry).outputInDocuments)
             std::cerr << "tonvela-convert: " << row.source.path
                       << ": the files could not be created there; written to the documents folder instead: " << r.swfPath
@@ -708,7 +723,8 @@ int RunCommand(int argc, char** argv) {
     }
     if (journalOut) {
         journalOut->Append(
-            ReportClosingLine(Interrupted() || outcome.cancelled, converted, alreadyDone, failedCount), true);
+            ReportClosingLine(Interrupted() || outcome.cancelled, converted, alreadyDone, failedCount),
+            CRunJournal::Flush::Now);
         if (!journalOut->Error().empty()) {
             std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << journalOut->Error() << "\n";
             anyFailed = true;

@@ -169,13 +169,13 @@ EntryResult ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const C
         return ok;
     };
     const bool ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) &&
-             step(mp3.Create(), "no temporary file could be made for the MP3") &&
-             step(ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads),
-                  result.failure) &&
-             step(mp3.Size() > 0, "the MP3 encoder wrote nothing") &&
-             step(WriteSwfFiles(bt, entry, settings, mp3.Path(), result),
-                  "the SWF file could not be written in " +
-                      std::filesystem::path(entry.swfPath).parent_path().string());
+                   step(mp3.Create(), "no temporary file could be made for the MP3") &&
+                   step(ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads),
+                        result.failure) &&
+                   step(mp3.Size() > 0, "the MP3 encoder wrote nothing") &&
+                   step(WriteSwfFiles(bt, entry, settings, mp3.Path(), result),
+                        "the SWF file could not be written in " +
+                            std::filesystem::path(entry.swfPath).parent_path().string());
     mp3.Close();
     if (!ok) {
         claims.ReleaseAll();

@@ -18,7 +18,8 @@ class CConvertOptions;
 
 struct BatchItem {
     BatchItem() = default;
-    BatchItem(CFileListEntry* e, std::size_t r, std::string base = {}) : entry(e), row(r), recordedBase(std::move(base)) {}
+    BatchItem(CFileListEntry* e, std::size_t r, std::string base = {})
+        : entry(e), row(r), recordedBase(std::move(base)) {}
     CFileListEntry* entry = nullptr;
     std::size_t row = 0;  // the entry's row in the list, for its status
     // The outputs an earlier run recorded for the entry (a path without extension): they are

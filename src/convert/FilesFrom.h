@@ -18,10 +18,11 @@ struct ListedInput {
 std::string EscapedBytes(std::string_view bytes);
 
 // Splits list text into inputs. Lines end at "\n" (a "\r" before it is dropped, as is a
-// UTF-8 byte-order mark at the start), or at NUL bytes with nul; empty lines are ignored; relative lines are taken relative to baseDir (absolute). An absolute line below
-// baseDir gets baseDir as its root too, so "find /archive" and "cd /archive; find ." lists
-// split the same way. False with the reason in error for a NUL byte in a line list (a file
-// name cannot hold one: the list was meant for --null).
+// UTF-8 byte-order mark at the start), or at NUL bytes with nul; empty lines are ignored;
+// relative lines are taken relative to baseDir (absolute). An absolute line below baseDir gets
+// baseDir as its root too, so "find /archive" and "cd /archive; find ." lists split the same
+// way. False with the reason in error (the line's number and its bytes escaped) for a NUL byte
+// in a line list (a file name cannot hold one: the list was meant for --null).
 bool ParseFileList(std::string_view text, bool nul, const std::string& baseDir, std::vector<ListedInput>& inputs,
                    std::string& error);
 

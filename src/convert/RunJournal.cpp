@@ -214,8 +214,42 @@ bool CRunJournal::Open(const std::string& path, bool continueExisting, const Jou
     return true;
 }
 
-bool CRunJournal::Append(const std::string& line, bool sync) {
+CRunJournal::~CRunJournal() {
+    if (syncer_.joinable()) {
+        syncer_.request_stop();
+        syncer_.join();
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (dirty_) SyncLocked(lock);
+}
+
+std::string CRunJournal::Error() const {
     std::lock_guard<std::mutex> lock(mutex_);
+    return error_;
+}
+
+bool CRunJournal::SyncLocked(std::unique_lock<std::mutex>& lock) {
+    dirty_ = false;
+    const int fd = fd_.Get();
+    // The disk is waited for without the lock, so lines go on being written meanwhile.
+    lock.unlock();
+    const int rc = ::fdatasync(fd);
+    const int err = errno;
+    lock.lock();
+    if (rc != 0 && !failed_) {
+        failed_ = true;
+        error_ = std::strerror(err);
+    }
+    return rc == 0;
+}
+
+void CRunJournal::Syncer(std::stop_token stop) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (wake_.wait(lock, stop, [this] { return dirty_; })) SyncLocked(lock);
+}
+
+bool CRunJournal::Append(const std::string& line, Flush flush) {
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!IsOpen() || failed_) return false;
     const std::string text = line + "\n";
     // A reader of the stream that went away is a write error, not the end of the run.
@@ -241,12 +275,16 @@ bool CRunJournal::Append(const std::string& line, bool sync) {
         }
         ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
     }
-    if (!err && sync && !stream_ && ::fdatasync(fd_.Get()) != 0) err = errno;
     if (err) {
         failed_ = true;
         error_ = std::strerror(err);
         return false;
     }
+    if (stream_ || flush == Flush::None) return true;
+    dirty_ = true;
+    if (flush == Flush::Now) return SyncLocked(lock);
+    if (!syncer_.joinable()) syncer_ = std::jthread([this](std::stop_token stop) { Syncer(stop); });
+    wake_.notify_one();
     return true;
 }
 

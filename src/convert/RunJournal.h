@@ -6,10 +6,12 @@
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "convert/EntryResult.h"
@@ -64,6 +66,17 @@ struct JournalForbidden {
 
 class CRunJournal {
 public:
+    enum class Flush {
+        None,  // written only (a killed run's lines are kept; a power cut may lose them)
+        Soon,  // flushed to disk by the journal's own thread within moments, without waiting
+        Now,   // flushed before Append returns
+    };
+    CRunJournal() = default;
+    CRunJournal(const CRunJournal&) = delete;
+    CRunJournal& operator=(const CRunJournal&) = delete;
+    // Flushes what is pending.
+    ~CRunJournal();
+
     // Opens path as the journal. A regular file (or a new one; its folder is created) is
     // continued when continueExisting, else emptied; a symlink is followed; a FIFO, a pipe and
     // /dev/stdout get the lines as a stream. A folder, any other special file and anything in
@@ -72,13 +85,21 @@ public:
     bool IsOpen() const { return fd_.Get() >= 0; }
     // A regular file that held lines before this run.
     bool Continued() const { return continued_; }
-    // Appends line and "\n" in one write; sync: flushed to disk (fdatasync) before returning.
-    // Safe from several threads. False once a write failed (error says why).
-    bool Append(const std::string& line, bool sync);
-    const std::string& Error() const { return error_; }
+    // Appends line and "\n" in one write, flushed (fdatasync) as flush says. An entry's line is
+    // flushed Soon: the outputs it names are on disk already, so a line lost to a power cut
+    // costs a conversion again, never a wrong "done"; the batch does not wait for the disk.
+    // Safe from several threads. False once a write or flush failed (Error says why).
+    bool Append(const std::string& line, Flush flush);
+    std::string Error() const;
 
 private:
-    std::mutex mutex_;
+    void Syncer(std::stop_token stop);
+    bool SyncLocked(std::unique_lock<std::mutex>& lock);
+
+    mutable std::mutex mutex_;
+    std::condition_variable_any wake_;
+    bool dirty_ = false;
+    std::jthread syncer_;  // started by the first Soon
     CUniqueFd fd_;
     bool stream_ = false;
     bool continued_ = false;

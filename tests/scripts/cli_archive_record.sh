@@ -243,6 +243,10 @@ check "--shard '' is a usage error (rc $rc)" '[ $rc = 2 ]'
 check "a journal whose last line was cut is continued without it (rc $rc)" \
   '[ $rc = 0 ] && "$BIN" --merge-reports "$J/old.json" > /dev/null'
 
+(cd "$J" && "${RUN[@]}" --resume --shard 0/2 --json-out old.json in > /dev/null 2> err.txt); rc=$?
+check "another shard's journal is not continued (rc $rc)" \
+  '[ $rc = 2 ] && grep -q "the journal of shard 0/1, not of this run.s 0/2" "$J/err.txt" && tail -1 "$J/old.json" | grep -q tonvelaReportEnd'
+
 # --- 5. The merge of bad reports: a message and exit 1, never an abort ----------------------
 M="$T/merge"; mkdir -p "$M"
 printf '{"tonvelaReport":1,"shard":"0/1"}\n{"path":"/a.wav","ok":"yes"}\n' > "$M/wrong-type.json"
