@@ -90,8 +90,11 @@ check "merged after --resume: 56 already done" 'grep -qx "files already done: 56
 # A shard killed mid-run (its process, found by its own command line), then parallel's
 # --resume-failed runs only that job again with the same command: --resume continues its journal.
 make_archive_tree "$C/archive3" 24 0 20 30 || { echo "sox failed"; exit 1; }
+# The ssh command as a program of its own: --resume-failed reads the joblog back, and a host
+# column with spaces in it does not read.
+printf '#!/bin/sh\nexec %s "$@"\n' "$SSH" > "$C/ssh"; chmod +x "$C/ssh"
 run_three() {  # run_three [--resume-failed]
-  (cd "$C" && parallel "$@" --sshlogin "2/$SSH $LOGIN,2/:" --workdir . --env PATH --joblog "$C/reports3.log" \
+  (cd "$C" && parallel "$@" --ssh "$C/ssh" --sshlogin "2/$LOGIN,2/:" --workdir . --env PATH --joblog "$C/reports3.log" \
     "$BIN" --data-dir "$DATA" --config-dir "$C/config" -q --shard {}/4 --resume --json-out "$C/reports3/{}.json" \
     "$C/archive3" ::: 0 1 2 3 > /dev/null 2> "$C/reports3.err")
 }
@@ -117,7 +120,7 @@ run_three --resume-failed; rc=$?
 after=$(find "$C/archive3" -name '*.swf' -printf '%p %T@\n' | sort)
 check "--resume-failed ran the killed shard again, and only it (rc $rc)" \
   '[ $rc = 0 ] && [ "$(awk -F"\t" "NR > 1 && \$7 == 0 && \$8 == 0" "$C/reports3.log" | wc -l)" -eq 4 ] &&
-   [ "$(awk -F"\t" "NR > 1" "$C/reports3.log" | wc -l)" -eq 5 ]'
+   [ "$(awk -F"\t" "NR > 1 && \$1 != 3" "$C/reports3.log" | wc -l)" -eq 3 ]'
 check "every file converted, none twice, no numbered names ($(grep -c . <<<"$after") of 24)" \
   '[ "$(grep -c . <<<"$after")" -eq 24 ] && [ -z "$(comm -23 <(echo "$before") <(echo "$after"))" ] &&
    [ -z "$(find "$C/archive3" -name "*_[0-9]*.swf")" ]'
