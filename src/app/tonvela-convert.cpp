@@ -8,6 +8,7 @@
 
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -17,7 +18,10 @@
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <iostream>
+#include <map>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -29,6 +33,7 @@
 #include "convert/BatchUi.h"
 #include "convert/ConvertBatch.h"
 #include "convert/ConvertOptions.h"
+#include "convert/EntryResult.h"
 #include "convert/FileList.h"
 #include "convert/FileListColumns.h"
 #include "convert/FilesFrom.h"
@@ -40,9 +45,12 @@
 #include "convert/ProgressLines.h"
 #include "convert/ReportMerge.h"
 #include "convert/ResumeCheck.h"
-#include "convert/RunReport.h"
+#include "convert/ReportReader.h"
+#include "convert/ResumeRecord.h"
+#include "convert/RunJournal.h"
 #include "convert/SettingsCatalog.h"
 #include "convert/Shard.h"
+#include "platform/AtomicFile.h"
 #include "platform/DataFolder.h"
 #include "platform/Interrupt.h"
 #include "platform/ResolvedPath.h"
@@ -59,8 +67,6 @@ constexpr int kExitSomeFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitWriteError = 3;
 
-constexpr const char* kStatusFailedToLoad = "Failed to load";
-constexpr const char* kStatusAlreadyDone = "Already converted";
 
 // The progress display on stderr, only on a terminal: the overall line, then one line per
 // running file, redrawn in place.
@@ -118,39 +124,57 @@ private:
     BatchProgressView view_;
 };
 
+// One input of the run, in the order given: its source as the journal records it, its list
+// entry (none when no reader accepted the file) and, once finished, its result.
+struct InputRow {
+    JournalSource source;
+    std::optional<std::size_t> entry;
+    std::optional<EntryResult> result;
+    // A file found done by the record is not opened: its columns are the recorded ones.
+    std::optional<CFileListEntry> recorded;
+    CResumeRecord::Plan plan;  // with --resume
+};
+
 class CCliBatchUi : public CBatchUi {
 public:
-    CCliBatchUi(std::size_t rows, bool showProgress, bool browse)
-        : statuses_(rows), reasons_(rows), progress_(showProgress), browse_(browse) {}
+    // rowOfEntry: the input row of each list entry; journal null without --json-out.
+    CCliBatchUi(std::vector<InputRow>& rows, const std::vector<std::size_t>& rowOfEntry, CRunJournal* journal,
+                const std::string& fingerprint, bool showProgress, bool browse)
+        : rows_(rows), rowOfEntry_(rowOfEntry), journal_(journal), fingerprint_(fingerprint),
+          progress_(showProgress), browse_(browse) {}
 
     void ShowMessage(const std::string& text, MessageIcon) override {
         progress_.Clear();
         std::cerr << "tonvela-convert: " << text << "\n";
     }
-    void SetStatus(std::size_t row, const std::string& text) override {
-        if (row < statuses_.size()) statuses_[row] = text;
-        if (row < reasons_.size()) reasons_[row].clear();
+    void SetStatus(std::size_t, const std::string&) override {}
+    void OutputsNamed(std::size_t entry, const EntryResult& named) override {
+        // Only written, not flushed: it is there for a run killed before the entry's own line.
+        if (journal_) journal_->Append(JournalNamedLine(rows_[rowOfEntry_[entry]].source, fingerprint_, named),
+                                      CRunJournal::Flush::None);
     }
-    void SetFailureReason(std::size_t row, const std::string& reason) override {
-        if (row < reasons_.size()) reasons_[row] = reason;
+    void EntryFinished(std::size_t entry, const EntryResult& result) override {
+        InputRow& row = rows_[rowOfEntry_[entry]];
+        row.result = result;
+        if (journal_)
+            journal_->Append(JournalEntryLine(row.source, fingerprint_, result, probe_(entry)), CRunJournal::Flush::Soon);
     }
     CConvertProgress& OpenProgress() override { return progress_; }
     void CloseProgress() override { progress_.Clear(); }
     void ShowFirstSwf(const std::string& swfPath) override {
         if (browse_ && !ShowItems(swfPath)) std::cerr << "tonvela-convert: cannot show " << swfPath << "\n";
     }
-    const std::string& Status(std::size_t row) const { return statuses_[row]; }
-    const std::string& Reason(std::size_t row) const { return reasons_[row]; }
-    // The status with the reason of a failure, for the report of each input.
-    std::string StatusWithReason(std::size_t row) const {
-        return reasons_[row].empty() ? statuses_[row] : statuses_[row] + ": " + reasons_[row];
-    }
+    // The probed entry of a list index, for the journal's columns.
+    void SetProbeLookup(std::function<const CFileListEntry*(std::size_t)> lookup) { probe_ = std::move(lookup); }
 
 private:
-    std::vector<std::string> statuses_;
-    std::vector<std::string> reasons_;
+    std::vector<InputRow>& rows_;
+    const std::vector<std::size_t>& rowOfEntry_;
+    CRunJournal* journal_;
+    const std::string& fingerprint_;
     CTerminalProgress progress_;
     bool browse_;
+    std::function<const CFileListEntry*(std::size_t)> probe_ = [](std::size_t) { return nullptr; };
 };
 
 nlohmann::json ProbeJson(const CFileListEntry& e) {
@@ -175,20 +199,12 @@ std::string JsonLine(const nlohmann::json& j) {
     return line + "}";
 }
 
-// One input's object; every object has the same keys, so a file that could not be loaded
-// (entry null) gets empty paths and null probe values.
-// reason: why an entry failed beyond its status ("" when it did not or nothing more is known).
+// Every object has the same keys, so a file that could not be loaded (entry null) gets null
+// probe values. reason: why an entry failed beyond its status.
+// --probe --json: the probed columns of one input.
 nlohmann::json EntryJson(const std::string& path, const CFileListEntry* e, bool ok, const std::string& status,
-                         const std::string& reason, bool alreadyDone = false) {
-    std::uintmax_t swfBytes = 0;
-    for (const std::string* p : {e ? &e->swfPath : nullptr, e ? &e->playerSwfPath : nullptr}) {
-        std::error_code ec;
-        const std::uintmax_t size = p && !p->empty() ? std::filesystem::file_size(*p, ec) : 0;
-        if (!ec) swfBytes += size;
-    }
-    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"reason", reason}, {"swf", e ? e->swfPath : ""},
-                        {"html", e ? e->htmlPath : ""}, {"player", e ? e->playerSwfPath : ""},
-                        {"alreadyDone", alreadyDone}, {"swfBytes", ok ? swfBytes : 0}};
+                         const std::string& reason) {
+    nlohmann::json j = {{"path", path}, {"ok", ok}, {"status", status}, {"reason", reason}};
     if (e) {
         j.update(ProbeJson(*e));
     } else {
@@ -259,11 +275,45 @@ int MergeReportFiles(const std::vector<std::string>& names, bool json) {
     return summary.Ok() ? kExitOk : kExitSomeFailed;
 }
 
-// An input in the order given: a list entry, or a file that no reader accepted.
-struct InputRow {
-    std::size_t entry = 0;
-    std::string failedPath;
-};
+std::string Quoted(const std::string& path) { return "\"" + EscapedBytes(path) + "\""; }
+
+// Reads the reports a resumed run goes on from. continued: the run's own journal (of shard
+// `shard`); it stays continued only when it is a journal of this shard (a report of version 1,
+// written whole, is read and then replaced). False with a message printed when one cannot be
+// read or is another shard's journal.
+bool ReadRecord(const std::string& name, const ShardChoice& shard, bool* continued, CResumeRecord& record) {
+    constexpr std::size_t kMaxReportBytes = std::size_t{1} << 30;
+    std::string text, why;
+    if (!ReadWholeFile(name, kMaxReportBytes, text, &why)) {
+        std::cerr << "tonvela-convert: --resume-from: " << name << " cannot be read" << (why.empty() ? "" : ": " + why)
+                  << "\n";
+        return false;
+    }
+    ParsedReport report;
+    std::string error;
+    if (!ParseReport(text, report, error)) {
+        std::cerr << "tonvela-convert: " << (continued ? "--json-out: " : "--resume-from: ") << name
+                  << ": not a tonvela-convert report: " << error << "\n";
+        return false;
+    }
+    if (continued && (report.shard.index != shard.index || report.shard.count != shard.count)) {
+        std::cerr << "tonvela-convert: --json-out: " << name << ": the journal of shard " << report.shard.index << "/"
+                  << report.shard.count << ", not of this run's " << shard.index << "/" << shard.count << "\n";
+        return false;
+    }
+    if (continued && report.version < kReportVersion) *continued = false;
+    if (continued && report.cutLine) {
+        // The line a killed run was writing is no entry: it is cut away before lines are added.
+        std::error_code ec;
+        std::filesystem::resize_file(name, text.rfind('\n') + 1, ec);
+        if (ec) {
+            std::cerr << "tonvela-convert: --json-out: " << name << ": " << ec.message() << "\n";
+            return false;
+        }
+    }
+    record.Add(report, continued && *continued);
+    return true;
+}
 
 int RunCommand(int argc, char** argv) {
     // Names sort by the user's collation, as in the window; nothing else takes the locale.
@@ -293,6 +343,7 @@ int RunCommand(int argc, char** argv) {
     bool listSettings = false, version = false;
     std::string shardText, filesFrom, baseDir, jsonOut;
     bool nulList = false, resume = false, mergeReports = false;
+    std::vector<std::string> resumeFrom;
     app.add_option("PATH", inputs, "Audio files or folders (folders are searched recursively)");
     // One value per --set, so that the paths after it stay paths.
     app.add_option("--set", sets, "Override one setting for this run: NAME=VALUE")
@@ -312,22 +363,39 @@ int RunCommand(int argc, char** argv) {
                  "List every setting NAME for --set: its current value, default, values and meaning (with --json "
                  "as JSON)");
     app.add_option("--shard", shardText,
-                   "Convert only shard K of N (0 <= K < N): the files whose path below the folder given hashes to "
-                   "K; every machine computes the same split")
+                   "Convert only shard K of N (0 <= K < N). Every file is in exactly one shard: its key is its path "
+                   "below the first folder given that holds it (its name when none does); a file found under "
+                   "several names (hard links, overlapping folders, symlinks) counts once, with its smallest key. "
+                   "The key's hash picks the shard, so every machine computes the same split")
         ->type_name("K/N");
     auto* filesFromOption = app.add_option(
-        "--files-from", filesFrom, "Read the inputs from FILE (- for standard input), one per line; relative lines "
-                                   "are relative to FILE's folder (standard input: the current folder)")
+        "--files-from", filesFrom, "Read the inputs from FILE (- or /dev/stdin for standard input; a FIFO or "
+                                   "<(find ...) too), one per line (CRLF lines and a UTF-8 byte-order mark are "
+                                   "read too); relative lines are relative to FILE's folder (standard input and "
+                                   "<(...): the current folder)")
                                ->type_name("FILE");
     app.add_flag("--null", nulList, "The --files-from list is NUL-separated (find -print0)")->needs(filesFromOption);
     app.add_option("--base", baseDir, "Folder that relative --files-from lines are relative to")
         ->type_name("DIR")
         ->needs(filesFromOption);
     app.add_flag("--resume", resume,
-                 "Convert only the files whose outputs are not complete yet (missing, empty or older than the "
-                 "source); the others are reported as already converted");
+                 "Convert only the files that are not done yet. With a journal (the --json-out FILE of earlier "
+                 "runs, continued, and any --resume-from REPORT) a file is done when its line says it was "
+                 "converted from a source of the same size and time with the same settings and its outputs still "
+                 "have their sizes; the others are converted again into the outputs recorded for them. That is "
+                 "the reliable way. A file without a line is done when its outputs in their first-choice place "
+                 "are all there, not empty and newer than the source, and no other input of the run has the "
+                 "same first-choice name");
+    app.add_option("--resume-from", resumeFrom,
+                   "With --resume (implied): also read this report of an earlier run (written elsewhere); may be "
+                   "given more than once")
+        ->type_name("REPORT")
+        ->allow_extra_args(false);
     app.add_option("--json-out", jsonOut,
-                   "Write the run's JSON lines to FILE at the end, after a header line naming the shard and settings")
+                   "Keep the run's journal in FILE: a header line, one JSON line per file as soon as its outputs "
+                   "are on disk (flushed), a closing line with the counts. A regular or new file (continued by "
+                   "--resume, replaced otherwise; a symlink is followed); a FIFO, a pipe or /dev/stdout gets the "
+                   "lines as a stream. A folder, another special file or an input or output of the run is refused")
         ->type_name("FILE");
     app.add_flag("--merge-reports", mergeReports,
                  "The PATHs are --json-out reports: print one summary of them and exit, 1 when a file failed or a "
@@ -352,8 +420,13 @@ int RunCommand(int argc, char** argv) {
         }
         return MergeReportFiles(inputs, json);
     }
+    if (app.count("--json-out") && jsonOut.empty()) {
+        std::cerr << "tonvela-convert: --json-out needs a file name\n";
+        return kExitUsage;
+    }
+    if (!resumeFrom.empty()) resume = true;
     ShardChoice shard;
-    if (!shardText.empty() && !ParseShardChoice(shardText, shard)) {
+    if ((app.count("--shard") || !shardText.empty()) && !ParseShardChoice(shardText, shard)) {
         std::cerr << "tonvela-convert: --shard needs K/N with 0 <= K < N, got \"" << shardText << "\"\n";
         return kExitUsage;
     }
@@ -438,32 +511,105 @@ int RunCommand(int argc, char** argv) {
     // Paths: files as given (like the Add Files dialog), folders searched like Add Folder.
     // Each input with the folder that its files' shard keys are relative to (empty: its own).
     std::vector<ListedInput> listed;
-    for (const std::string& in : inputs) listed.push_back({in, {}});
+    for (const std::string& in : inputs) listed.push_back({in, {}, 0});
     std::string listError;
     if (!filesFrom.empty() && !ReadFileList(filesFrom, nulList, baseDir, listed, listError)) {
         std::cerr << "tonvela-convert: --files-from: " << listError << "\n";
         return kExitUsage;
     }
-    std::vector<std::string> paths;
+    std::vector<FoundFile> found;
+    std::vector<std::string> roots;
     for (const ListedInput& in : listed) {
-        const std::size_t first = paths.size();
-        const std::string folder = ExpandCommandLinePath(in.path, paths);
-        KeepShard(paths, first, in.root.empty() ? folder : ResolvedPath(in.root), shard);
+        std::vector<std::string> expanded;
+        const std::string folder = ExpandCommandLinePath(in.path, expanded);
+        const std::string root = in.root.empty() ? folder : ResolvedPath(in.root);
+        if (!root.empty() && std::find(roots.begin(), roots.end(), root) == roots.end()) roots.push_back(root);
+        if (in.line != 0 && folder.empty() && !std::filesystem::exists(std::filesystem::symlink_status(in.path)))
+            std::cerr << "tonvela-convert: --files-from: line " << in.line << ": " << Quoted(in.path)
+                      << ": no such file\n";
+        for (std::string& p : expanded) found.push_back({std::move(p), root});
     }
+    const std::vector<ShardFile> files = PartitionFiles(found, roots, shard);
+
+    // What an earlier run recorded, and the journal of this one: both settled before any work.
+    const std::string fingerprint = SettingsFingerprint(options);
+    CResumeRecord record;
+    struct stat journalStat {};
+    bool continueJournal = resume;
+    const bool journalIsFile = !jsonOut.empty() && ::stat(jsonOut.c_str(), &journalStat) == 0 &&
+                               S_ISREG(journalStat.st_mode) && journalStat.st_size > 0;
+    if (resume) {
+        for (const std::string& r : resumeFrom)
+            if (!ReadRecord(r, shard, nullptr, record)) return kExitUsage;
+        if (journalIsFile && !ReadRecord(jsonOut, shard, &continueJournal, record)) return kExitUsage;
+    }
+    CRunJournal journal;
+    if (!jsonOut.empty()) {
+        JournalForbidden forbidden;
+        auto addFile = [&](const std::string& p) {
+            struct stat st {};
+            if (::stat(p.c_str(), &st) == 0) forbidden.files.insert({st.st_dev, st.st_ino});
+        };
+        auto addOutput = [&](const std::string& p) {
+            if (p.empty()) return;
+            std::error_code ec;
+            forbidden.paths.insert(std::filesystem::absolute(p, ec).lexically_normal().string());
+            addFile(p);
+        };
+        for (const FoundFile& f : found) addFile(f.path);
+        if (!filesFrom.empty() && filesFrom != "-") addFile(filesFrom);
+        for (const std::string& r : resumeFrom) addFile(r);
+        for (const ShardFile& f : files) {
+            const PlannedOutputs planned = PlannedOutputPaths(f.path, options);
+            for (const std::string* p : {&planned.swfPath, &planned.htmlPath, &planned.playerSwfPath}) addOutput(*p);
+        }
+        for (const std::string& p : record.RecordedOutputs()) addOutput(p);
+        std::string error;
+        if (!journal.Open(jsonOut, continueJournal, forbidden, error)) {
+            std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << error << "\n";
+            return kExitUsage;
+        }
+        if (!journal.Append(ReportHeaderLine(shard, options, TONVELA_VERSION), CRunJournal::Flush::Now)) {
+            std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << journal.Error() << "\n";
+            return kExitUsage;
+        }
+    }
+    CRunJournal* journalOut = journal.IsOpen() ? &journal : nullptr;
 
     CFileList list;
     std::vector<std::string> failedProbes;
     std::size_t probeFailures = 0;
     std::vector<InputRow> rows;
-    for (const std::string& p : paths) {
+    std::vector<std::size_t> rowOfEntry;
+    std::size_t alreadyDone = 0;
+    for (const ShardFile& f : files) {
         const std::size_t before = list.Size();
-        const int r = list.AddFileEntry(p);
+        JournalSource source = StampSource(f.path, f.key);
+        CResumeRecord::Plan plan;
+        if (resume && !probe) {
+            plan = record.PlanFor(source, fingerprint, options);
+            if (plan.state == CResumeRecord::State::Done) {
+                // Done by the record: not opened, nothing decoded.
+                if (journalOut && !plan.recordedHere)
+                    journalOut->Append(JournalEntryLine(source, fingerprint, plan.done, &plan.probe),
+                                       CRunJournal::Flush::None);
+                ++alreadyDone;
+                InputRow row{std::move(source), std::nullopt, plan.done, plan.probe, {}};
+                rows.push_back(std::move(row));
+                continue;
+            }
+        }
+        const int r = list.AddFileEntry(f.path);
         if (r == -1) {
             ++probeFailures;
-            failedProbes.push_back(p);
-            rows.push_back({0, p});
+            failedProbes.push_back(f.path);
+            EntryResult failed;
+            failed.reasonCode = reason::kLoadFailed;
+            failed.reasonText = ProbeFailureReason(f.path);
+            rows.push_back({std::move(source), std::nullopt, std::move(failed), std::nullopt, {}});
         } else if (list.Size() > before) {
-            rows.push_back({before, {}});
+            rowOfEntry.push_back(rows.size());
+            rows.push_back({std::move(source), before, std::nullopt, std::nullopt, std::move(plan)});
         }
         if (Interrupted()) break;
     }
@@ -476,10 +622,9 @@ int RunCommand(int argc, char** argv) {
     if (probe) {
         if (json) {
             for (const InputRow& row : rows) {
-                const nlohmann::json j = row.failedPath.empty()
-                                             ? EntryJson(list.At(row.entry).path, &list.At(row.entry), true, "", "")
-                                             : EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad,
-                                                         ProbeFailureReason(row.failedPath));
+                const nlohmann::json j = row.entry ? EntryJson(row.source.path, &list.At(*row.entry), true, "", "")
+                                                   : EntryJson(row.source.path, nullptr, false, kStatusFailedToLoad,
+                                                               row.result->reasonText);
                 std::cout << JsonLine(j) << "\n";
             }
             return probeFailures ? kExitSomeFailed : kExitOk;
@@ -492,88 +637,126 @@ int RunCommand(int argc, char** argv) {
         }
         return probeFailures ? kExitSomeFailed : kExitOk;
     }
+    auto probeOf = [&](std::size_t i) -> const CFileListEntry* { return i < list.Size() ? &list.At(i) : nullptr; };
+    auto probeOfRow = [&](const InputRow& row) -> const CFileListEntry* {
+        return row.entry ? &list.At(*row.entry) : row.recorded ? &*row.recorded : nullptr;
+    };
+    if (journalOut) {
+        for (const InputRow& row : rows)
+            if (!row.entry && !row.recorded)
+                journalOut->Append(JournalEntryLine(row.source, fingerprint, *row.result, nullptr), CRunJournal::Flush::None);
+    }
 
     if (Interrupted()) return kExitSomeFailed;  // nothing converted yet; main says why
 
     // The after-batch view belongs to the window; here only --browse asks for it.
     CConvertOptions runOptions = options;
     runOptions.BrowseOutFolder = browse ? 1 : 0;
-    CCliBatchUi ui(list.Size(), !quiet && ::isatty(STDERR_FILENO), browse);
-    std::vector<bool> alreadyDone(list.Size(), false);
+    CCliBatchUi ui(rows, rowOfEntry, journalOut, fingerprint, !quiet && ::isatty(STDERR_FILENO), browse);
+    ui.SetProbeLookup(probeOf);
+    // Without a record: a first-choice name that two inputs share proves neither done.
+    std::map<std::string, int> firstChoiceUsers;
+    if (resume)
+        for (const ShardFile& f : files) ++firstChoiceUsers[PlannedOutputPaths(f.path, runOptions).swfPath];
     std::vector<BatchItem> items;
     for (std::size_t i = 0; i < list.Size(); ++i) {
         CFileListEntry& e = list.At(i);
+        InputRow& row = rows[rowOfEntry[i]];
+        BatchItem item{&e, i, {}};
         if (resume) {
-            PlannedOutputs planned;
-            if (OutputsComplete(e.path, runOptions, planned)) {
-                e.swfPath = planned.swfPath;
-                e.htmlPath = planned.htmlPath;
-                e.playerSwfPath = planned.playerSwfPath;
-                alreadyDone[i] = true;
-                ui.SetStatus(i, kStatusAlreadyDone);
+            const CResumeRecord::Plan& plan = row.plan;
+            std::optional<EntryResult> done;
+            if (plan.state == CResumeRecord::State::NoRecord) {
+                PlannedOutputs planned;
+                if (OutputsComplete(e.path, runOptions, planned) && firstChoiceUsers[planned.swfPath] == 1) {
+                    done.emplace();
+                    done->outcome = EntryOutcome::AlreadyDone;
+                    done->swfPath = planned.swfPath;
+                    done->htmlPath = planned.htmlPath;
+                    done->playerSwfPath = planned.playerSwfPath;
+                    MeasureOutputs(*done);
+                } else if (ClaimedByLiveRun(planned)) {
+                    // Another run holds its names: converting it here too would number a copy.
+                    done.emplace();
+                    done->outcome = EntryOutcome::Skipped;
+                    done->reasonCode = reason::kInProgressElsewhere;
+                    done->reasonText = kStatusInProgressElsewhere;
+                } else {
+                    ReleaseAbandonedClaims(planned);
+                }
+            }
+            if (done) {
+                e.swfPath = done->swfPath;
+                e.htmlPath = done->htmlPath;
+                e.playerSwfPath = done->playerSwfPath;
+                row.result = *done;
+                if (done->outcome == EntryOutcome::AlreadyDone) ++alreadyDone;
+                if (journalOut)
+                    journalOut->Append(JournalEntryLine(row.source, fingerprint, *done, &e), CRunJournal::Flush::None);
                 continue;
             }
-            ReleaseAbandonedClaims(planned);
+            item.recordedBase = plan.recordedBase;
         }
-        items.push_back({&e, i});
+        items.push_back(std::move(item));
     }
     const BatchOutcome outcome = items.empty() ? BatchOutcome{true, false, 0, 0}
                                                : ConvertBatch(items, runOptions, ui, jobs);
-    if (!outcome.started) return kExitUsage;
-
-    bool anyFailed = probeFailures > 0;
-    // A converted entry whose page was asked for but could not be written has failed too.
-    auto entryOk = [&](const CFileListEntry& e) {
-        return !e.swfPath.empty() && !(runOptions.CreateHtmlFile && e.htmlPath.empty());
-    };
-    for (std::size_t i = 0; i < list.Size(); ++i) {
-        const CFileListEntry& e = list.At(i);
-        if (e.swfPath.empty()) continue;
-        if (!entryOk(e)) std::cerr << "tonvela-convert: " << TerminalText(e.path) << ": " << ui.StatusWithReason(i) << "\n";
-        if (e.outputInDocuments)
-            std::cerr << "tonvela-convert: " << TerminalText(e.path)
-                      << ": the files could not be created there; written to the documents folder instead: "
-                      << TerminalText(e.swfPath) << "\n";
+    if (!outcome.started) {
+        if (journalOut)
+            journalOut->Append(ReportClosingLine(true, 0, alreadyDone, rows.size() - alreadyDone), CRunJournal::Flush::Now);
+        return kExitUsage;
     }
-    if (json || !jsonOut.empty()) {
-        // One object per input, in the order given (with --jobs too).
-        std::vector<std::string> lines;
-        for (const InputRow& row : rows) {
-            if (!row.failedPath.empty()) {
-                lines.push_back(JsonLine(EntryJson(row.failedPath, nullptr, false, kStatusFailedToLoad,
-                                                   ProbeFailureReason(row.failedPath))));
-                continue;
-            }
-            const CFileListEntry& e = list.At(row.entry);
-            const bool ok = entryOk(e);
-            if (!ok) anyFailed = true;
-            lines.push_back(
-                JsonLine(EntryJson(e.path, &e, ok, ui.Status(row.entry), ui.Reason(row.entry), alreadyDone[row.entry])));
+
+    bool anyFailed = false;
+    std::size_t converted = 0, failedCount = 0;
+    for (InputRow& row : rows) {
+        if (!row.result) {
+            // Never started: the run was cancelled first.
+            row.result.emplace();
+            row.result->outcome = EntryOutcome::Cancelled;
+            row.result->reasonCode = reason::kCancelled;
         }
-        for (const std::string& line : lines)
-            if (json) std::cout << line << "\n";
-        std::string error;
-        if (!jsonOut.empty() &&
-            !WriteRunReport(jsonOut, ReportHeaderLine(shard, Interrupted(), options, TONVELA_VERSION), lines,
-                            error)) {
-            std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << error << "\n";
+        const EntryResult& r = *row.result;
+        if (r.outcome == EntryOutcome::Converted) ++converted;
+        if (!r.Ok()) {
+            anyFailed = true;
+            ++failedCount;
+        }
+        if (!row.entry) continue;
+        if (r.outcome == EntryOutcome::ConvertedWithoutPage)
+            std::cerr << "tonvela-convert: " << TerminalText(row.source.path) << ": " << StatusText(r) << ": " << TerminalText(StatusDetail(r))
+                      << "\n";
+        if (r.HasOutputs() && list.At(*row.entry).outputInDocuments)
+            std::cerr << "tonvela-convert: " << TerminalText(row.source.path)
+                      << ": the files could not be created there; written to the documents folder instead: " << TerminalText(r.swfPath)
+                      << "\n";
+    }
+    if (journalOut) {
+        journalOut->Append(
+            ReportClosingLine(Interrupted() || outcome.cancelled, converted, alreadyDone, failedCount),
+            CRunJournal::Flush::Now);
+        if (!journalOut->Error().empty()) {
+            std::cerr << "tonvela-convert: --json-out: " << jsonOut << ": " << journalOut->Error() << "\n";
             anyFailed = true;
         }
     }
-    for (std::size_t i = 0; i < list.Size() && !json; ++i) {
-        const CFileListEntry& e = list.At(i);
-        const std::string status = ui.StatusWithReason(i);
-        const bool ok = !e.swfPath.empty();  // a failed or untouched entry has no SWF
-        if (!entryOk(e)) anyFailed = true;
-        std::cout << TerminalText(e.path) << ": " << (status.empty() ? std::string("not converted") : status) << "\n";
-        if (ok) {
-            std::cout << "  SWF:    " << TerminalText(e.swfPath) << "\n";
-            if (!e.playerSwfPath.empty()) std::cout << "  player: " << TerminalText(e.playerSwfPath) << "\n";
-            if (!e.htmlPath.empty()) std::cout << "  HTML:   " << TerminalText(e.htmlPath) << "\n";
+    for (const InputRow& row : rows) {
+        const EntryResult& r = *row.result;
+        if (json) {
+            std::cout << JournalEntryLine(row.source, fingerprint, r, probeOfRow(row)) << "\n";
+            continue;
+        }
+        if (!row.entry && !row.recorded) continue;
+        const std::string detail = StatusDetail(r);
+        std::cout << TerminalText(row.source.path) << ": " << StatusText(r) << (detail.empty() ? "" : ": " + TerminalText(detail)) << "\n";
+        if (r.HasOutputs()) {
+            std::cout << "  SWF:    " << TerminalText(r.swfPath) << "\n";
+            if (!r.playerSwfPath.empty()) std::cout << "  player: " << TerminalText(r.playerSwfPath) << "\n";
+            if (!r.htmlPath.empty()) std::cout << "  HTML:   " << TerminalText(r.htmlPath) << "\n";
         }
     }
     // A shard of a small archive may hold no file at all; that is no failure.
-    if (list.Size() == 0 && probeFailures == 0 && shard.count <= 1) {
+    if (rows.empty() && shard.count <= 1) {
         std::cerr << "tonvela-convert: no audio files found\n";
         return kExitSomeFailed;
     }

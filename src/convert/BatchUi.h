@@ -7,6 +7,7 @@
 #include <string>
 
 #include "convert/ConvertProgress.h"
+#include "convert/EntryResult.h"
 
 namespace tonvela {
 
@@ -18,10 +19,20 @@ public:
 
     // A modal message box with the caption "Tonvela".
     virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
-    // Column "SWF" of a row: "Converting...", the SWF's file name, an error text or "Cancelled".
+    // Column "SWF" of a row: "Converting..." while it converts, then what EntryFinished shows.
     virtual void SetStatus(std::size_t row, const std::string& text) = 0;
     // Why a row failed beyond its status text ("Conversion Failure"), right after that status.
     virtual void SetFailureReason(std::size_t /*row*/, const std::string& /*reason*/) {}
+    // A row's entry is finished, its outputs committed; called in input order on the batch's
+    // thread. By default the list's column gets StatusText and the tooltip StatusDetail.
+    virtual void EntryFinished(std::size_t row, const EntryResult& result) {
+        SetStatus(row, StatusText(result));
+        if (const std::string detail = StatusDetail(result); !detail.empty()) SetFailureReason(row, detail);
+    }
+    // A row's output names are chosen (claimed where the policy claims them) and nothing is
+    // written yet: paths SWF, player, page (empty when not written). Called on the thread that
+    // converts the row, which may be a worker of the batch.
+    virtual void OutputsNamed(std::size_t /*row*/, const EntryResult& /*named*/) {}
     virtual void ScrollIntoView(std::size_t /*row*/) {}
 
     // Wait cursor from the start of the batch to its end.

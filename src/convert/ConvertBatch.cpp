@@ -16,6 +16,7 @@
 #include "convert/FileListColumns.h"
 #include "convert/HtmlPage.h"
 #include "convert/OutputNames.h"
+#include "convert/RecordedOutputs.h"
 #include "convert/TempFile.h"
 #include "convert/WebPlayerFiles.h"
 #include "platform/NameClaim.h"
@@ -28,11 +29,75 @@ namespace tonvela {
 
 namespace {
 
-struct EntryOutcome {
-    bool ok = false;
-    std::string status;
-    std::string reason;  // why a "Conversion Failure" failed; empty when unknown
-};
+// The result of an entry whose output names could not be chosen.
+EntryResult NamingFailure(const std::string& error) {
+    EntryResult r;
+    r.reasonText = error;
+    if (error == kTargetSkipped) {
+        r.outcome = EntryOutcome::Skipped;
+        r.reasonCode = reason::kTargetExists;
+    } else if (error == kTargetIsSource) {
+        r.outcome = EntryOutcome::Refused;
+        r.reasonCode = reason::kTargetIsSource;
+    } else {
+        const std::string folderError = kFolderCreateError;
+        r.reasonCode = error.compare(0, folderError.find('%'), folderError, 0, folderError.find('%')) == 0
+                           ? reason::kFolderNotCreated
+                           : reason::kFileNotCreated;
+    }
+    return r;
+}
+
+EntryResult CancelledResult() {
+    EntryResult r;
+    r.outcome = EntryOutcome::Cancelled;
+    r.reasonCode = reason::kCancelled;
+    return r;
+}
+
+EntryResult InProgressElsewhere() {
+    EntryResult r;
+    r.outcome = EntryOutcome::Skipped;
+    r.reasonCode = reason::kInProgressElsewhere;
+    r.reasonText = kStatusInProgressElsewhere;
+    return r;
+}
+
+// Chooses the item's output names: those an earlier run recorded for it when it has them,
+// otherwise as the settings' policy says. named false: result says why not.
+bool NameItem(const BatchItem& item, const CConvertOptions& settings, const OutputNameContext& context,
+              EntryResult& result) {
+    CFileListEntry& entry = *item.entry;
+    std::string error;
+    if (!item.recordedBase.empty()) {
+        switch (NameAsRecorded(entry, settings, item.recordedBase, context.reservations, error)) {
+            case RecordedNaming::Done:
+                return true;
+            case RecordedNaming::InProgressElsewhere:
+                result = InProgressElsewhere();
+                return false;
+            case RecordedNaming::Failed:
+                result = NamingFailure(error);
+                return false;
+            case RecordedNaming::Unavailable:
+                break;
+        }
+    }
+    if (MakeOutputNames(entry, settings, error, context)) return true;
+    result = NamingFailure(error);
+    return false;
+}
+
+// What the front end is told once the names are chosen.
+EntryResult NamedOutputs(const CFileListEntry& entry) {
+    EntryResult r;
+    r.swfPath = entry.swfPath;
+    r.playerSwfPath = entry.playerSwfPath;
+    r.htmlPath = entry.htmlPath;
+    for (const std::string* p : {&r.swfPath, &r.playerSwfPath, &r.htmlPath})
+        if (!p->empty()) r.outputs.push_back({*p, 0});
+    return r;
+}
 
 void ClearOutputs(CFileListEntry& entry) {
     entry.swfPath.clear();
@@ -90,9 +155,9 @@ bool WriteSwfFiles(CBatchTemplate& bt, const CFileListEntry& entry, const CConve
 }
 
 // Everything after the output names: the MP3, the SWF files and the HTML page.
-EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
-                               CConvertProgress& progress, CWebPlayerCopies* webPlayer, CNameClaims& claims) {
-    EntryOutcome out;
+EntryResult ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
+                              CConvertProgress& progress, CWebPlayerCopies* webPlayer, CNameClaims& claims) {
+    EntryResult out;
     CTempFile mp3;
     ConvertResult result;
     // The page's web player first: a page that cannot play is no success, so nothing is written.
@@ -103,30 +168,35 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
         if (!ok && reason.empty()) reason = why;
         return ok;
     };
-    out.ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) &&
-             step(mp3.Create(), "no temporary file could be made for the MP3") &&
-             step(ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads),
-                  result.failure) &&
-             step(mp3.Size() > 0, "the MP3 encoder wrote nothing") &&
-             step(WriteSwfFiles(bt, entry, settings, mp3.Path(), result),
-                  "the SWF file could not be written in " +
-                      std::filesystem::path(entry.swfPath).parent_path().string());
+    const bool ok = CWebPlayerCopies::EnsureForPage(webPlayer, entry.htmlPath, webPlayerError) &&
+                   step(mp3.Create(), "no temporary file could be made for the MP3") &&
+                   step(ConvertFile(entry.kind, entry.path, mp3.Path(), progress, settings, result, bt.encodeThreads),
+                        result.failure) &&
+                   step(mp3.Size() > 0, "the MP3 encoder wrote nothing") &&
+                   step(WriteSwfFiles(bt, entry, settings, mp3.Path(), result),
+                        "the SWF file could not be written in " +
+                            std::filesystem::path(entry.swfPath).parent_path().string());
     mp3.Close();
-    if (!out.ok) {
+    if (!ok) {
         claims.ReleaseAll();
         ClearOutputs(entry);
+        out.outcome = EntryOutcome::Failed;
         if (!result.refusal.empty()) {
-            out.status = result.refusal;
+            out.outcome = EntryOutcome::Refused;
+            out.reasonCode = result.refusal == kRefusalNoSound ? reason::kNoSound : reason::kRefusedBySettings;
+            out.reasonText = result.refusal;
         } else if (!webPlayerError.empty()) {
-            out.status = kStatusWebPlayerNotCopied + webPlayerError;
+            out.reasonCode = reason::kWebPlayerNotCopied;
+            out.reasonText = kStatusWebPlayerNotCopied + webPlayerError;
         } else {
-            out.status = kStatusFailure;
-            out.reason = reason;
+            out.reasonCode = reason::kConversionFailed;
+            out.reasonText = reason;
         }
         return out;
     }
     entry.convertedSeconds = static_cast<int>(std::min<std::uint32_t>(result.convertedSeconds, 0x7FFFFFFF));
-    out.status = NameOf(entry.swfPath);
+    out.outcome = EntryOutcome::Converted;
+    out.secondsRead = result.sourceSeconds;
     // A source that ended well before the length it declared (here or when it was listed) was
     // cut while the run read it: the movie holds what there was, the entry says how long that is.
     std::uint32_t declared = result.declaredSeconds;
@@ -136,41 +206,47 @@ EntryOutcome ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const 
     // The length is what was read, not what the header or the file size promised (an MP3
     // padded with zeros is estimated from its size).
     if (result.wholeSource) entry.durationSeconds = static_cast<int>(std::min<std::uint32_t>(result.sourceSeconds, 0x7FFFFFFF));
-    if (declared != 0) out.status += SourceEndedEarlyNote(result.sourceSeconds, declared);
-    if (!entry.clashedWithRun.empty())
-        out.status += " (renamed: " + NameOf(entry.clashedWithRun) + " was written by an earlier file of this batch)";
+    if (declared != 0) out.declaredSeconds = declared;
+    out.renamedFrom = entry.clashedWithRun;
     if (settings.CreateHtmlFile && !entry.htmlPath.empty()) {
-        // The SWF stands on its own and counts as converted, but the page the user asked for is
-        // missing: the status says so, and the page is not named as written.
+        // The SWF stands on its own and is kept, but the page the user asked for is missing:
+        // the entry is not done (every front end counts it failed), and the page is not named
+        // as written.
         if (!WriteHtmlPage(entry, settings, bt.stageWidth, bt.stageHeight, result)) {
-            std::string message = kFileCreateError;
-            message.replace(message.find("%s"), 2, entry.htmlPath);
-            out.status = message;
+            out.outcome = EntryOutcome::ConvertedWithoutPage;
+            out.reasonCode = reason::kPageNotWritten;
+            out.missingPage = entry.htmlPath;
             claims.Release(entry.htmlPath);
             entry.htmlPath.clear();
         }
     } else {
         entry.htmlPath.clear();
     }
+    out.swfPath = entry.swfPath;
+    out.playerSwfPath = entry.playerSwfPath;
+    out.htmlPath = entry.htmlPath;
+    MeasureOutputs(out);
     return out;
 }
 
-EntryOutcome ConvertOneEntry(CBatchTemplate& bt, CFileListEntry& entry, const CConvertOptions& settings,
-                             CConvertProgress& progress, CWebPlayerCopies* webPlayer, CSweptFolders& swept,
-                             COutputReservations& written) {
-    std::string error;
+EntryResult ConvertOneEntry(CBatchTemplate& bt, const BatchItem& item, const CConvertOptions& settings,
+                            CConvertProgress& progress, CWebPlayerCopies* webPlayer, CSweptFolders& swept,
+                            COutputReservations& written, CBatchUi& ui) {
+    CFileListEntry& entry = *item.entry;
     CNameClaims claims;
     OutputNameContext context;
     context.claims = &claims;
     context.swept = &swept;
     context.reservations = &written;
-    if (!MakeOutputNames(entry, settings, error, context)) {
+    EntryResult out;
+    if (!NameItem(item, settings, context, out)) {
         ClearOutputs(entry);
-        return {false, error, {}};
+        return out;
     }
+    ui.OutputsNamed(item.row, NamedOutputs(entry));
     const std::string swfPath = entry.swfPath;
-    EntryOutcome out = ConvertNamedEntry(bt, entry, settings, progress, webPlayer, claims);
-    written.Release(swfPath, out.ok);
+    out = ConvertNamedEntry(bt, entry, settings, progress, webPlayer, claims);
+    written.Release(swfPath, out.HasOutputs());
     return out;
 }
 
@@ -250,27 +326,18 @@ std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOpt
         model.Begin(i, NameOf(item.entry->path));
         CFileSlot::ShowModel(model, progress, shown);
         CFileSlot slot(model, i, progress.FileBarWidth(), &progress, nullptr);
-        EntryOutcome r = ConvertOneEntry(bt, *item.entry, settings, slot, webPlayer, swept, written);
+        EntryResult r = ConvertOneEntry(bt, item, settings, slot, webPlayer, swept, written, ui);
         model.Finish(i);
         CFileSlot::ShowModel(model, progress, shown);
-        if (r.ok) {
-            ++outcome.converted;
-            ui.SetStatus(item.row, r.status);
-            progress.ProcessEvents();
-            if (progress.IsCancelled()) {
-                outcome.cancelled = true;
-                return i;  // converted, but the browse step does not look at it
-            }
-            continue;
-        }
-        ++outcome.failed;
+        // An entry whose outputs were committed is reported as it is, even when Cancel came meanwhile.
+        if (!r.HasOutputs() && progress.IsCancelled()) r = CancelledResult();
+        ++(r.outcome == EntryOutcome::Converted ? outcome.converted : outcome.failed);
+        ui.EntryFinished(item.row, r);
+        if (r.HasOutputs()) progress.ProcessEvents();
         if (progress.IsCancelled()) {
-            ui.SetStatus(item.row, kStatusCancelled);
             outcome.cancelled = true;
-            return i;
+            return i;  // the browse step does not look at this one
         }
-        ui.SetStatus(item.row, r.status);
-        if (!r.reason.empty()) ui.SetFailureReason(item.row, r.reason);
     }
     return n;
 }
@@ -282,7 +349,7 @@ struct SharedBatch {
     std::condition_variable changed;
     std::size_t nextToTake = 0;
     std::size_t nextToName = 0;  // output names are made strictly in input order
-    std::vector<std::optional<EntryOutcome>> done;
+    std::vector<std::optional<EntryResult>> done;
     std::atomic<bool> cancel{false};
     COutputReservations reservations;
     CSweptFolders swept;
@@ -294,8 +361,8 @@ struct SharedBatch {
 
 // Makes the names of item i in its turn, so that names are given in input order exactly as
 // when converting one by one; the reservations keep a name taken until its entry is done.
-bool NameInTurn(SharedBatch& shared, std::size_t i, CFileListEntry& entry, const CConvertOptions& settings,
-                CNameClaims& claims, std::string& error) {
+bool NameInTurn(SharedBatch& shared, std::size_t i, const BatchItem& item, const CConvertOptions& settings,
+                CNameClaims& claims, EntryResult& result) {
     {
         std::unique_lock<std::mutex> lock(shared.mutex);
         shared.changed.wait(lock, [&] { return shared.nextToName == i; });
@@ -305,14 +372,14 @@ bool NameInTurn(SharedBatch& shared, std::size_t i, CFileListEntry& entry, const
     context.reservations = &shared.reservations;
     context.claims = &claims;
     context.swept = &shared.swept;
-    const bool ok = MakeOutputNames(entry, settings, error, context);
+    const bool ok = NameItem(item, settings, context, result);
     std::lock_guard<std::mutex> lock(shared.mutex);
     ++shared.nextToName;
     shared.changed.notify_all();
     return ok;
 }
 
-void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings, SharedBatch& shared) {
+void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings, SharedBatch& shared, CBatchUi& ui) {
     CBatchTemplate bt;
     const bool prepared = PrepareBatchTemplate(settings, bt) == TemplateError::None;
     bt.encodeThreads = shared.encodeThreads;
@@ -327,24 +394,25 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
         CFileListEntry& entry = *items[i].entry;
         shared.model->Begin(i, NameOf(entry.path));
         CFileSlot progress(*shared.model, i, shared.barWidth, nullptr, &shared.cancel);
-        EntryOutcome r;
-        std::string error;
+        EntryResult r;
         CNameClaims claims;
-        if (!NameInTurn(shared, i, entry, settings, claims, error)) {
+        if (!NameInTurn(shared, i, items[i], settings, claims, r)) {
             ClearOutputs(entry);
-            r = {false, error, {}};
         } else {
             const std::string swfPath = entry.swfPath;
             if (prepared) {
+                ui.OutputsNamed(items[i].row, NamedOutputs(entry));
                 r = ConvertNamedEntry(bt, entry, settings, progress, shared.webPlayer, claims);
             } else {
                 claims.ReleaseAll();
                 ClearOutputs(entry);
-                r = {false, kStatusFailure, "the template could not be prepared for this worker"};
+                r.outcome = EntryOutcome::Failed;
+                r.reasonCode = reason::kConversionFailed;
+                r.reasonText = "the template could not be prepared for this worker";
             }
-            shared.reservations.Release(swfPath, r.ok);
+            shared.reservations.Release(swfPath, r.HasOutputs());
         }
-        if (!r.ok && shared.cancel.load()) r = {false, kStatusCancelled, {}};
+        if (!r.HasOutputs() && shared.cancel.load()) r = CancelledResult();
         shared.model->Finish(i);
         std::lock_guard<std::mutex> lock(shared.mutex);
         shared.done[i] = std::move(r);
@@ -370,7 +438,7 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
     std::size_t marked = 0;  // rows before this one say "Converting..." or their outcome
     // A worker the system refuses to start leaves the others to share the list.
     std::vector<std::jthread> threads = StartThreads(
-        workers, [&](std::size_t) { Worker(items, settings, shared); }, start);
+        workers, [&](std::size_t) { Worker(items, settings, shared, ui); }, start);
     if (threads.empty()) return std::nullopt;
 
     std::size_t reported = 0;
@@ -378,7 +446,7 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
     for (;;) {
         // Entries reported in the round in which Cancel is seen are not looked at afterwards.
         const std::size_t reportedBefore = reported;
-        std::vector<std::pair<std::size_t, EntryOutcome>> ready;
+        std::vector<std::pair<std::size_t, EntryResult>> ready;
         bool allDone = false;
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
@@ -399,13 +467,12 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
         for (auto& [i, r] : ready) {
             const BatchItem& item = items[i];
             mark(i);
-            ui.SetStatus(item.row, r.status);
-            if (!r.reason.empty()) ui.SetFailureReason(item.row, r.reason);
-            if (r.ok) {
+            ui.EntryFinished(item.row, r);
+            if (r.outcome == EntryOutcome::Converted) {
                 ++outcome.converted;
             } else {
                 ++outcome.failed;
-                if (r.status == kStatusCancelled && stoppedAt == n) stoppedAt = i;
+                if (r.outcome == EntryOutcome::Cancelled && stoppedAt == n) stoppedAt = i;
             }
         }
         CFileSlot::ShowModel(model, progress, shown);

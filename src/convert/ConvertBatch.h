@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/BatchUi.h"
@@ -16,15 +17,21 @@ namespace tonvela {
 class CConvertOptions;
 
 struct BatchItem {
+    BatchItem() = default;
+    BatchItem(CFileListEntry* e, std::size_t r, std::string base = {})
+        : entry(e), row(r), recordedBase(std::move(base)) {}
     CFileListEntry* entry = nullptr;
     std::size_t row = 0;  // the entry's row in the list, for its status
+    // The outputs an earlier run recorded for the entry (a path without extension): they are
+    // replaced rather than new names chosen (see NameAsRecorded). Empty: named as usual.
+    std::string recordedBase;
 };
 
 struct BatchOutcome {
     bool started = false;    // false: the template was missing or invalid (a message was shown)
     bool cancelled = false;
-    std::size_t converted = 0;  // entries whose SWF was written
-    std::size_t failed = 0;     // entries that got an error text or "Cancelled"
+    std::size_t converted = 0;  // entries converted with every output asked for
+    std::size_t failed = 0;     // the others (a SWF without its page too), "Cancelled" included
 };
 
 // Converts the items in order. jobs > 1 converts that many entries at once on worker threads

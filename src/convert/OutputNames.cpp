@@ -216,6 +216,10 @@ PlannedOutputs PlannedOutputPaths(const std::string& source, const CConvertOptio
     } else {
         base = WithoutExt(source);
     }
+    return OutputsAt(base, settings);
+}
+
+PlannedOutputs OutputsAt(const std::string& base, const CConvertOptions& settings) {
     CFileListEntry entry;
     SetOutputs(entry, OutputsOf(base, settings), settings);
     return {entry.swfPath, entry.htmlPath, entry.playerSwfPath};

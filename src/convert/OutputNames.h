@@ -100,6 +100,8 @@ struct PlannedOutputs {
     std::string swfPath, htmlPath, playerSwfPath;
 };
 PlannedOutputs PlannedOutputPaths(const std::string& source, const CConvertOptions& settings);
+// The outputs the settings ask for, named after base (a path without extension).
+PlannedOutputs OutputsAt(const std::string& base, const CConvertOptions& settings);
 
 // True when path is a folder or could be created with all missing parent folders.
 bool EnsureFolder(const std::string& path);

@@ -1,55 +1,19 @@
 #include "convert/ReportMerge.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 
 #include "convert/JsonText.h"
-#include "convert/RunReport.h"
+#include "convert/ReportReader.h"
 #include "convert/Shard.h"
 #include "platform/AtomicFile.h"
 
 namespace tonvela {
 
 namespace {
-
-// Reports write a path byte that is not UTF-8 as the lone escape \udcXX, which JSON parsers
-// refuse. It is read as the private-use character U+F7XX and turned back into the byte after.
-std::string LoneEscapesToPrivate(const std::string& line) {
-    std::string out;
-    out.reserve(line.size());
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '\\' && i + 1 < line.size()) {
-            if (line.compare(i, 4, "\\udc") == 0 && i + 6 <= line.size()) {
-                out += "\\uf7";
-                out.append(line, i + 4, 2);
-                i += 5;
-            } else {
-                out.append(line, i, 2);
-                ++i;
-            }
-            continue;
-        }
-        out += line[i];
-    }
-    return out;
-}
-
-std::string PrivateToBytes(const std::string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto c = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-        // U+F780..U+F7FF is EF 9E 80..EF 9F BF in UTF-8; only bytes 0x80 and above are escaped.
-        if (c(0) == 0xEF && i + 2 < s.size() && (c(1) == 0x9E || c(1) == 0x9F) && (c(2) & 0xC0) == 0x80) {
-            out += static_cast<char>(((c(1) & 0x03) << 6) | (c(2) & 0x3F));
-            i += 2;
-            continue;
-        }
-        out += s[i];
-    }
-    return out;
-}
 
 struct FileState {
     bool ok = false;
@@ -59,10 +23,13 @@ struct FileState {
     std::uint64_t swfBytes = 0;
 };
 
-std::string Text(const nlohmann::json& j, const char* key) {
-    const auto it = j.find(key);
-    return it != j.end() && it->is_string() ? PrivateToBytes(it->get<std::string>()) : std::string();
-}
+struct ReadReport {
+    const ReportFile* file = nullptr;
+    std::size_t order = 0;
+    ParsedReport parsed;
+};
+
+std::string ShardText(const ShardChoice& s) { return std::to_string(s.index) + "/" + std::to_string(s.count); }
 
 }  // namespace
 
@@ -79,59 +46,63 @@ std::vector<ReportFile> ReadReports(const std::vector<std::string>& names) {
 
 ReportSummary MergeReports(const std::vector<ReportFile>& reports) {
     ReportSummary summary;
-    std::map<std::string, FileState> files;
-    std::map<std::uint32_t, std::set<std::uint32_t>> shards;  // N -> the K that reported
+    std::vector<ReadReport> read;
     for (const ReportFile& r : reports) {
         if (!r.readable) {
             summary.problems.push_back("report " + r.name + ": cannot be read");
             continue;
         }
-        std::size_t start = 0;
-        bool headerSeen = false;
-        bool bad = false;
-        while (start < r.text.size() && !bad) {
-            std::size_t end = r.text.find('\n', start);
-            if (end == std::string::npos) end = r.text.size();
-            const std::string line = r.text.substr(start, end - start);
-            start = end + 1;
-            if (line.empty()) continue;
-            const nlohmann::json j = nlohmann::json::parse(LoneEscapesToPrivate(line), nullptr, false);
-            if (!j.is_object()) {
-                bad = true;
-                break;
-            }
-            if (!headerSeen) {
-                ShardChoice choice;
-                if (!j.contains(kReportHeaderKey) || !ParseShardChoice(Text(j, "shard"), choice)) {
-                    bad = true;
-                    break;
-                }
-                headerSeen = true;
-                shards[choice.count].insert(choice.index);
-                if (j.value("interrupted", false))
-                    summary.problems.push_back("report " + r.name + ": the run was interrupted");
-                continue;
-            }
-            FileState s;
-            s.ok = j.value("ok", false);
-            s.alreadyDone = j.value("alreadyDone", false);
-            s.status = Text(j, "status");
-            const auto d = j.find("durationSeconds");
-            if (d != j.end() && d->is_number()) s.seconds = d->get<double>();
-            const auto b = j.find("swfBytes");
-            if (b != j.end() && b->is_number_unsigned()) s.swfBytes = b->get<std::uint64_t>();
-            FileState& known = files[Text(j, "path")];
-            if (!known.ok) known = s;  // a file done by any report is done
-        }
-        if (bad || !headerSeen) {
-            summary.problems.push_back("report " + r.name + ": not a tonvela-convert report");
+        ReadReport rr{&r, read.size(), {}};
+        std::string error;
+        if (!ParseReport(r.text, rr.parsed, error)) {
+            summary.problems.push_back("report " + r.name + ": not a tonvela-convert report: " + error);
             continue;
         }
+        if (rr.parsed.cutLine)
+            summary.problems.push_back("report " + r.name + ": its last line is cut off (the run was killed)");
+        else if (!rr.parsed.closed && rr.parsed.version >= 2)
+            summary.problems.push_back("report " + r.name + ": has no closing line (the run was killed or is still going)");
+        else if (rr.parsed.interrupted)
+            summary.problems.push_back("report " + r.name + ": the run was interrupted");
         ++summary.reports;
+        read.push_back(std::move(rr));
     }
-    for (const auto& [n, ks] : shards)
-        for (std::uint32_t k = 0; k < n; ++k)
-            if (!ks.count(k)) summary.problems.push_back("missing report: shard " + std::to_string(k) + "/" + std::to_string(n));
+    // Reports of one shard: the later run's line for a file wins, and the merge says it saw both.
+    std::stable_sort(read.begin(), read.end(), [](const ReadReport& a, const ReadReport& b) {
+        return a.parsed.startedNs < b.parsed.startedNs;
+    });
+    std::map<std::uint32_t, std::map<std::uint32_t, std::vector<std::string>>> shards;  // N -> K -> reports
+    for (const ReadReport& r : read) shards[r.parsed.shard.count][r.parsed.shard.index].push_back(r.file->name);
+    if (shards.size() > 1) {
+        std::string counts;
+        for (const auto& [n, ks] : shards) counts += (counts.empty() ? "" : ", ") + std::to_string(n);
+        summary.problems.push_back("the reports split the archive in different ways: N = " + counts);
+    }
+    for (const auto& [n, ks] : shards) {
+        for (std::uint32_t k = 0; k < n; ++k) {
+            const auto it = ks.find(k);
+            if (it == ks.end()) {
+                summary.problems.push_back("missing report: shard " + ShardText({k, n}));
+            } else if (it->second.size() > 1) {
+                std::string names;
+                for (const std::string& name : it->second) names += (names.empty() ? "" : ", ") + name;
+                summary.problems.push_back("shard " + ShardText({k, n}) + " has " + std::to_string(it->second.size()) +
+                                           " reports (" + names + "); the later run's line for a file counts");
+            }
+        }
+    }
+    std::map<std::string, FileState> files;
+    for (const ReadReport& r : read) {
+        for (const ReportEntry& e : r.parsed.entries) {
+            if (e.named) continue;
+            FileState& s = files[e.path];
+            s.ok = e.Ok();
+            s.alreadyDone = e.outcome == EntryOutcome::AlreadyDone;
+            s.status = e.status;
+            s.seconds = e.seconds;
+            s.swfBytes = e.swfBytes;
+        }
+    }
     for (const auto& [path, s] : files) {
         if (!s.ok) {
             summary.failures.push_back({path, s.status.empty() ? "not converted" : s.status});

@@ -34,8 +34,10 @@ struct ReportSummary {
 // Reads the named files (a file that cannot be read is kept as unreadable).
 std::vector<ReportFile> ReadReports(const std::vector<std::string>& names);
 
-// Merges reports. A file listed by several reports counts once (done when any report says so).
-// Every shard K of each N named by a header must have a report.
+// Merges reports. A file listed by several reports counts once: the line of the latest run
+// counts. Every shard K of the N named by the headers must have exactly one report, all of
+// one N, each complete (its closing line there, not interrupted); a report that does not read
+// is a problem with its line named.
 ReportSummary MergeReports(const std::vector<ReportFile>& reports);
 
 std::string SummaryText(const ReportSummary& summary);

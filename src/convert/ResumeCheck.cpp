@@ -1,8 +1,11 @@
 #include "convert/ResumeCheck.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/NameClaim.h"
+#include "platform/OwnerLock.h"
+#include "platform/UniqueFd.h"
 
 namespace tonvela {
 
@@ -31,6 +34,16 @@ bool OutputsComplete(const std::string& source, const CConvertOptions& settings,
 void ReleaseAbandonedClaims(const PlannedOutputs& outputs) {
     for (const std::string* p : {&outputs.swfPath, &outputs.htmlPath, &outputs.playerSwfPath})
         if (!p->empty()) RemoveAbandonedClaim(*p);
+}
+
+bool ClaimedByLiveRun(const PlannedOutputs& outputs) {
+    for (const std::string* p : {&outputs.swfPath, &outputs.htmlPath, &outputs.playerSwfPath}) {
+        struct stat st {};
+        if (p->empty() || ::lstat(p->c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) continue;
+        const CUniqueFd fd(::open(p->c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (fd.IsOpen() && TakeAbandoned(fd.Get()) == OwnerState::Held) return true;
+    }
+    return false;
 }
 
 }  // namespace tonvela

@@ -20,4 +20,8 @@ bool OutputsComplete(const std::string& source, const CConvertOptions& settings,
 // the very names it planned instead of numbered ones beside them.
 void ReleaseAbandonedClaims(const PlannedOutputs& outputs);
 
+// Whether one of outputs is an empty file that a running copy of the program holds: another
+// run is converting that file right now.
+bool ClaimedByLiveRun(const PlannedOutputs& outputs);
+
 }  // namespace tonvela

@@ -1,6 +1,9 @@
 #include "convert/Shard.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
+#include <map>
 #include <utility>
 
 namespace tonvela {
@@ -71,6 +74,46 @@ std::string ShardKey(const std::string& path, const std::string& root) {
         return path.substr(r.size() + 1);
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<ShardFile> PartitionFiles(const std::vector<FoundFile>& found, const std::vector<std::string>& roots,
+                                      const ShardChoice& choice) {
+    auto keyOf = [&](const FoundFile& f) {
+        for (const std::string& root : roots) {
+            std::string r = root;
+            while (r.size() > 1 && r.back() == '/') r.pop_back();
+            if (r == "/" || (f.path.size() > r.size() + 1 && f.path.compare(0, r.size(), r) == 0 && f.path[r.size()] == '/'))
+                return ShardKey(f.path, r);
+        }
+        return ShardKey(f.path, f.root);
+    };
+    std::vector<ShardFile> files;
+    std::map<std::pair<dev_t, ino_t>, std::size_t> byIdentity;
+    std::map<std::string, std::size_t> byPath;  // files that cannot be looked at: by name
+    for (const FoundFile& f : found) {
+        const std::string key = keyOf(f);
+        struct stat st {};
+        std::size_t* known = nullptr;
+        std::size_t index = files.size();
+        if (::stat(f.path.c_str(), &st) == 0) {
+            const auto [it, added] = byIdentity.emplace(std::make_pair(st.st_dev, st.st_ino), index);
+            if (!added) known = &it->second;
+        } else {
+            const auto [it, added] = byPath.emplace(f.path, index);
+            if (!added) known = &it->second;
+        }
+        if (known) {
+            ShardFile& first = files[*known];
+            if (key < first.key) first.key = key;
+            continue;
+        }
+        files.push_back({f.path, key});
+    }
+    if (choice.count <= 1) return files;
+    std::vector<ShardFile> kept;
+    for (ShardFile& f : files)
+        if (ShardOf(f.key, choice.count) == choice.index) kept.push_back(std::move(f));
+    return kept;
 }
 
 void KeepShard(std::vector<std::string>& paths, std::size_t first, const std::string& root, const ShardChoice& choice) {

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "convert/ConvertTestUtil.h"
 #include "convert/FileList.h"
 #include "convert/FileListColumns.h"
+#include "convert/OutputNames.h"
 #include "platform/PathName.h"
 #include "swf/MemoryTagSource.h"
 
@@ -44,6 +46,18 @@ public:
         statuses[row] = text;
         if (text == kStatusConverting) ++converting;
         if (!cancelOnStatus.empty() && text == cancelOnStatus) progress.cancelled = true;
+    }
+    void SetFailureReason(std::size_t row, const std::string& reason) override {
+        if (row >= reasons.size()) reasons.resize(row + 1);
+        reasons[row] = reason;
+    }
+    void EntryFinished(std::size_t row, const EntryResult& result) override {
+        CBatchUi::EntryFinished(row, result);  // the list's column and tooltip, as the window shows them
+        if (row >= results.size()) results.resize(row + 1);
+        results[row] = result;
+    }
+    void OutputsNamed(std::size_t row, const EntryResult& named) override {
+        if (onNamed) onNamed(row, named);
     }
     CConvertProgress& OpenProgress() override {
         ++opened;
@@ -71,7 +85,9 @@ public:
         bool cancelled = false;
     } progress;
 
-    std::vector<std::string> messages, statuses, shown;
+    std::vector<std::string> messages, statuses, reasons, shown;
+    std::vector<EntryResult> results;
+    std::function<void(std::size_t, const EntryResult&)> onNamed;
     std::string cancelOnStatus;  // Cancel arrives as this status is shown
     std::vector<MessageIcon> icons;
     int opened = 0, closed = 0, converting = 0;
@@ -408,6 +424,94 @@ TEST_F(ConvertBatchTest, FailedOverwriteKeepsTheOldSwf) {
     ASSERT_TRUE(ConvertBatch(items, *options, ui, 1).started);
     EXPECT_EQ(ui.statuses[0], "x.swf");
     EXPECT_EQ(test::ReadFileBytes(dir.File("x.swf"))[0], 'F');
+}
+
+// A page that cannot be written (here: a folder takes its name once the names are chosen) keeps
+// the SWF, and the entry is no success anywhere: not counted converted, its row says the page
+// is missing with a reason (the list's tooltip shows it as a failure). Converted again into
+// the names recorded for it, both are written there, with no numbered copy.
+TEST_F(ConvertBatchTest, PageNotWrittenKeepsTheSwfAndIsNoSuccess) {
+    const std::string wav = Sine("p.wav", 22050, 1, 0.5);
+    options->CreateHtmlFile = 1;
+    std::vector<std::string> named;
+    ui.onNamed = [&](std::size_t, const EntryResult& n) {
+        for (const EntryOutputFile& o : n.outputs) named.push_back(o.path);
+        std::error_code ec;
+        fs::remove(dir.File("p.htm"), ec);  // the claim
+        fs::create_directory(dir.File("p.htm"));
+    };
+    const BatchOutcome outcome = Run({wav});
+    ASSERT_TRUE(outcome.started);
+    EXPECT_EQ(named, (std::vector<std::string>{dir.File("p.swf"), dir.File("p.htm")}));
+    EXPECT_EQ(outcome.converted, 0u);
+    EXPECT_EQ(outcome.failed, 1u);
+    const EntryResult& r = ui.results.at(0);
+    EXPECT_EQ(r.outcome, EntryOutcome::ConvertedWithoutPage);
+    EXPECT_FALSE(r.Ok());
+    EXPECT_EQ(r.reasonCode, "page-not-written");
+    EXPECT_EQ(r.swfPath, dir.File("p.swf"));
+    EXPECT_TRUE(r.htmlPath.empty());
+    ASSERT_EQ(r.outputs.size(), 1u);
+    EXPECT_EQ(r.outputs[0].size, fs::file_size(dir.File("p.swf")));
+    EXPECT_EQ(ui.statuses[0], "Failed to create file \"" + dir.File("p.htm") + "\"");
+    EXPECT_EQ(ui.reasons.at(0), "the SWF was written, its page is missing");
+
+    fs::remove(dir.File("p.htm"));
+    ui.onNamed = nullptr;
+    items[0].recordedBase = dir.File("p");
+    ASSERT_TRUE(ConvertBatch(items, *options, ui, 1).started);
+    EXPECT_EQ(ui.results.at(0).outcome, EntryOutcome::Converted);
+    EXPECT_EQ(ui.statuses[0], "p.swf");
+    EXPECT_TRUE(fs::is_regular_file(dir.File("p.htm")));
+    EXPECT_FALSE(fs::exists(dir.File("p_1.swf")));
+}
+
+// The status and the reason code of each outcome, as every front end shows them.
+TEST(EntryResultText, StatusOfEachOutcome) {
+    auto result = [](EntryOutcome o, const char* code, const char* text) {
+        EntryResult r;
+        r.outcome = o;
+        r.reasonCode = code;
+        r.reasonText = text;
+        r.swfPath = "/o/a.swf";
+        return r;
+    };
+    EntryResult early = result(EntryOutcome::Converted, "", "");
+    early.secondsRead = 3;
+    early.declaredSeconds = 10;
+    early.renamedFrom = "/o/b.swf";
+    const struct {
+        EntryResult r;
+        const char* status;
+        const char* detail;
+        const char* name;
+    } rows[] = {
+        {result(EntryOutcome::Converted, "", ""), "a.swf", "", "converted"},
+        {result(EntryOutcome::AlreadyDone, "", ""), "Already converted", "", "alreadyDone"},
+        {result(EntryOutcome::Skipped, reason::kTargetExists, kTargetSkipped), kTargetSkipped, "", "skipped"},
+        {result(EntryOutcome::Skipped, reason::kInProgressElsewhere, kStatusInProgressElsewhere),
+         "Being converted by another run", "", "skipped"},
+        {result(EntryOutcome::Refused, reason::kNoSound, kRefusalNoSound), kRefusalNoSound, "", "refused"},
+        {result(EntryOutcome::Failed, reason::kConversionFailed, "the MP3 encoder wrote nothing"), "Conversion Failure",
+         "the MP3 encoder wrote nothing", "failed"},
+        {result(EntryOutcome::Failed, reason::kLoadFailed, "not an audio file"), "Failed to load", "not an audio file",
+         "failed"},
+        {result(EntryOutcome::Failed, reason::kFolderNotCreated, "Failed to create folder \"/x\""),
+         "Failed to create folder \"/x\"", "", "failed"},
+        {result(EntryOutcome::Cancelled, reason::kCancelled, ""), "Cancelled", "", "cancelled"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(StatusText(row.r), row.status) << row.status;
+        EXPECT_EQ(StatusDetail(row.r), row.detail) << row.status;
+        EXPECT_STREQ(OutcomeName(row.r.outcome), row.name);
+        EntryOutcome back{};
+        EXPECT_TRUE(ParseOutcomeName(row.name, back));
+        EXPECT_EQ(back, row.r.outcome);
+    }
+    EXPECT_EQ(StatusText(early), "a.swf" + SourceEndedEarlyNote(3, 10) +
+                                     " (renamed: b.swf was written by an earlier file of this batch)");
+    EntryOutcome unknown = EntryOutcome::Converted;
+    EXPECT_FALSE(ParseOutcomeName("done", unknown));
 }
 
 TEST_F(ConvertBatchTest, RenameAndSkip) {

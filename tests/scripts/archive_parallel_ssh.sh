@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A whole archive through GNU parallel over SSH: 4 shards over 2 "hosts" (an sshd of the
 # test's own on 127.0.0.1, and this machine), every good file converted exactly once, the
-# merged report right; a second pass with --resume converts nothing again.
+# merged report right; a second pass with --resume converts nothing again. Then a shard killed
+# mid-run is run again by parallel --resume-failed, continuing its journal: nothing converted
+# twice, the merge passes.
 # Usage: archive_parallel_ssh.sh BUILD_DIR SOURCE_DIR
 set -uo pipefail
 BUILD="$(cd "$1" && pwd)"; SRC="$(cd "$2" && pwd)"
@@ -84,5 +86,54 @@ check "--resume converts nothing again" '[ "$before" = "$after" ]'
 "$BIN" --merge-reports "$C"/reports2/{0,1,2,3}.json > "$C/merge2.txt"
 check "merged after --resume: 56 already done" 'grep -qx "files already done: 56" "$C/merge2.txt" &&
   grep -qx "files converted: 0" "$C/merge2.txt"'
+
+# A shard killed mid-run (its process, found by its own command line), then parallel's
+# --resume-failed runs only that job again with the same command: --resume continues its journal.
+make_archive_tree "$C/archive3" 24 0 20 30 || { echo "sox failed"; exit 1; }
+# The ssh command as a program of its own: --resume-failed reads the joblog back, and a host
+# column with spaces in it does not read.
+printf '#!/bin/sh\nexec %s "$@"\n' "$SSH" > "$C/ssh"; chmod +x "$C/ssh"
+run_three() {  # run_three [--resume-failed]
+  (cd "$C" && parallel "$@" --ssh "$C/ssh" --sshlogin "2/$LOGIN,2/:" --workdir . --env PATH --joblog "$C/reports3.log" \
+    "$BIN" --data-dir "$DATA" --config-dir "$C/config" -q --shard {}/4 --resume --json-out "$C/reports3/{}.json" \
+    "$C/archive3" ::: 0 1 2 3 > /dev/null 2> "$C/reports3.err")
+}
+run_three &
+runner=$!
+killed=""
+for ((i = 0; i < 600; i++)); do
+  if [ -f "$C/reports3/2.json" ] && [ "$(grep -c '"outcome":"converted"' "$C/reports3/2.json")" -ge 1 ]; then
+    # The converter itself (not the ssh client whose arguments hold the same words).
+    for p in $(pgrep -f -- "--shard 2/4 --resume --json-out $C/reports3/2.json"); do
+      [ "$(readlink "/proc/$p/exe" 2>/dev/null)" = "$BIN" ] && killed=$p && kill -KILL "$p"
+    done
+    break
+  fi
+  process_gone $runner && break
+  sleep 0.1
+done
+wait $runner
+check "shard 2 killed mid-run (pid $killed)" '[ -n "$killed" ] && ! tail -1 "$C/reports3/2.json" | grep -q tonvelaReportEnd'
+lines_before=$(grep -c . "$C/reports3/2.json")
+before=$(find "$C/archive3" -name '*.swf' -size +0 -printf '%p %T@\n' | sort)  # the claims left go
+run_three --resume-failed; rc=$?
+after=$(find "$C/archive3" -name '*.swf' -printf '%p %T@\n' | sort)
+check "--resume-failed ran the killed shard again, and only it (rc $rc)" \
+  '[ $rc = 0 ] && [ "$(awk -F"\t" "NR > 1 && \$7 == 0 && \$8 == 0" "$C/reports3.log" | wc -l)" -eq 4 ] &&
+   [ "$(awk -F"\t" "NR > 1 && \$1 != 3" "$C/reports3.log" | wc -l)" -eq 3 ]'
+check "every file converted, none twice, no numbered names ($(grep -c . <<<"$after") of 24)" \
+  '[ "$(grep -c . <<<"$after")" -eq 24 ] && [ -z "$(comm -23 <(echo "$before") <(echo "$after"))" ] &&
+   [ -z "$(find "$C/archive3" -name "*_[0-9]*.swf")" ]'
+check "the killed shard's journal was continued, its finished files not converted again" 'python3 - "$C/reports3/2.json" "$lines_before" <<"PY"
+import json, sys
+lines = [json.loads(l) for l in open(sys.argv[1])]
+first, second = lines[:int(sys.argv[2])], lines[int(sys.argv[2]):]
+assert second[0]["tonvelaReport"] == 2 and second[-1]["tonvelaReportEnd"] and not second[-1]["interrupted"], second
+before = {e["path"] for e in first if e.get("outcome") == "converted"}
+again = {e["path"] for e in second if e.get("outcome") == "converted"}
+assert before and not (before & again), (before, again)
+PY'
+"$BIN" --merge-reports "$C"/reports3/{0,1,2,3}.json > "$C/merge3.txt"; rc=$?
+check "merged after the resume: all 24 done, no problem (rc $rc)" '[ $rc -eq 0 ] && grep -qx "files failed: 0" "$C/merge3.txt"'
 
 exit $fail
