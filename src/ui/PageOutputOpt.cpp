@@ -125,7 +125,7 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     auto* after = new QGroupBox(tr("Conversion"), this);
     myDocumentsBox_ = new QCheckBox(tr("Output files to &My Documents if creating file failure"), after);
     myDocumentsBox_->setObjectName(QStringLiteral("myDocuments"));
-    browseBox_ = new QCheckBox(tr("Bro&wse output folder while conversion completes"), after);
+    browseBox_ = new QCheckBox(tr("&Show the output folder when the conversion is done"), after);
     browseBox_->setObjectName(QStringLiteral("browseOutFolder"));
     jobs_ = new QSpinBox(after);
     jobs_->setObjectName(QStringLiteral("convertJobs"));
