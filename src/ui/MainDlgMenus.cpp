@@ -71,6 +71,12 @@ void CMainDlg::BuildMenus() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &CMainDlg::OnAddFiles);
     shortcut(QKeySequence(Qt::Key_Delete), &CMainDlg::OnRemove);
     shortcut(QKeySequence(Qt::Key_F1), &CMainDlg::OnHelpTopics);
+    // As the desktops' programs quit: Ctrl+Q beside Alt+F4, through the same close as the
+    // close box (refused while a batch or an add runs).
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setObjectName(QStringLiteral("quitShortcut"));
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
 void CMainDlg::AddUndoItems(QMenu* menu) {
