@@ -136,7 +136,7 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     tg->addWidget(new QLabel(tr("millisecond(s)"), trimGroup), 1, 2);
     tg->addWidget(onlyConvert_, 2, 0);
     tg->addWidget(durationEdit_, 2, 1);
-    tg->addWidget(new QLabel(tr("millisecond(s)    (0 means no limitations)"), trimGroup), 2, 2);
+    tg->addWidget(new QLabel(tr("milliseconds    (0 means no limit)"), trimGroup), 2, 2);
     tg->setColumnStretch(2, 1);
 
     // Volume

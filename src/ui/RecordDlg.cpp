@@ -223,7 +223,7 @@ void CRecordDlg::OnRecord() {
     recorder_.StopAll();
     // A saved take is kept in its file: recording again loses nothing.
     if (recorder_.HasTake() && !recorder_.IsSaved() &&
-        !AskYesNo(this, tr("Are you sure you want to abandon the previous recording sound then re-record?"),
+        !AskYesNo(this, tr("The previous recording has not been saved. Discard it and record again?"),
                   DefaultAnswer::No))
         return;
     switch (recorder_.StartRecording(deviceBox_->currentData().toByteArray(), SelectedQuality())) {
@@ -232,7 +232,8 @@ void CRecordDlg::OnRecord() {
             message_->clear();
             break;
         case CRecorder::StartResult::kNoDevice:
-            ShowMessageBox(this, tr("Failed to record. Be sure sound card is installed in your computer."),
+            ShowMessageBox(this, tr("Recording could not start: no sound input was found. Check that a microphone or other "
+                              "input is connected and enabled."),
                            MessageIcon::Exclamation);
             break;
         case CRecorder::StartResult::kNoFile: {

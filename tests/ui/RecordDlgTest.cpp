@@ -42,7 +42,8 @@ private slots:
         QString message;
         test::AnswerMessage(&message);
         test::Button(dlg, "record")->click();
-        QCOMPARE(message, QStringLiteral("Failed to record. Be sure sound card is installed in your computer."));
+        QCOMPARE(message, QStringLiteral("Recording could not start: no sound input was found. Check that a microphone or "
+                                         "other input is connected and enabled."));
         QCOMPARE(dlg.Recorder().GetState(), CRecorder::kReady);
         QVERIFY(!dlg.Recorder().HasTake());
         QCOMPARE(test::StatusText(dlg), QStringLiteral("Ready.  Length: 00:00.0"));
