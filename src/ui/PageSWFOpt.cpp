@@ -236,7 +236,7 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     blankEdit_->setObjectName(QStringLiteral("blankFrames"));
     SetSpinRangeOf(blankEdit_, "BlankFrames");
     blankBefore_ = new QLabel(tr("Add "), box);
-    blankAfter_ = new QLabel(tr("blank frame(s) at beginning of SWF"), box);
+    blankAfter_ = new QLabel(tr("blank frames at the beginning of the SWF"), box);
     blankHelp_ = new QToolButton(box);
     blankHelp_->setObjectName(QStringLiteral("blankHelp"));
     blankHelp_->setText(QStringLiteral("?"));
