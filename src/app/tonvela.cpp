@@ -17,29 +17,70 @@
 #include "ui/ShockwaveFlash.h"
 #include "ui/Skin.h"
 
+namespace {
+
+// The options of the command line; both passes below describe them alike.
+struct CommandLine {
+    QCommandLineParser parser;
+    QCommandLineOption help;
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Displays version information.")};
+    CommandLine() : help(parser.addHelpOption()) {
+        parser.setApplicationDescription(QStringLiteral("Turns audio files into SWF movies for web pages."));
+        // Our own --version, so it can carry the licence line.
+        parser.addOption(version);
+        parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders to add to the list."),
+                                     QStringLiteral("[FILE...]"));
+    }
+};
+
+void PrintVersion() {
+    std::fputs("Tonvela " TONVELA_VERSION "\n"
+               "Licence GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>; NO WARRANTY.\n",
+               stdout);
+}
+
+void NameApplication() {
+    QCoreApplication::setApplicationName(QStringLiteral("Tonvela"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TONVELA_VERSION));
+}
+
+// --help and --version answer before any window system is asked for, so they work on a console,
+// over ssh and in scripts. Single-dash words are read whole here, so that the toolkit's own
+// options (-platform, -reverse...) are not taken for -p or -v.
+bool AnsweredWithoutWindows(int argc, char** argv) {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    CommandLine line;
+    line.parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    line.parser.parse(args);  // errors are for the full parse below, which knows the toolkit's options
+    if (line.parser.isSet(line.version)) {
+        PrintVersion();
+        return true;
+    }
+    if (!line.parser.isSet(line.help)) return false;
+    const QCoreApplication app(argc, argv);  // the usage line names the program
+    NameApplication();
+    std::fputs(line.parser.helpText().toLocal8Bit().constData(), stdout);
+    return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (AnsweredWithoutWindows(argc, argv)) return 0;
     // The preview's web engine cannot sandbox its helpers as root; without this it stays blank.
     if (::geteuid() == 0 && qEnvironmentVariableIsEmpty("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tonvela"));
-    QApplication::setApplicationVersion(QStringLiteral(TONVELA_VERSION));
+    NameApplication();
     QApplication::setDesktopFileName(QStringLiteral("tonvela"));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Turns audio files into SWF movies for web pages."));
-    parser.addHelpOption();
-    // Our own --version, so it can carry the licence line.
-    const QCommandLineOption versionOption({QStringLiteral("v"), QStringLiteral("version")},
-                                           QStringLiteral("Displays version information."));
-    parser.addOption(versionOption);
-    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Audio files or folders to add to the list."),
-                                 QStringLiteral("[FILE...]"));
+    CommandLine line;
+    QCommandLineParser& parser = line.parser;
     parser.process(app);
-    if (parser.isSet(versionOption)) {
-        std::fputs("Tonvela " TONVELA_VERSION "\n"
-                   "Licence GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>; NO WARRANTY.\n",
-                   stdout);
+    if (parser.isSet(line.version)) {
+        PrintVersion();
         return 0;
     }
 

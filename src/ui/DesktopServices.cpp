@@ -65,7 +65,7 @@ QStringList CDesktopServices::ChooseFiles(QWidget* parent, const QString& folder
 QString CDesktopServices::ChooseFolder(QWidget* parent, const QString& folder) {
     QString start = folder;
     while (start.size() > 1 && start.endsWith(QLatin1Char('/'))) start.chop(1);
-    return QFileDialog::getExistingDirectory(parent, QStringLiteral("Please choose a folder:"), start);
+    return QFileDialog::getExistingDirectory(parent, QStringLiteral("Choose a Folder"), start);
 }
 
 }  // namespace tonvela

@@ -91,7 +91,10 @@ void CMainDlg::OnAbout() {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("About Tonvela"),
                     QStringLiteral("<b>Tonvela</b> %1<br><br>Turns audio files into SWF movies for web pages.<br><br>"
                                    "Free software under the GNU General Public License, version 3 or later; "
-                                   "it comes with NO WARRANTY.")
+                                   "it comes with NO WARRANTY.<br><br>"
+                                   "Built on the work of others, each under its own licence: LAME encodes the MP3 "
+                                   "sound, FFmpeg and libopenmpt read the audio files, Ruffle plays the movies in "
+                                   "the preview and the web page, and Qt draws the windows.")
                         .arg(QCoreApplication::applicationVersion()),
                     QMessageBox::Ok, this);
     box.setIconPixmap(SkinIcon(SkinGlyph::Logo).pixmap(48, 48));

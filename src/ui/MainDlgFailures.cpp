@@ -50,7 +50,7 @@ void CMainDlg::OnWhy() {
     const std::vector<int> rows = list_->SelectedRows();
     if (rows.empty()) return;
     const QString why = model_->WhyText(rows.front());
-    if (!why.isEmpty()) ShowMessageBox(this, why, MessageIcon::Information);
+    if (!why.isEmpty()) ShowMessageBox(this, why, MessageIcon::Stop);
 }
 
 // Added to the list's menu apart from the others: only a failed row has something to say.

@@ -47,8 +47,10 @@ void CMainDlg::AddPathList(const std::vector<std::string>& paths, std::unique_pt
         progress->Open();
     }
     addProgress_ = progress.get();
+    const int before = model_->rowCount();
     const CAddFailures failures = model_->AddPathList(paths, progress.get());
-    if (model_->rowCount() > 0) list_->ScrollToRow(model_->rowCount() - 1);
+    // New rows come at the end; a file that was listed already leaves the view where it was.
+    if (model_->rowCount() > before) list_->ScrollToRow(model_->rowCount() - 1);
     addProgress_ = nullptr;
     progress.reset();
     SetBusy(false);

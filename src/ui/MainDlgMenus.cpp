@@ -27,15 +27,15 @@ void CMainDlg::BuildMenus() {
     act_.browseFolder = add(listMenu_, "&Browse Folder", "browseFolder", &CMainDlg::OnBrowseFolder);
     listMenu_->addSeparator();
     act_.playSwf = add(listMenu_, "Play &SWF", "playSwf", &CMainDlg::OnPlaySwf);
-    act_.browseSwfFolder = add(listMenu_, "Browse SWF &Folder", "browseSwfFolder", &CMainDlg::OnBrowseSwfFolder);
+    act_.browseSwfFolder = add(listMenu_, "Browse SWF F&older", "browseSwfFolder", &CMainDlg::OnBrowseSwfFolder);
     act_.openHtml = add(listMenu_, "Open &HTML File", "openHtml", &CMainDlg::OnOpenHtml);
-    act_.viewHtml = add(listMenu_, "Vie&w HTML Code", "viewHtml", &CMainDlg::OnViewHtml);
+    act_.viewHtml = add(listMenu_, "View HTML Co&de", "viewHtml", &CMainDlg::OnViewHtml);
     listMenu_->addSeparator();
     act_.convertSelected = add(listMenu_, "&Convert to SWF", "convertSelected", &CMainDlg::OnConvertSelected);
     act_.convertAll = add(listMenu_, "Con&vert All to SWF", "convertAll", &CMainDlg::OnConvertAll);
     listMenu_->addSeparator();
     act_.addFiles = add(listMenu_, "&Add Files...\tCtrl+O", "addFiles", &CMainDlg::OnAddFiles);
-    act_.addFolder = add(listMenu_, "Add F&older", "addFolder", &CMainDlg::OnAddFolder);
+    act_.addFolder = add(listMenu_, "Add &Folder...", "addFolder", &CMainDlg::OnAddFolder);
     listMenu_->addSeparator();
     act_.remove = add(listMenu_, "&Remove\tDel", "remove", &CMainDlg::OnRemove);
     act_.removeAll = add(listMenu_, "Remove Al&l", "removeAll", &CMainDlg::OnRemoveAll);
@@ -71,6 +71,12 @@ void CMainDlg::BuildMenus() {
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_O), &CMainDlg::OnAddFiles);
     shortcut(QKeySequence(Qt::Key_Delete), &CMainDlg::OnRemove);
     shortcut(QKeySequence(Qt::Key_F1), &CMainDlg::OnHelpTopics);
+    // As the desktops' programs quit: Ctrl+Q beside Alt+F4, through the same close as the
+    // close box (refused while a batch or an add runs).
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    quit->setObjectName(QStringLiteral("quitShortcut"));
+    quit->setContext(Qt::WindowShortcut);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 }
 
 void CMainDlg::AddUndoItems(QMenu* menu) {

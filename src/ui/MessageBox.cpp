@@ -20,9 +20,11 @@ void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon) {
     box.exec();
 }
 
-bool AskYesNo(QWidget* parent, const QString& text) {
+bool AskYesNo(QWidget* parent, const QString& text, DefaultAnswer answer) {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Tonvela"), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
+    box.setDefaultButton(answer == DefaultAnswer::No ? QMessageBox::No : QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

@@ -10,7 +10,9 @@ class QWidget;
 namespace tonvela {
 
 void ShowMessageBox(QWidget* parent, const QString& text, MessageIcon icon);
-// A question with Yes and No; true for Yes.
-bool AskYesNo(QWidget* parent, const QString& text);
+// Which answer Enter gives to a question: the safe one where Yes throws work away.
+enum class DefaultAnswer { Yes, No };
+// A question with Yes and No; true for Yes. Esc always answers No.
+bool AskYesNo(QWidget* parent, const QString& text, DefaultAnswer answer = DefaultAnswer::Yes);
 
 }  // namespace tonvela

@@ -130,13 +130,13 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     auto* tg = new QGridLayout(trimGroup);
     tg->addWidget(skipFirstLabel, 0, 0);
     tg->addWidget(skipFirstEdit_, 0, 1);
-    tg->addWidget(new QLabel(tr("millisecond(s)"), trimGroup), 0, 2);
+    tg->addWidget(new QLabel(tr("milliseconds"), trimGroup), 0, 2);
     tg->addWidget(ignoreLast_, 1, 0);
     tg->addWidget(skipLastEdit_, 1, 1);
-    tg->addWidget(new QLabel(tr("millisecond(s)"), trimGroup), 1, 2);
+    tg->addWidget(new QLabel(tr("milliseconds"), trimGroup), 1, 2);
     tg->addWidget(onlyConvert_, 2, 0);
     tg->addWidget(durationEdit_, 2, 1);
-    tg->addWidget(new QLabel(tr("millisecond(s)    (0 means no limitations)"), trimGroup), 2, 2);
+    tg->addWidget(new QLabel(tr("milliseconds    (0 means no limit)"), trimGroup), 2, 2);
     tg->setColumnStretch(2, 1);
 
     // Volume

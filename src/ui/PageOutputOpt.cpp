@@ -123,9 +123,9 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     g->setColumnStretch(1, 1);
 
     auto* after = new QGroupBox(tr("Conversion"), this);
-    myDocumentsBox_ = new QCheckBox(tr("Output files to &My Documents if creating file failure"), after);
+    myDocumentsBox_ = new QCheckBox(tr("Save to the &Documents folder when a file cannot be created in the output folder"), after);
     myDocumentsBox_->setObjectName(QStringLiteral("myDocuments"));
-    browseBox_ = new QCheckBox(tr("Bro&wse output folder while conversion completes"), after);
+    browseBox_ = new QCheckBox(tr("&Show the output folder when the conversion is done"), after);
     browseBox_->setObjectName(QStringLiteral("browseOutFolder"));
     jobs_ = new QSpinBox(after);
     jobs_->setObjectName(QStringLiteral("convertJobs"));
@@ -247,7 +247,7 @@ void CPageOutputOpt::ReadControls() {
 
 void CPageOutputOpt::OnBrowse() {
     ReadControls();
-    const QString chosen = QFileDialog::getExistingDirectory(this, tr("Please choose a folder:"),
+    const QString chosen = QFileDialog::getExistingDirectory(this, tr("Choose the Output Folder"),
                                                              QString::fromStdString(customFolder));
     if (chosen.isEmpty()) return;
     customFolder = chosen.toStdString();

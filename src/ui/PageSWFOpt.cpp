@@ -36,7 +36,8 @@ const char* const kStreamingVsEvent =
     "Streaming sound can be played while downloading. But there's a little gap when loop play.\n\n"
     "Event sound must be downloaded before it's played. There's no gaps when loop play.";
 const char* const kBlankFramesHelp =
-    "It's very useful when add one or more blank frame(s) if the beginning of SWF audio isn't played normally.";
+    "If the start of the sound is cut off or garbled when the SWF plays, add one or more blank frames "
+    "before it.";
 
 std::uint32_t Colour24(int stored) { return static_cast<std::uint32_t>(stored) & 0xFFFFFFu; }
 
@@ -235,7 +236,7 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     blankEdit_->setObjectName(QStringLiteral("blankFrames"));
     SetSpinRangeOf(blankEdit_, "BlankFrames");
     blankBefore_ = new QLabel(tr("Add "), box);
-    blankAfter_ = new QLabel(tr("blank frame(s) at beginning of SWF"), box);
+    blankAfter_ = new QLabel(tr("blank frames at the beginning of the SWF"), box);
     blankHelp_ = new QToolButton(box);
     blankHelp_->setObjectName(QStringLiteral("blankHelp"));
     blankHelp_->setText(QStringLiteral("?"));
@@ -245,7 +246,7 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     loopBox_->setObjectName(QStringLiteral("loopPlay"));
     htmlBox_ = new QCheckBox(tr("Create &HTML file"), box);
     htmlBox_->setObjectName(QStringLiteral("createHtml"));
-    fileNameBox_ = new QCheckBox(tr("Add file name at right of SWF in HTML file"), box);
+    fileNameBox_ = new QCheckBox(tr("Show the file name to the right of the SWF in the HTML page"), box);
     fileNameBox_->setObjectName(QStringLiteral("fileNameInHtml"));
 
     auto* rate = new QHBoxLayout;

@@ -125,8 +125,8 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
     sliderLine(3, group300_, trackGrid, 0);
     trackGrid->setColumnStretch(0, 1);
     g3->addLayout(trackGrid);
-    g3->addLayout(ColourLine(kTop, tr("Gradient bkg top color:"), "trackTopColour", group300_));
-    g3->addLayout(ColourLine(kBottom, tr("Gradient bkg bottom color:"), "trackBottomColour", group300_));
+    g3->addLayout(ColourLine(kTop, tr("Background gradient, top color:"), "trackTopColour", group300_));
+    g3->addLayout(ColourLine(kBottom, tr("Background gradient, bottom color:"), "trackBottomColour", group300_));
     g3->addLayout(ColourLine(kBorder, tr("Border color:"), "trackBorderColour", group300_));
     v->addWidget(group300_);
 

@@ -39,6 +39,11 @@ std::string PlaySwfMovieReference(const CFileListEntry& entry, const CConvertOpt
     return PlayerQuery(entry.playerSwfPath, UrlEncodeName(soundName), settings, result, true);
 }
 
+QString PlaySwfTitle(const CFileListEntry& entry) {
+    const std::string name = std::filesystem::path(entry.swfPath).filename().string();
+    return QStringLiteral("%1 \u2013 Play SWF").arg(QString::fromStdString(name));
+}
+
 std::optional<QSize> SwfFrameSize(const QString& path) {
     const std::optional<SwfHeader> header = ReadSwfHeader(QFile::encodeName(path).toStdString());
     if (!header) return std::nullopt;
@@ -126,6 +131,7 @@ void PlaySwf(const CFileListEntry& entry, const CConvertOptions& settings, QWidg
     {
         CPlaySwfDlg dlg(QString::fromStdString(PlaySwfMovieReference(entry, settings)),
                         static_cast<std::uint32_t>(settings.SWFBkgColor), parent);
+        dlg.setWindowTitle(PlaySwfTitle(entry));
         const std::string& file = entry.playerSwfPath.empty() ? entry.swfPath : entry.playerSwfPath;
         const std::string reference = PlaySwfMovieReference(entry, settings);
         dlg.SetMovieFile(file, reference.size() > file.size() ? reference.substr(file.size() + 1) : std::string());

@@ -26,6 +26,8 @@ void PlaySwf(const CFileListEntry& entry, const CConvertOptions& settings, QWidg
 // What the preview loads for an entry: its SWF path, or for a shell-player pair
 // "player?soundswf=sound&autoplay=A&loops=L&duration=S" with the player's full path.
 std::string PlaySwfMovieReference(const CFileListEntry& entry, const CConvertOptions& settings);
+// The preview window's title: the sound's SWF file by name first, as a desktop's viewers do.
+QString PlaySwfTitle(const CFileListEntry& entry);
 
 // The frame size in pixels from a SWF's header (compressed or not); nothing for other files.
 std::optional<QSize> SwfFrameSize(const QString& path);

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <cmath>
 #include <filesystem>
@@ -62,8 +63,9 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
 
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("status"));
-    status_->setStyleSheet(QStringLiteral(
-        "QLabel#status { color: rgb(204, 0, 0); font-family: Tahoma; font-size: 18px; font-weight: bold; }"));
+    // Only a recording under way is in red: it is what needs the user's attention.
+    status_->setStyleSheet(QStringLiteral("QLabel#status { font-size: 18px; }"
+                                          "QLabel#status[recording=\"true\"] { color: rgb(204, 0, 0); font-weight: bold; }"));
     status_->setMinimumWidth(360);
     level_ = new QProgressBar(this);
     level_->setObjectName(QStringLiteral("level"));
@@ -79,6 +81,11 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     saveAs_ = MakeButton(tr("Save &As"), "saveAs", this);
     convert_ = MakeButton(tr("&Convert to SWF"), "convert", this);
     cancel_ = MakeButton(tr("Cancel"), "cancel", this);
+    // The window's status line: what was done last, such as where the take was saved.
+    message_ = new QLabel(this);
+    message_->setObjectName(QStringLiteral("message"));
+    message_->setTextFormat(Qt::PlainText);
+    message_->setWordWrap(true);
 
     deviceBox_ = new QComboBox(this);
     deviceBox_->setObjectName(QStringLiteral("device"));
@@ -133,6 +140,7 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top);
     layout->addSpacing(8);
     layout->addLayout(bottom);
+    layout->addWidget(message_);
 
     int quality = kDefaultRecQuality;
     QByteArray device;
@@ -181,7 +189,8 @@ void CRecordDlg::FillDevices(const QByteArray& remembered) {
 void CRecordDlg::done(int result) {
     recorder_.StopAll();
     if (result != Accepted && recorder_.HasTake() && !recorder_.IsSaved() &&
-        !AskYesNo(this, tr("The recording has not been saved. Are you sure you want to discard it?")))
+        !AskYesNo(this, tr("The recording has not been saved. Are you sure you want to discard it?"),
+                  DefaultAnswer::No))
         return;
     if (auto profile = Profile()) {
         // Both values go to the same file: one failure says it for both.
@@ -213,13 +222,19 @@ double CRecordDlg::PlaybackVolume() const {
 
 void CRecordDlg::OnRecord() {
     recorder_.StopAll();
-    if (recorder_.HasTake() &&
-        !AskYesNo(this, tr("Are you sure you want to abandon the previous recording sound then re-record?")))
+    // A saved take is kept in its file: recording again loses nothing.
+    if (recorder_.HasTake() && !recorder_.IsSaved() &&
+        !AskYesNo(this, tr("The previous recording has not been saved. Discard it and record again?"),
+                  DefaultAnswer::No))
         return;
     switch (recorder_.StartRecording(deviceBox_->currentData().toByteArray(), SelectedQuality())) {
-        case CRecorder::StartResult::kStarted: break;
+        case CRecorder::StartResult::kStarted:
+            savedAs_.clear();
+            message_->clear();
+            break;
         case CRecorder::StartResult::kNoDevice:
-            ShowMessageBox(this, tr("Failed to record. Be sure sound card is installed in your computer."),
+            ShowMessageBox(this, tr("Recording could not start: no sound input was found. Check that a microphone or other "
+                              "input is connected and enabled."),
                            MessageIcon::Exclamation);
             break;
         case CRecorder::StartResult::kNoFile: {
@@ -282,15 +297,23 @@ void CRecordDlg::OnSaveAs() {
     if (!recorder_.HasTake()) return;
     const QString path = AskSavePath();
     if (path.isEmpty()) return;
-    if (recorder_.SaveCopy(QFile::encodeName(path).toStdString()))
-        ShowMessageBox(this, tr("Successfully saved recorded file as '%1'.").arg(path), MessageIcon::Information);
-    else
+    if (recorder_.SaveCopy(QFile::encodeName(path).toStdString())) {
+        savedAs_ = path;
+        message_->setText(tr("Saved as '%1'.").arg(path));
+    } else {
         ShowMessageBox(this, tr("Failed to save recorded file as '%1'.").arg(path), MessageIcon::Exclamation);
+    }
 }
 
 void CRecordDlg::OnConvertToSwf() {
     recorder_.StopAll();
     if (!recorder_.HasTake()) return;
+    // The take saved with Save As is converted from that file, while the file is still there.
+    if (recorder_.IsSaved() && !savedAs_.isEmpty() && QFileInfo(savedAs_).isFile()) {
+        savedPath_ = QFile::encodeName(savedAs_).toStdString();
+        accept();
+        return;
+    }
     const QString path = AskSavePath();
     if (path.isEmpty()) return;
     if (!recorder_.SaveCopy(QFile::encodeName(path).toStdString())) {
@@ -314,6 +337,12 @@ void CRecordDlg::ShowStatus() {
         default: status_->setText(tr("Ready.  Length: %1").arg(Time(recorder_.HasTake() ? length : 0.0))); break;
     }
     level_->setValue(static_cast<int>(std::lround(recorder_.Level() * 100.0)));
+    const bool recording = recorder_.GetState() == CRecorder::kRecording;
+    if (status_->property("recording").toBool() != recording) {
+        status_->setProperty("recording", recording);
+        status_->style()->unpolish(status_);
+        status_->style()->polish(status_);
+    }
 }
 
 void CRecordDlg::UpdateControls() {

@@ -46,6 +46,8 @@ private:
 
     CRecorder recorder_;
     std::string savedPath_;
+    QString savedAs_;  // where Save As put the current take
+
 
     QLabel* status_ = nullptr;
     QProgressBar* level_ = nullptr;
@@ -59,6 +61,7 @@ private:
     QPushButton* saveAs_ = nullptr;
     QPushButton* convert_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    QLabel* message_ = nullptr;
 };
 
 }  // namespace tonvela

@@ -77,9 +77,19 @@ void CSortListCtrl::paintEvent(QPaintEvent* event) {
 }
 
 void CSortListCtrl::contextMenuEvent(QContextMenuEvent* event) {
-    // From the keyboard the menu opens at the centre of the list.
-    const QPoint global = event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(rect().center())
-                                                                         : event->globalPos();
+    QPoint global = event->globalPos();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // From the keyboard (the Menu key, Shift+F10) the menu opens below the current row, as
+        // a desktop's file lists do; in an empty list, at its top left.
+        const QModelIndex current = currentIndex();
+        QPoint at(0, 0);
+        if (current.isValid()) {
+            scrollTo(current);
+            const QRect row = visualRect(current);
+            at = QPoint(row.left() + row.height() / 2, row.bottom());
+        }
+        global = viewport()->mapToGlobal(at);
+    }
     emit ContextMenuWanted(global);
     event->accept();
 }

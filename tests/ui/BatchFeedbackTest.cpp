@@ -163,6 +163,7 @@ private slots:
             why->trigger();
             QTRY_COMPARE_WITH_TIMEOUT(catcher.messages.size(), std::size_t{1}, 20000);
             QCOMPARE(catcher.messages[0].text, Tip(*w, 1));
+            QCOMPARE(catcher.messages[0].icon, QMessageBox::Critical);  // a failure, not news
         }
 
         // Every blank frame the rule allows leaves no frame for any sound: the status says so

@@ -107,6 +107,35 @@ private slots:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(Path("run")));
     }
 
+    // --version and --help answer on a console: no display, and a window system that cannot
+    // connect (xcb without DISPLAY aborts a program that makes its application object first).
+    void helpAndVersionWithoutDisplay_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("expected");  // a pattern of the output
+        QTest::newRow("--version") << QStringLiteral("--version") << QStringLiteral("^Tonvela \\d+\\.\\d+");
+        QTest::newRow("-v") << QStringLiteral("-v") << QStringLiteral("^Tonvela \\d+\\.\\d+");
+        QTest::newRow("--help") << QStringLiteral("--help") << QStringLiteral("Usage: .*tonvela \\[options\\] \\[FILE\\.\\.\\.\\]");
+        QTest::newRow("-h") << QStringLiteral("-h") << QStringLiteral("-v, --version");
+    }
+    void helpAndVersionWithoutDisplay() {
+        QFETCH(QString, option);
+        QFETCH(QString, expected);
+        const QString program = QStringLiteral(TONVELA_BINARY_DIR "/bin/tonvela");
+        if (!QFileInfo(program).isExecutable()) QSKIP("the desktop program was not built");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(program, {option});
+        QVERIFY(p.waitForFinished(60000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0,
+                 qPrintable(QString::fromLocal8Bit(p.readAllStandardError())));
+        QVERIFY2(out.contains(QRegularExpression(expected)), qPrintable(out));
+    }
+
     void viewHtmlCode_data() {
         QTest::addColumn<QByteArray>("entry");  // the text editor's desktop entry
         QTest::addColumn<bool>("editorRuns");

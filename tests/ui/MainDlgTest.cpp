@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -602,6 +603,57 @@ private slots:
         QTest::keyClick(&w->List(), Qt::Key_Delete);
         QCOMPARE(Column(*w, kColumnFiles), QStringList{"nopage.wav"});
         QVERIFY(QFile::exists(dir + QStringLiteral("/page.swf")));
+    }
+
+    // Desktop keys and the list's view: a file listed already does not scroll the list to its
+    // end (a new one does); the Menu key opens the menu below the current row; Ctrl+Q quits.
+    void keyboardAndView() {
+        const QString dir = In(QStringLiteral("many"));
+        QVERIFY(QDir().mkpath(dir));
+        QVERIFY(MakeTone(dir + QStringLiteral("/00.wav"), 0.1));
+        QStringList paths{dir + QStringLiteral("/00.wav")};
+        for (int i = 1; i <= 40; ++i) {
+            paths << dir + QStringLiteral("/%1.wav").arg(i, 2, 10, QLatin1Char('0'));
+            QVERIFY(QFile::copy(paths.first(), paths.last()));
+        }
+        const QString last = paths.takeLast();
+        auto w = MakeWindow();
+        CMessageCatcher catcher;
+        w->AddCommandLinePaths(paths);
+        QCOMPARE(w->Model().rowCount(), 40);
+        QScrollBar* bar = w->List().verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        w->List().scrollToTop();
+        QCOMPARE(bar->value(), 0);
+        w->AddCommandLinePaths({paths[3]});
+        QCOMPARE(w->Model().rowCount(), 40);
+        QCOMPARE(bar->value(), 0);
+        w->AddCommandLinePaths({last});
+        QCOMPARE(w->Model().rowCount(), 41);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // The current row scrolled out of sight: the menu comes below it, brought into view.
+        w->List().SelectOnly(2);
+        w->List().scrollToBottom();
+        QSignalSpy wanted(&w->List(), &CSortListCtrl::ContextMenuWanted);
+        QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        QApplication::sendEvent(&w->List(), &key);
+        QCOMPARE(wanted.size(), 1);
+        const QRect row = w->List().visualRect(w->Model().index(2, 0));
+        QVERIFY(w->List().viewport()->rect().contains(row));
+        const QPoint at = w->List().viewport()->mapFromGlobal(wanted[0][0].toPoint());
+        QVERIFY2(at.y() >= row.top() + row.height() / 2 && at.y() <= row.bottom() + 2 && row.left() <= at.x() &&
+                     at.x() < row.left() + 40,
+                 qPrintable(QStringLiteral("%1,%2 for row %3,%4").arg(at.x()).arg(at.y()).arg(row.left()).arg(row.top())));
+        QTRY_VERIFY(w->ListMenu()->isVisible());
+        w->ListMenu()->hide();
+        QVERIFY(catcher.messages.empty());
+
+        QApplication::setActiveWindow(w.get());
+        QTRY_VERIFY(w->isActiveWindow());
+        QTest::keyClick(w.get(), Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!w->isVisible());
     }
 
     // The manual opens on the first start only, and again once the store has no FirstRun;

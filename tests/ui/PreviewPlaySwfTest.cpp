@@ -61,6 +61,8 @@ void PreviewPlaySwfTest::movieReference() {
     settings.SWFInitPlay = initPlay;
     settings.SWFLoopPlay = loopPlay;
     QCOMPARE(QString::fromStdString(PlaySwfMovieReference(entry, settings)), expected);
+    // The window names the sound's file, not the player's.
+    QCOMPARE(PlaySwfTitle(entry), QFileInfo(swf).fileName() + QStringLiteral(" \u2013 Play SWF"));
 }
 
 void PreviewPlaySwfTest::colourText_data() {

@@ -64,6 +64,8 @@ private slots:
         });
         about->trigger();
         QVERIFY(aboutText.contains(QStringLiteral("GNU General Public License, version 3 or later")));
+        for (const char* credit : {"LAME", "FFmpeg", "libopenmpt", "Ruffle", "Qt"})
+            QVERIFY2(aboutText.contains(QLatin1String(credit)), credit);
 
         const int rates[] = {8000, 11025, 16000, 22050, 32000, 44100, 48000};
         QStringList paths;
