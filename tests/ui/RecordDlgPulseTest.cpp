@@ -101,7 +101,7 @@ private slots:
         clock.start();
         test::Button(*dlg_, "record")->click();
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
-        QVERIFY(question.startsWith(QStringLiteral("Are you sure you want to abandon")));
+        QVERIFY(question.startsWith(QStringLiteral("The previous recording has not been saved.")));
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("0100000"));
         // Three and a half seconds of sound have come in (the source hands them over in bursts).
         QTRY_VERIFY_WITH_TIMEOUT(dlg_->Recorder().TakeSeconds() >= 3.5, 30000);
@@ -118,12 +118,10 @@ private slots:
 
         saved_ = root_.filePath(QStringLiteral("home/takes/first.wav"));
         QVERIFY(QDir().mkpath(QFileInfo(saved_).path()));
-        QString message;
         QStringList offered;
         test::AnswerSaveDialog(saved_, &offered);
-        test::AnswerMessage(&message);
         test::Button(*dlg_, "saveAs")->click();
-        QCOMPARE(message, QStringLiteral("Successfully saved recorded file as '%1'.").arg(saved_));
+        QCOMPARE(dlg_->findChild<QLabel*>(QStringLiteral("message"))->text(), QStringLiteral("Saved as '%1'.").arg(saved_));
         QCOMPARE(offered.size(), 2);
         QVERIFY2(offered[0] != QFileInfo(saved_).path(), qPrintable(offered[0]));
         QVERIFY2(QRegularExpression(QStringLiteral("^Recording \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.wav$")).match(offered[1]).hasMatch(),
@@ -215,7 +213,7 @@ private slots:
         QString question;
         test::AnswerMessage(&question, QMessageBox::No);
         test::Button(*dlg, "record")->click();
-        QCOMPARE(question, QStringLiteral("Are you sure you want to abandon the previous recording sound then re-record?"));
+        QCOMPARE(question, QStringLiteral("The previous recording has not been saved. Discard it and record again?"));
         QCOMPARE(dlg->Recorder().GetState(), CRecorder::kReady);
         QCOMPARE(dlg->Recorder().TakePath(), take);
 
@@ -227,10 +225,12 @@ private slots:
         QVERIFY(!QFile::exists(QString::fromStdString(take)));
     }
 
-    // The save dialog opens where the last recording went. Cancelling it keeps the recorder
-    // open; choosing a name saves and accepts without a question, and the input chosen is
-    // remembered for the next time.
+    // A saved take whose file has gone is saved again: the save dialog opens where the last
+    // recording went. Cancelling it keeps the recorder open; choosing a name saves and accepts
+    // without a question, and the input chosen is remembered for the next time.
     void convertToSwf() {
+        const QString moved = saved_ + QStringLiteral(".moved");
+        QVERIFY(QFile::rename(saved_, moved));
         Choose(DeviceBox(*dlg_), QByteArray("null.monitor"));
         QStringList offered;
         test::AnswerSaveDialog(QString(), &offered);
@@ -245,7 +245,7 @@ private slots:
         QCOMPARE(dlg_->result(), int(QDialog::Accepted));
         QVERIFY(!dlg_->isVisible());
         QCOMPARE(QString::fromStdString(dlg_->SavedPath()), target + QStringLiteral(".wav"));
-        QFile a(saved_), b(target + QStringLiteral(".wav"));
+        QFile a(moved), b(target + QStringLiteral(".wav"));
         QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
         QCOMPARE(b.readAll(), a.readAll());
 
@@ -285,7 +285,6 @@ private slots:
 
         const QString path = root_.filePath(QStringLiteral("home/full.wav"));
         test::AnswerSaveDialog(path);
-        test::AnswerMessage(&message);
         test::Button(*dlg_, "saveAs")->click();
         QCOMPARE(test::Soxi(QStringLiteral("-s"), path), QStringLiteral("100000"));
     }
@@ -295,8 +294,7 @@ private slots:
     void serverGoneWhileRecording() {
         QVERIFY(dlg_);
         QString message;
-        test::AnswerMessage(&message, QMessageBox::Yes);  // abandon the saved take
-        test::Button(*dlg_, "record")->click();
+        test::Button(*dlg_, "record")->click();  // the take was saved: no question
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kRecording);
         QTRY_VERIFY_WITH_TIMEOUT(dlg_->Recorder().TakeSeconds() > 1.0, 20000);
         test::AnswerMessage(&message);
@@ -322,7 +320,8 @@ private slots:
         QString failure;
         QTimer::singleShot(0, [&failure] { test::AnswerMessage(&failure); });
         test::Button(*dlg_, "record")->click();
-        QCOMPARE(failure, QStringLiteral("Failed to record. Be sure sound card is installed in your computer."));
+        QCOMPARE(failure, QStringLiteral("Recording could not start: no sound input was found. Check that a microphone or "
+                                          "other input is connected and enabled."));
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
         QCOMPARE(dlg_->Recorder().TakeBytes(), bytes);  // a failed start keeps the take
     }
