@@ -18,6 +18,10 @@ mkdir -p "$SHOTS"  # shared with the window tests' screenshots: files are replac
 "$BIN/make_templates" "$WORK/regen" "$SRC/tools/templategen/placeholder.jpg" "$WORK/layout.json"
 sox -n -r 44100 -c 1 "$WORK/tone.wav" synth 2 sine 440 vol 0.3
 lame --quiet -b 64 "$WORK/tone.wav" "$WORK/tone.mp3"
+# A longer sound for the movie that starts by itself after blank frames: on a busy machine a
+# short one could end before the page is even looked at.
+sox -n -r 44100 -c 1 "$WORK/tone6.wav" synth 6 sine 440 vol 0.3
+lame --quiet -b 64 "$WORK/tone6.wav" "$WORK/tone6.mp3"
 C=(--seconds 2 --colour C03020)
 for t in "$SRC"/data/ControlSWF/*.swf; do
   n="$(basename "$t" .swf)"
@@ -37,8 +41,8 @@ done
 # Started by hand and looping: the loop must not run into the stop of the first frame again.
 "$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/circle_gradient_1.swf" "$WORK/stop-loop.swf" \
   "${C[@]}" --init-play 0 --loop 1 --blank 2
-"$BIN/compose_template" "$WORK/tone.mp3" "$SRC/data/ControlSWF/track_time_1.swf" "$WORK/auto-blank.swf" \
-  "${C[@]}" --init-play 1 --loop 0 --blank 3 --fps 20
+"$BIN/compose_template" "$WORK/tone6.mp3" "$SRC/data/ControlSWF/track_time_1.swf" "$WORK/auto-blank.swf" \
+  --seconds 6 --colour C03020 --init-play 1 --loop 0 --blank 3 --fps 20
 
 node - "$WORK/layout.json" "$WORK/cases.json" <<'JS'
 const fs = require("fs");
@@ -55,7 +59,7 @@ for (const l of layouts) {
     cases.push({ ...base, name: n, url: `${n}.swf` });
     if (n === "square_gradient_3") cases.push({ ...base, name: "auto-loop", url: "auto-loop.swf", autoplay: true, loops: true });
     if (n === "circle_gradient_1") cases.push({ ...base, name: "stop-loop", url: "stop-loop.swf", loops: true });
-    if (n === "track_time_1") cases.push({ ...base, name: "auto-blank", url: "auto-blank.swf", autoplay: true });
+    if (n === "track_time_1") cases.push({ ...base, name: "auto-blank", url: "auto-blank.swf", autoplay: true, seconds: 6 });
   } else {
     cases.push({ ...alone, name: `${n}.player-template`, url: `${n}.player-template.swf` });
     const q = `soundswf=${n}-sound.swf&autoplay=0&loops=0` + (n.toLowerCase().includes("time") ? "&duration=2" : "");
