@@ -16,7 +16,7 @@
 #include "convert/FileListColumns.h"
 #include "convert/HtmlPage.h"
 #include "convert/OutputNames.h"
-#include "convert/RecordedOutputs.h"
+#include "convert/archive/RecordedOutputs.h"
 #include "convert/TempFile.h"
 #include "convert/WebPlayerFiles.h"
 #include "platform/NameClaim.h"

@@ -1,11 +1,11 @@
-#include "convert/ReportReader.h"
+#include "convert/archive/ReportReader.h"
 
 #include <climits>
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <utility>
 
-#include "convert/RunJournal.h"
+#include "convert/archive/RunJournal.h"
 
 namespace tonvela {
 

@@ -1,4 +1,4 @@
-#include "convert/ReportMerge.h"
+#include "convert/archive/ReportMerge.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,8 +7,8 @@
 #include <set>
 
 #include "convert/JsonText.h"
-#include "convert/ReportReader.h"
-#include "convert/Shard.h"
+#include "convert/archive/ReportReader.h"
+#include "convert/archive/Shard.h"
 #include "platform/AtomicFile.h"
 
 namespace tonvela {

@@ -1,4 +1,4 @@
-#include "convert/ResumeCheck.h"
+#include "convert/archive/ResumeCheck.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

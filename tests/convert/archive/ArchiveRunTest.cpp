@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "convert/ConvertOptions.h"
-#include "convert/FilesFrom.h"
-#include "convert/ReportMerge.h"
-#include "convert/ResumeCheck.h"
-#include "convert/Shard.h"
+#include "convert/archive/FilesFrom.h"
+#include "convert/archive/ReportMerge.h"
+#include "convert/archive/ResumeCheck.h"
+#include "convert/archive/Shard.h"
 #include "platform/TestTempDir.h"
 
 namespace tonvela {

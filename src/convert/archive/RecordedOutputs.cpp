@@ -1,4 +1,4 @@
-#include "convert/RecordedOutputs.h"
+#include "convert/archive/RecordedOutputs.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

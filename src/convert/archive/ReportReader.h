@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "convert/EntryResult.h"
-#include "convert/Shard.h"
+#include "convert/archive/Shard.h"
 
 namespace tonvela {
 

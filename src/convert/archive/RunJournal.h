@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "convert/EntryResult.h"
-#include "convert/Shard.h"
+#include "convert/archive/Shard.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {

@@ -11,8 +11,8 @@
 
 #include "convert/EntryResult.h"
 #include "convert/FileListEntry.h"
-#include "convert/ReportReader.h"
-#include "convert/RunJournal.h"
+#include "convert/archive/ReportReader.h"
+#include "convert/archive/RunJournal.h"
 
 namespace tonvela {
 

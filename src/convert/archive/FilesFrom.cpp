@@ -1,4 +1,4 @@
-#include "convert/FilesFrom.h"
+#include "convert/archive/FilesFrom.h"
 
 #include <fcntl.h>
 #include <unistd.h>

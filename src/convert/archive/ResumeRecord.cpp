@@ -1,4 +1,4 @@
-#include "convert/ResumeRecord.h"
+#include "convert/archive/ResumeRecord.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "convert/RunJournal.h"
+#include "convert/archive/RunJournal.h"
 
 #include <fcntl.h>
 #include <signal.h>

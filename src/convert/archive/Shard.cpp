@@ -1,4 +1,4 @@
-#include "convert/Shard.h"
+#include "convert/archive/Shard.h"
 
 #include <sys/stat.h>
 
