@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "convert/ReportMerge.h"
-#include "convert/ReportReader.h"
+#include "convert/archive/ReportMerge.h"
+#include "convert/archive/ReportReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
