@@ -104,7 +104,7 @@ bool RemoveAbandonedClaim(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) != 0 || !IsMarkedEmptyFile(st)) return false;
     CUniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (!fd.IsOpen() || TakeAbandoned(fd.Get()) != OwnerState::Abandoned) return false;
+    if (!fd.IsOpen() || !TakeAbandonedLeftover(fd.Get(), 0)) return false;
     // Still the same unowned claim under that name now that it is ours (not replaced meanwhile)?
     struct stat locked {}, there {};
     if (::fstat(fd.Get(), &locked) != 0 || !IsMarkedEmptyFile(locked) || ::lstat(path.c_str(), &there) != 0 ||

@@ -1,8 +1,11 @@
 #include "platform/OwnerLock.h"
 
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <cerrno>
+#include <csignal>
+#include <ctime>
 
 namespace tonvela {
 
@@ -25,6 +28,16 @@ bool TryHoldOwnerLock(int fd) {
 OwnerState TakeAbandoned(int fd) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return OwnerState::Abandoned;
     return errno == EWOULDBLOCK ? OwnerState::Held : OwnerState::Unknown;
+}
+
+bool TakeAbandonedLeftover(int fd, long pid) {
+    const OwnerState state = TakeAbandoned(fd);
+    if (state != OwnerState::Unknown) return state == OwnerState::Abandoned;
+    if (pid <= 0) return false;
+    // EPERM: a live process of another user.
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) return false;
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && ::time(nullptr) - st.st_mtime >= kLeftoverQuietSeconds;
 }
 
 }  // namespace tonvela

@@ -18,4 +18,14 @@ enum class OwnerState { Abandoned, Held, Unknown };
 // Abandoned then; Held while any process holds it; Unknown when the file system cannot say.
 OwnerState TakeAbandoned(int fd);
 
+// The one rule for a leftover of a run (a part file, a name claim, a preview folder's owner
+// file), given an open descriptor of it: the owner lock decides wherever the file system keeps
+// locks, since a process id can be reused and a run on another machine sharing the folder has
+// ids of its own. Where it keeps none, the leftover is abandoned once the process that made it
+// (pid; 0 when nothing records one) is gone from this machine and the file has not changed for
+// kLeftoverQuietSeconds; without a pid it is never taken for abandoned. An abandoned leftover
+// stays locked exclusively until fd is closed.
+inline constexpr long kLeftoverQuietSeconds = 60;
+bool TakeAbandonedLeftover(int fd, long pid);
+
 }  // namespace tonvela

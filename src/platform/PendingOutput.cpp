@@ -64,29 +64,18 @@ long PartOwner(const std::string& name) {
 }  // namespace
 
 void RemoveStaleParts(const std::string& folder) {
-    // Where nobody can say whether a file is held (no locks on that file system), only files
-    // old enough that no writer on another machine sharing the folder can still be at them.
-    constexpr time_t kStaleSeconds = 60;
     CUniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.IsOpen()) return;
     DIR* dir = ::fdopendir(fd.Get());
     if (dir == nullptr) return;
     fd.Release();
-    const time_t now = ::time(nullptr);
     while (const dirent* d = ::readdir(dir)) {
         const long pid = PartOwner(d->d_name);
         if (pid <= 0 || pid == static_cast<long>(::getpid())) continue;
         struct stat st {};
         if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
-        // Only when the process that wrote it is gone (a live one, even a stranger, keeps it).
-        if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
-        // ... and nobody holds it: a run on another machine with that process id holds its files.
         CUniqueFd part(::openat(::dirfd(dir), d->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (!part.IsOpen()) continue;
-        const OwnerState owner = TakeAbandoned(part.Get());
-        if (owner == OwnerState::Held) continue;
-        if (owner == OwnerState::Unknown && now - st.st_mtime < kStaleSeconds) continue;
-        ::unlinkat(::dirfd(dir), d->d_name, 0);
+        if (part.IsOpen() && TakeAbandonedLeftover(part.Get(), pid)) ::unlinkat(::dirfd(dir), d->d_name, 0);
     }
     ::closedir(dir);
 }

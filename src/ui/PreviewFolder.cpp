@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -41,18 +42,17 @@ bool ProcessRunning(long pid) {
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-// Nobody holds the folder's owner lock; where that cannot be told (no owner file yet, a file
-// system without locks, a link in the folder's place), its process is gone.
-bool Abandoned(const std::filesystem::path& folder, bool isFolder, long pid) {
-    if (isFolder) {
-        const CUniqueFd owner(::open((folder / CPreviewFolder::kOwnerFile).c_str(),
+// The owner lock on the folder's kOwnerFile decides, as for the program's other leftovers. A
+// running program's folder always holds that file (Create fails without it): an entry without
+// one is left over once its process is gone, or once it is older than the moment a folder takes
+// to be made (its process id may have been reused).
+bool Abandoned(const std::filesystem::path& entry, const struct stat& st, long pid) {
+    if (S_ISDIR(st.st_mode)) {
+        const CUniqueFd owner(::open((entry / CPreviewFolder::kOwnerFile).c_str(),
                                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        if (owner.IsOpen()) {
-            const OwnerState state = TakeAbandoned(owner.Get());
-            if (state != OwnerState::Unknown) return state == OwnerState::Abandoned;
-        }
+        if (owner.IsOpen()) return TakeAbandonedLeftover(owner.Get(), pid);
     }
-    return !ProcessRunning(pid);
+    return !ProcessRunning(pid) || ::time(nullptr) - st.st_mtime >= kLeftoverQuietSeconds;
 }
 
 }  // namespace
@@ -82,7 +82,14 @@ bool CPreviewFolder::Create(const std::filesystem::path& root) {
     if (!::mkdtemp(buf.data())) return false;
     path_ = buf.data();
     owner_.Reset(::open((path_ / kOwnerFile).c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (owner_.IsOpen()) HoldOwnerLock(owner_.Get());
+    if (!owner_.IsOpen()) {
+        // Without its owner file the folder would look abandoned to every other copy.
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+        path_.clear();
+        return false;
+    }
+    HoldOwnerLock(owner_.Get());
     return true;
 }
 
@@ -97,7 +104,7 @@ int CPreviewFolder::RemoveStale(const std::filesystem::path& root) {
         if (pid < 0 || pid == static_cast<long>(::getpid())) continue;
         struct stat st {};
         if (::lstat(it->path().c_str(), &st) != 0 || st.st_uid != ::getuid()) continue;
-        if (Abandoned(it->path(), S_ISDIR(st.st_mode), pid)) stale.push_back(it->path());
+        if (Abandoned(it->path(), st, pid)) stale.push_back(it->path());
     }
     for (const auto& p : stale) {
         std::error_code rec;

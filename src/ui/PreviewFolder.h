@@ -1,9 +1,8 @@
 // A private folder (mode 0700) in the system's temporary folder for the movies the options
 // page previews. It is removed with everything in it when the object goes; folders that
 // processes no longer running left behind (a crash, a kill) are removed when a new one is made.
-// A folder is abandoned when nobody holds the owner lock on its kOwnerFile, as for the other
-// leftovers of the program; only where that cannot be told, when its process is gone (a reused
-// process id would keep it for ever).
+// A folder is abandoned when nobody holds the owner lock on its kOwnerFile, by the rule every
+// leftover of the program follows (platform/OwnerLock.h).
 #pragma once
 
 #include <filesystem>

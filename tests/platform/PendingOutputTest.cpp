@@ -9,8 +9,10 @@
 #include <ctime>
 #include <future>
 #include <fstream>
+#include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/OwnerLock.h"
 #include "platform/TestTempDir.h"
 #include "platform/UniqueFd.h"
 
@@ -181,9 +183,10 @@ TEST(CommitTogether, OldFileLockedByAnotherProgramDoesNotBlock) {
     EXPECT_EQ(test::ReadText(sound), "new sound");
 }
 
-// Leftovers of killed runs are removed once their process is gone, however fresh (nobody holds
-// them); a live process's file and names not of ours stay.
-TEST(RemoveStaleParts, OnlyThoseOfGoneProcesses) {
+// Leftovers are removed when nobody holds their owner lock, however fresh and whatever process
+// id their name carries (ids are reused: init's is always live); a held file, this process's own
+// files and names not of ours stay.
+TEST(RemoveStaleParts, OnlyThoseNobodyHolds) {
     test::CTestTempDir dir;
     long pidMax = 4194304;
     std::ifstream("/proc/sys/kernel/pid_max") >> pidMax;
@@ -192,20 +195,28 @@ TEST(RemoveStaleParts, OnlyThoseOfGoneProcesses) {
     const struct {
         std::string name;
         bool old;
+        bool held;
         bool removed;
     } cases[] = {
-        {".a.swf." + dead + "-0-0123abcd.part", true, true},
-        {".a.swf." + dead + "-1-0123abcd.part", false, true},
-        {".a.swf." + self + "-0-0123abcd.part", true, false},
-        {".a.swf." + dead + "-0-0123abcX.part", true, false},
-        {"a.swf." + dead + "-0-0123abcd.part", true, false},
-        {".a.swf." + dead + "-0-0123abcd.partx", true, false},
+        {".a.swf." + dead + "-0-0123abcd.part", true, false, true},
+        {".a.swf." + dead + "-1-0123abcd.part", false, false, true},
+        {".a.swf.1-2-0123abcd.part", false, false, true},
+        {".a.swf." + dead + "-3-0123abcd.part", true, true, false},
+        {".a.swf." + self + "-0-0123abcd.part", true, false, false},
+        {".a.swf." + dead + "-0-0123abcX.part", true, false, false},
+        {"a.swf." + dead + "-0-0123abcd.part", true, false, false},
+        {".a.swf." + dead + "-0-0123abcd.partx", true, false, false},
     };
+    std::vector<CUniqueFd> holders;
     for (const auto& c : cases) {
         test::WriteText(dir / c.name, "x");
         if (c.old) {
             const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
             ASSERT_EQ(::utimensat(AT_FDCWD, (dir / c.name).c_str(), times, 0), 0);
+        }
+        if (c.held) {
+            holders.emplace_back(::open((dir / c.name).c_str(), O_RDONLY | O_CLOEXEC));
+            ASSERT_TRUE(HoldOwnerLock(holders.back().Get()));
         }
     }
     CPendingOutput out;  // a named temporary file sweeps its folder

@@ -13,7 +13,10 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <ctime>
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -401,6 +404,12 @@ void CPageSWFOptTest::noPreviewFileRemains() {
     const QString reused = QStringLiteral("tonvela-preview.%1.ghijkl").arg(getppid());
     QVERIFY(tmp.mkpath(reused));
     QVERIFY(QFile(tmp.filePath(reused + QLatin1Char('/') + QLatin1String(CPreviewFolder::kOwnerFile))).open(QIODevice::WriteOnly));
+    // Without an owner file (no running copy makes one so), a live process id counts only for
+    // a folder that is still being made.
+    const QString reusedBare = QStringLiteral("tonvela-preview.%1.mnopqr").arg(getppid());
+    QVERIFY(tmp.mkpath(reusedBare));
+    const timespec hourAgo[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(tmp.filePath(reusedBare)).constData(), hourAgo, 0), 0);
 
     CConvertOptions s(DataDir());
     s.ControlSWF = Template("round_rect_1.swf");
