@@ -26,6 +26,13 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
         row.bar->setObjectName(r == 0 ? QStringLiteral("fileBar") : QStringLiteral("fileBar%1").arg(r));
         row.bar->setRange(0, kBatchBarMax);
         row.bar->setValue(0);
+        // A free row shows nothing, and keeps its place so the window does not jump.
+        for (QWidget* part : {static_cast<QWidget*>(row.text), static_cast<QWidget*>(row.bar)}) {
+            QSizePolicy keep = part->sizePolicy();
+            keep.setRetainSizeWhenHidden(true);
+            part->setSizePolicy(keep);
+            part->setVisible(false);
+        }
         if (r > 0) layout->addSpacing(2);
         layout->addWidget(row.text);
         layout->addWidget(row.bar);
@@ -54,6 +61,9 @@ QString CConvertProgressDlg::FileText(int row) const {
 int CConvertProgressDlg::FilePos(int row) const {
     return row >= 0 && row < FileRows() ? files_[static_cast<std::size_t>(row)].bar->value() : 0;
 }
+bool CConvertProgressDlg::FileShown(int row) const {
+    return row >= 0 && row < FileRows() && !files_[static_cast<std::size_t>(row)].bar->isHidden();
+}
 QString CConvertProgressDlg::OverallText() const { return overallText_->text(); }
 int CConvertProgressDlg::OverallPos() const { return overallBar_->value(); }
 
@@ -62,6 +72,8 @@ void CConvertProgressDlg::ShowBatch(const BatchProgressView& view) {
         const bool running = r < view.running.size();
         files_[r].text->setText(running ? QString::fromStdString(view.running[r].text) : QString());
         files_[r].bar->setValue(running ? std::clamp(view.running[r].bar, 0, kBatchBarMax) : 0);
+        files_[r].text->setVisible(running);
+        files_[r].bar->setVisible(running);
     }
     overallText_->setText(QString::fromStdString(view.overallText));
     overallBar_->setValue(std::clamp(view.overallBar, 0, kBatchBarMax));

@@ -49,6 +49,22 @@ void CSortListCtrl::SelectOnly(int row) {
     scrollTo(index);
 }
 
+void CSortListCtrl::SelectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    QModelIndex first;
+    for (int row : rows) {
+        const QModelIndex index = model_.index(row, 0);
+        if (!index.isValid()) continue;
+        if (!first.isValid()) first = index;
+        selection.select(index, index);
+    }
+    if (!first.isValid()) return;
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(first);
+    setFocus();
+}
+
 void CSortListCtrl::ScrollToRow(int row) {
     const QModelIndex index = model_.index(row, 0);
     if (index.isValid()) scrollTo(index);

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 
 #include "convert/SettingsCatalog.h"
 #include "ui/ConvertProgressDlg.h"
+#include "ui/FailedFilesDlg.h"
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/NumberEdit.h"
@@ -127,12 +129,74 @@ private slots:
         // The last file runs alone at the end: one line, the other rows empty.
         QVERIFY(QTest::qWaitFor([&] {
             return !w->ConvertProgress() || (dlg->FileText(0).startsWith(QStringLiteral("Converting tone%1").arg(jobs + 1)) &&
-                                             dlg->FileText(1).isEmpty());
+                                             dlg->FileText(1).isEmpty() && !dlg->FileShown(1));
         }, 180000));
         if (w->ConvertProgress()) QVERIFY(dlg->OverallPos() >= jobs * kBatchBarMax / (jobs + 1));
         QVERIFY(WaitForBatch(*w));
         for (int r = 0; r <= jobs; ++r)
             QCOMPARE(QString::fromStdString(w->Model().CellText(r, kColumnSwf)), QStringLiteral("tone%1.swf").arg(r + 1));
+        QVERIFY(!w->FailedFiles());  // nothing failed: no summary in the way
+    }
+
+    // Two at once: a file that fails at once shows it in its row while the long file ahead of it
+    // still converts. After the batch a summary names the failed files with their reasons;
+    // Select in List (the default) selects their rows, and a row is chosen by activating it.
+    void failuresAtOnceAndSummed_data() {
+        QTest::addColumn<bool>("activateOne");
+        QTest::newRow("Enter: every failure") << false;
+        QTest::newRow("one activated") << true;
+    }
+    void failuresAtOnceAndSummed() {
+        QFETCH(bool, activateOne);
+        const QString dir = In(QStringLiteral("summary%1").arg(activateOne));
+        QVERIFY(QDir().mkpath(dir));
+        const QStringList names = {"long.wav", "gone.wav", "fine.wav", "lost.wav"};
+        QStringList paths;
+        for (const QString& n : names) {
+            paths << dir + QLatin1Char('/') + n;
+            QVERIFY(MakeTone(paths.last(), n == QLatin1String("long.wav") ? 40 : 0.3, 44100, 2));
+        }
+        auto w = MakeWindow();
+        w->Settings().ConvertJobs = 2;
+        w->Settings().CreateHtmlFile = 0;
+        w->AddCommandLinePaths(paths);
+        QCOMPARE(w->Model().rowCount(), 4);
+        QVERIFY(QFile::remove(paths[1]));
+        QVERIFY(QFile::remove(paths[3]));
+        w->OnConvertAll();
+        bool failedFirst = false;  // row 1 said so while row 0 still converted
+        QVERIFY(QTest::qWaitFor([&] {
+            if (w->Model().CellText(0, kColumnSwf) == "Converting..." &&
+                w->Model().CellText(1, kColumnSwf) == "Conversion Failure")
+                failedFirst = true;
+            return failedFirst || !w->IsBusy();
+        }, 20000));
+        QVERIFY(failedFirst);
+        QVERIFY(WaitForBatch(*w));
+        CFailedFilesDlg* sum = w->FailedFiles();
+        QVERIFY(sum);
+        QTRY_VERIFY_WITH_TIMEOUT(sum->isVisible(), 20000);
+        QCOMPARE(sum->findChild<QLabel*>(QStringLiteral("failedHeading"))->text(),
+                 QStringLiteral("2 of 4 files could not be converted:"));
+        QCOMPARE(sum->List()->count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QString text = sum->List()->item(i)->text();
+            QVERIFY2(text.startsWith(names[1 + 2 * i]), qPrintable(text));
+            QVERIFY2(text.endsWith(QStringLiteral("Conversion Failure: the file can no longer be opened: the file does not exist")),
+                     qPrintable(text));
+            QVERIFY(sum->List()->item(i)->toolTip().startsWith(paths[1 + 2 * i]));
+        }
+        if (!activateOne) QVERIFY(SaveShot(sum->grab(), QStringLiteral("failed-files.png")));
+        w->List().SelectOnly(2);
+        if (activateOne) {
+            emit sum->List()->itemActivated(sum->List()->item(1));
+        } else {
+            QVERIFY(sum->SelectButton()->isDefault());
+            QTest::keyClick(sum, Qt::Key_Return);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!w->FailedFiles(), 20000);
+        QCOMPARE(w->List().SelectedRows(), activateOne ? std::vector<int>{3} : (std::vector<int>{1, 3}));
+        QCOMPARE(w->List().currentIndex().row(), activateOne ? 3 : 1);
     }
 
     // A failed conversion says why: in the status's tooltip and through the "why" command,
