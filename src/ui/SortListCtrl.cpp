@@ -73,10 +73,7 @@ void CSortListCtrl::ScrollToRow(int row) {
 void CSortListCtrl::SortByHeaderClick(int column) {
     const bool ascending = sortState_.Click(column);
     model_.Sort(column, ascending);
-    // The title and its arrow stay whole: a column narrower than both grows (the last column
-    // gives the room).
-    const int needed = header()->sectionSizeHint(column);
-    if (column + 1 < kFileListColumnCount && columnWidth(column) < needed) setColumnWidth(column, needed);
+    // The widths are the user's: in a narrow column the arrow stays and the title gives way.
     emit Sorted(column, ascending);
 }
 
