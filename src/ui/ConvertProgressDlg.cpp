@@ -5,6 +5,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/ScreenFit.h"
+
 namespace tonvela {
 
 namespace {
@@ -20,6 +22,12 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
     layout->setSpacing(6);
+    // The files' rows scroll when there are more than the screen has room for.
+    auto* rowsBox = new QWidget;
+    rowsBox->setObjectName(QStringLiteral("fileRows"));
+    auto* rowsLayout = new QVBoxLayout(rowsBox);
+    rowsLayout->setContentsMargins(0, 0, 0, 0);
+    rowsLayout->setSpacing(6);
     for (int r = 0; r < std::max(fileRows, 1); ++r) {
         const QByteArray name = r == 0 ? QByteArray("fileText") : "fileText" + QByteArray::number(r);
         FileRow row{MakeLine(name.constData()), MakeBar()};
@@ -33,11 +41,14 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
             part->setSizePolicy(keep);
             part->setVisible(false);
         }
-        if (r > 0) layout->addSpacing(2);
-        layout->addWidget(row.text);
-        layout->addWidget(row.bar);
+        if (r > 0) rowsLayout->addSpacing(2);
+        rowsLayout->addWidget(row.text);
+        rowsLayout->addWidget(row.bar);
         files_.push_back(row);
     }
+    auto* rows = new CScrollPage(rowsBox, this);
+    rows->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(rows);
     overallText_ = MakeLine("overallText");
     overallBar_ = MakeBar();
     overallBar_->setObjectName(QStringLiteral("overallBar"));
@@ -51,6 +62,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
     // One file keeps the classic size; each further file adds its line and bar.
     setFixedWidth(kWidth);
     setFixedHeight(std::max(kHeight, layout->sizeHint().height()));
+    FitToScreen(this);
 }
 
 int CConvertProgressDlg::FileBarWidth() const { return kWidth - 2 * kMargin; }

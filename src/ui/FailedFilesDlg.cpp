@@ -9,6 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/ScreenFit.h"
+
 namespace tonvela {
 
 namespace {
@@ -78,6 +80,7 @@ CFailedFilesDlg::CFailedFilesDlg(const std::vector<Failure>& failures, std::size
     const int listHeight = list_->sizeHintForRow(0) * rows + 2 * list_->frameWidth() + 2;
     resize(std::max(sizeHint().width(), fontMetrics().averageCharWidth() * 90),
            sizeHint().height() - list_->sizeHint().height() + listHeight);
+    FitToScreen(this);
 }
 
 void CFailedFilesDlg::ChooseSelected() {

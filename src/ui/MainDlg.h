@@ -151,6 +151,9 @@ private:
     QPushButton* closeButton_ = nullptr;
     QPushButton* homeLink_ = nullptr;
     QWidget* sizeGrip_ = nullptr;
+    // The size the window was asked to open at and the size the screen allowed.
+    QSize wantedSize_;
+    QSize forcedSize_;
     bool busy_ = false;
     bool foldersNotSavedTold_ = false;
     QPointer<CConvertProgressDlg> convertProgress_;

@@ -1,6 +1,7 @@
 // The main window's account of failures: the add-failure message, each path with its reason
 // and a working link to the manual's page on formats, and the list's "why" command.
 #include <QAction>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -10,6 +11,7 @@
 #include "ui/MainDlg.h"
 #include "ui/MainDlgShared.h"
 #include "ui/MessageBox.h"
+#include "ui/ScreenFit.h"
 #include "ui/SortListCtrl.h"
 
 namespace tonvela {
@@ -30,10 +32,36 @@ QString AddFailuresHtml(const CAddFailures& failures) {
     return html;
 }
 
+// A message box that is never larger than the screen's room: its text scrolls instead.
+class CScrollingMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+    // The text goes into a scroll area where it stood.
+    void ScrollText(QLabel* label) {
+        auto* grid = qobject_cast<QGridLayout*>(layout());
+        const int at = grid ? grid->indexOf(label) : -1;
+        if (at < 0) return;
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(at, &row, &column, &rows, &columns);
+        grid->removeWidget(label);
+        auto* page = new CScrollPage(label, this);
+        page->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        grid->addWidget(page, row, column, rows, columns);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // sizes the box to its text
+        FitToScreen(this);
+    }
+};
+
 }  // namespace
 
 void CMainDlg::ShowAddFailures(const CAddFailures& failures) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tonvela"), AddFailuresHtml(failures), QMessageBox::Ok, this);
+    CScrollingMessageBox box(QMessageBox::Warning, QStringLiteral("Tonvela"), AddFailuresHtml(failures), QMessageBox::Ok,
+                             this);
     box.setTextFormat(Qt::RichText);
     box.setTextInteractionFlags(Qt::TextBrowserInteraction);
     // The link opens through the desktop, as the help does, not through the box's own handler.
@@ -42,6 +70,7 @@ void CMainDlg::ShowAddFailures(const CAddFailures& failures) {
         // Wide enough that most paths keep to one line.
         label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 80);
         connect(label, &QLabel::linkActivated, this, [this] { OpenHelpPage(kFormatsHelpPage); });
+        box.ScrollText(label);
     }
     box.exec();
 }

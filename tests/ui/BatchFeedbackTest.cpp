@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -19,10 +21,12 @@
 #include "ui/MainDlg.h"
 #include "ui/NumberEdit.h"
 #include "ui/ProgressDlg.h"
+#include "ui/RecordDlg.h"
 #include "ui/SheetOptions.h"
 #include "ui/ShockwaveFlash.h"
 #include "ui/Skin.h"
 #include "ui/SortListCtrl.h"
+#include "ui/TextViewerDlg.h"
 #include "UiTestUtil.h"
 
 using namespace tonvela;
@@ -311,6 +315,116 @@ private slots:
         QVERIFY2(edit->Edit()->contentsRect().width() - 4 >= needed,
                  qPrintable(QStringLiteral("%1 < %2").arg(edit->Edit()->contentsRect().width()).arg(needed)));
         QVERIFY(SaveShot(sheet.grab(), QStringLiteral("options-blank-frames.png")));
+    }
+
+    // Every window fits the screen's available area at the scale the test runs at (also run at
+    // 200 % on a 1600 x 1000 screen): inside the area, no minimum larger than it, and every
+    // control either inside the window or in a part that scrolls. A screenshot of each.
+    void windowsFitTheScreen_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* w : {"main window", "options SWF", "options Sound", "options Output", "HTML code viewer",
+                              "failed files", "conversion progress", "add progress", "add failures", "recorder",
+                              "about"})
+            QTest::newRow(w) << QString::fromLatin1(w);
+    }
+    void windowsFitTheScreen() {
+        QFETCH(QString, window);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect area = screen->availableGeometry();
+        const QString scale = QString::number(qRound(screen->devicePixelRatio() * 100));
+        // What is wrong with the window as it shows, or nothing.
+        auto check = [&](QWidget* w) -> QString {
+            QApplication::processEvents();
+            if (!area.contains(w->frameGeometry()))
+                return QStringLiteral("%1,%2 %3x%4 is not inside the area").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height());
+            if (w->minimumWidth() > area.width() || w->minimumHeight() > area.height())
+                return QStringLiteral("minimum %1x%2").arg(w->minimumWidth()).arg(w->minimumHeight());
+            for (QWidget* c : w->findChildren<QWidget*>()) {
+                if (!c->isVisible() || c->window() != w) continue;
+                bool scrolls = false;
+                for (QWidget* p = c->parentWidget(); p && p != w; p = p->parentWidget())
+                    if (auto* a = qobject_cast<QAbstractScrollArea*>(p); a && c != a->viewport() && p != c) scrolls = true;
+                const QRect r(c->mapTo(w, QPoint(0, 0)), c->size());
+                if (!scrolls && !w->rect().contains(r))
+                    return QStringLiteral("%1 %2 at %3,%4 %5x%6 is outside %7x%8")
+                        .arg(QLatin1String(c->metaObject()->className()), c->objectName())
+                        .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(w->width()).arg(w->height());
+            }
+            QString name = QStringLiteral("fit-%1-%2.png").arg(window, scale);
+            if (!SaveShot(w->grab(), name.replace(QLatin1Char(' '), QLatin1Char('-')))) return QStringLiteral("no screenshot");
+            return {};
+        };
+        QString problem = QStringLiteral("not shown");
+        // A modal window is checked as it shows, then closed.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible() || modal->property("checked").toBool()) return;
+            modal->setProperty("checked", true);
+            problem = check(modal);
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) box->done(QMessageBox::Ok);
+        });
+        auto w = MakeWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        if (window == QLatin1String("main window")) {
+            problem = check(w.get());
+        } else if (window.startsWith(QLatin1String("options"))) {
+            CSheetOptions sheet(w->Settings(), window.endsWith(QLatin1String("SWF"))     ? CSheetOptions::kSwfPage
+                                               : window.endsWith(QLatin1String("Sound")) ? CSheetOptions::kSoundPage
+                                                                                         : CSheetOptions::kOutputPage,
+                                w.get(), [](QWidget* parent) {
+                                    return std::unique_ptr<CShockwaveFlash>(std::make_unique<CSilentPlayer>(parent));
+                                });
+            sheet.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+            problem = check(&sheet);
+        } else if (window == QLatin1String("HTML code viewer")) {
+            const QString page = In(QStringLiteral("long.html"));
+            QFile f(page);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            for (int i = 0; i < 400; ++i) f.write(QByteArray(300, 'x') + '\n');
+            f.close();
+            ShowTextViewer(page.toStdString(), w.get());
+            QWidget* viewer = nullptr;
+            for (QWidget* t : QApplication::topLevelWidgets())
+                if (t->objectName() == QLatin1String("textViewer") && t->isVisible()) viewer = t;
+            QVERIFY(viewer);
+            problem = check(viewer);
+            viewer->close();
+        } else if (window == QLatin1String("failed files")) {
+            std::vector<CFailedFilesDlg::Failure> failures;
+            for (int i = 0; i < 60; ++i)
+                failures.push_back({i, QStringLiteral("/music/a folder with a long name/track %1 of the album.wav").arg(i).toStdString(),
+                                    "Conversion Failure: the file can no longer be opened: the file does not exist"});
+            CFailedFilesDlg dlg(failures, 192, w.get());
+            dlg.show();
+            problem = check(&dlg);
+        } else if (window == QLatin1String("conversion progress")) {
+            CConvertProgressDlg dlg(w.get(), kMaxConvertJobs);
+            dlg.setAttribute(Qt::WA_DeleteOnClose, false);
+            dlg.Open();
+            problem = check(&dlg);
+        } else if (window == QLatin1String("add progress")) {
+            CProgressDlg dlg(w.get());
+            dlg.Open();
+            problem = check(&dlg);
+        } else if (window == QLatin1String("add failures")) {
+            log_.files.clear();
+            for (int i = 0; i < 40; ++i) log_.files << In(QStringLiteral("missing/not here %1.wav").arg(i));
+            poll.start(10);
+            w->OnAddFiles();
+        } else if (window == QLatin1String("recorder")) {
+            // No sound server is reached: the window alone is looked at.
+            qputenv("PULSE_SERVER", QFile::encodeName(In(QStringLiteral("no-such-socket"))));
+            CRecordDlg dlg(w.get());
+            dlg.show();
+            problem = check(&dlg);
+            dlg.reject();
+        } else if (window == QLatin1String("about")) {
+            poll.start(10);
+            w->OnAbout();
+        }
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     // Cancel while a folder is searched, chosen with Add Folder or given to "Open with": the
