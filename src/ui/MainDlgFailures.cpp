@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStyle>
+#include <algorithm>
 
 #include "convert/FileList.h"
 #include "ui/FileListModel.h"
@@ -45,8 +47,15 @@ public:
         int row = 0, column = 0, rows = 0, columns = 0;
         grid->getItemPosition(at, &row, &column, &rows, &columns);
         grid->removeWidget(label);
+        // The box takes its size from its parts' minimums: the text's width, and its height as
+        // far as the screen leaves room beside the button row.
+        const int width = std::max(label->minimumWidth(), label->sizeHint().width());
+        const int wanted = label->hasHeightForWidth() ? label->heightForWidth(width) : label->sizeHint().height();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        constexpr int kButtonRow = 120;
         auto* page = new CScrollPage(label, this);
         page->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        page->setMinimumSize(width + bar, std::clamp(RoomFor(this).height() - kButtonRow, 4 * bar, std::max(wanted, 4 * bar)));
         grid->addWidget(page, row, column, rows, columns);
     }
 
