@@ -41,12 +41,16 @@ CFailedFilesDlg::CFailedFilesDlg(const std::vector<Failure>& failures, std::size
 
     list_->setObjectName(QStringLiteral("failedList"));
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    list_->setTextElideMode(Qt::ElideMiddle);
+    // Each file's name over what went wrong, wrapped to the list's width.
+    list_->setWordWrap(true);
+    list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list_->setResizeMode(QListView::Adjust);
+    list_->setSpacing(2);
     list_->setAccessibleName(QStringLiteral("Files not converted"));
     for (const Failure& f : failures) {
         const QString path = QString::fromStdString(f.path);
         const QString status = QString::fromStdString(f.status);
-        auto* item = new QListWidgetItem(QFileInfo(path).fileName() + QStringLiteral(" \u2014 ") + status, list_);
+        auto* item = new QListWidgetItem(QFileInfo(path).fileName() + QLatin1Char('\n') + status, list_);
         item->setToolTip(path + QLatin1Char('\n') + status);
         item->setData(kRowRole, f.row);
         item->setSelected(true);
@@ -76,7 +80,7 @@ CFailedFilesDlg::CFailedFilesDlg(const std::vector<Failure>& failures, std::size
     layout->addWidget(list_, 1);
     layout->addWidget(buttons);
     // Wide enough for a long name and its reason; as high as its files, up to a dozen of them.
-    const int rows = std::clamp(list_->count(), 3, 12);
+    const int rows = std::clamp(list_->count(), 2, 6);
     const int listHeight = list_->sizeHintForRow(0) * rows + 2 * list_->frameWidth() + 2;
     resize(std::max(sizeHint().width(), fontMetrics().averageCharWidth() * 90),
            sizeHint().height() - list_->sizeHint().height() + listHeight);
