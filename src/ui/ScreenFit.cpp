@@ -65,6 +65,9 @@ void FitToScreen(QWidget* window) {
 CScrollPage::CScrollPage(QWidget* content, QWidget* parent) : QScrollArea(parent) {
     setObjectName(content->objectName() + QStringLiteral("Scroll"));
     setFrameShape(QFrame::NoFrame);
+    // No stop of its own in the tab order: Tab goes to the page's controls, and the area
+    // scrolls to the one that takes the focus.
+    setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(true);
     setWidget(content);
     // The page's own background shows through, as it did without the area.
