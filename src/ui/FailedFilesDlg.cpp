@@ -67,9 +67,12 @@ CFailedFilesDlg::CFailedFilesDlg(const std::vector<Failure>& failures, std::size
     close->setObjectName(QStringLiteral("close"));
     connect(select_, &QPushButton::clicked, this, &CFailedFilesDlg::ChooseSelected);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    // Enter on the list chooses what is selected; a double click, the file clicked.
     connect(list_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        list_->clearSelection();
-        item->setSelected(true);
+        if (!item->isSelected()) {
+            list_->clearSelection();
+            item->setSelected(true);
+        }
         ChooseSelected();
     });
     connect(list_, &QListWidget::itemSelectionChanged, this,
@@ -79,7 +82,7 @@ CFailedFilesDlg::CFailedFilesDlg(const std::vector<Failure>& failures, std::size
     layout->addLayout(top);
     layout->addWidget(list_, 1);
     layout->addWidget(buttons);
-    // Wide enough for a long name and its reason; as high as its files, up to a dozen of them.
+    // Wide enough for a long name and its reason; as high as its files, up to six of them.
     const int rows = std::clamp(list_->count(), 2, 6);
     const int listHeight = list_->sizeHintForRow(0) * rows + 2 * list_->frameWidth() + 2;
     resize(std::max(sizeHint().width(), fontMetrics().averageCharWidth() * 90),
