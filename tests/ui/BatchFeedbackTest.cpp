@@ -325,7 +325,7 @@ private slots:
         QTest::addColumn<QString>("window");
         for (const char* w : {"main window", "options SWF", "options Sound", "options Output", "HTML code viewer",
                               "failed files", "conversion progress", "add progress", "add failures", "recorder",
-                              "about"})
+                              "about", "add files dialog"})
             QTest::newRow(w) << QString::fromLatin1(w);
     }
     void windowsFitTheScreen() {
@@ -363,7 +363,10 @@ private slots:
             if (!modal || !modal->isVisible() || modal->property("checked").toBool()) return;
             modal->setProperty("checked", true);
             problem = check(modal);
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) box->done(QMessageBox::Ok);
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                box->done(QMessageBox::Ok);
+            else if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
         });
         auto w = MakeWindow();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
@@ -424,6 +427,10 @@ private slots:
         } else if (window == QLatin1String("about")) {
             poll.start(10);
             w->OnAbout();
+        } else if (window == QLatin1String("add files dialog")) {
+            poll.start(10);
+            CDesktopServices desktop;
+            desktop.ChooseFiles(w.get(), In(QString()));
         }
         QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
