@@ -2,7 +2,6 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStyle>
 #include <QWidget>
 #include <algorithm>
