@@ -29,6 +29,10 @@ public:
         SetStatus(row, StatusText(result));
         if (const std::string detail = StatusDetail(result); !detail.empty()) SetFailureReason(row, detail);
     }
+    // A row's entry is done, its outputs committed: called on the batch's thread as soon as
+    // that is seen, so with several files at once a row may be done before the rows ahead of
+    // it; EntryFinished follows, in input order. By default nothing.
+    virtual void EntryDone(std::size_t /*row*/, const EntryResult& /*result*/) {}
     // A row's output names are chosen (claimed where the policy claims them) and nothing is
     // written yet: paths SWF, player, page (empty when not written). Called on the thread that
     // converts the row, which may be a worker of the batch.

@@ -332,6 +332,7 @@ std::size_t RunSequential(const std::vector<BatchItem>& items, const CConvertOpt
         // An entry whose outputs were committed is reported as it is, even when Cancel came meanwhile.
         if (!r.HasOutputs() && progress.IsCancelled()) r = CancelledResult();
         ++(r.outcome == EntryOutcome::Converted ? outcome.converted : outcome.failed);
+        ui.EntryDone(item.row, r);
         ui.EntryFinished(item.row, r);
         if (r.HasOutputs()) progress.ProcessEvents();
         if (progress.IsCancelled()) {
@@ -443,14 +444,21 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
 
     std::size_t reported = 0;
     std::size_t stoppedAt = n;
+    std::vector<bool> doneShown(n, false);  // EntryDone was called for the entry
     for (;;) {
         // Entries reported in the round in which Cancel is seen are not looked at afterwards.
         const std::size_t reportedBefore = reported;
         std::vector<std::pair<std::size_t, EntryResult>> ready;
+        std::vector<std::pair<std::size_t, EntryResult>> doneNow;  // in any order, shown at once
         bool allDone = false;
         {
             std::unique_lock<std::mutex> lock(shared.mutex);
             shared.changed.wait_for(lock, std::chrono::milliseconds(100));
+            for (std::size_t i = reported; i < shared.nextToTake && i < n; ++i)
+                if (shared.done[i] && !doneShown[i]) {
+                    doneNow.emplace_back(i, *shared.done[i]);
+                    doneShown[i] = true;
+                }
             while (reported < n && shared.done[reported]) {
                 ready.emplace_back(reported, *shared.done[reported]);
                 ++reported;
@@ -464,6 +472,10 @@ std::optional<std::size_t> RunParallel(const std::vector<BatchItem>& items, cons
             for (; marked <= i; ++marked) MarkConverting(ui, items[marked]);
         };
         for (const RunningFileView& f : view.running) mark(f.index);
+        for (const auto& [i, r] : doneNow) {
+            mark(i);
+            ui.EntryDone(items[i].row, r);
+        }
         for (auto& [i, r] : ready) {
             const BatchItem& item = items[i];
             mark(i);

@@ -70,6 +70,25 @@ void CBatchWorker::SetStatus(std::size_t row, const std::string& text) {
     emit StatusChanged(static_cast<int>(row), QString::fromStdString(text));
 }
 
+void CBatchWorker::EntryFinished(std::size_t row, const EntryResult& result) {
+    // The row shows it already (EntryDone); here the batch's failures are collected.
+    switch (result.outcome) {
+        case EntryOutcome::ConvertedWithoutPage:
+        case EntryOutcome::Refused:
+        case EntryOutcome::Failed:
+            break;
+        default:
+            return;
+    }
+    Failure f;
+    f.row = static_cast<int>(row);
+    for (const BatchItem& item : items_)
+        if (item.row == row && item.entry) f.path = item.entry->path;
+    f.status = StatusText(result);
+    if (const std::string detail = StatusDetail(result); !detail.empty()) f.status += ": " + detail;
+    failures_.push_back(std::move(f));
+}
+
 void CBatchWorker::ScrollIntoView(std::size_t row) { emit ScrollRequested(static_cast<int>(row)); }
 
 CConvertProgress& CBatchWorker::OpenProgress() {

@@ -42,6 +42,15 @@ public:
     void RequestCancel() { cancel_.store(true); }
     // Valid once Finished was emitted.
     const BatchOutcome& Outcome() const { return outcome_; }
+    // The entries that could not be converted (not those cancelled or skipped by choice), in
+    // input order; valid once Finished was emitted.
+    struct Failure {
+        int row = 0;
+        std::string path;
+        std::string status;  // the list's status and its detail
+    };
+    const std::vector<Failure>& Failures() const { return failures_; }
+    std::size_t Total() const { return items_.size(); }
 
 signals:
     void StatusChanged(int row, const QString& text);
@@ -60,6 +69,9 @@ private:
     void SetFailureReason(std::size_t row, const std::string& reason) override {
         emit ReasonChanged(static_cast<int>(row), QString::fromStdString(reason));
     }
+    // A row shows its outcome as soon as its file is done, whatever the rows ahead of it do.
+    void EntryDone(std::size_t row, const EntryResult& result) override { CBatchUi::EntryFinished(row, result); }
+    void EntryFinished(std::size_t row, const EntryResult& result) override;
     void ScrollIntoView(std::size_t row) override;
     void BeginWait() override { emit WaitChanged(true); }
     void EndWait() override { emit WaitChanged(false); }
@@ -95,6 +107,7 @@ private:
     };
     std::shared_ptr<MessageWait> message_ = std::make_shared<MessageWait>();
     BatchOutcome outcome_;
+    std::vector<Failure> failures_;
     std::thread thread_;
 
     // Last view sent, so an unchanged one costs no signal (the batch thread's own).

@@ -24,11 +24,14 @@ public:
     int FileRows() const { return static_cast<int>(files_.size()); }
     QString FileText(int row = 0) const;
     int FilePos(int row = 0) const;  // 0 .. kBatchBarMax
+    // The row's line and bar are shown (a file runs in it).
+    bool FileShown(int row = 0) const;
     QString OverallText() const;
     int OverallPos() const;  // 0 .. kBatchBarMax
 
 public slots:
-    // Running files fill the rows from the top in batch order; rows left over stay empty.
+    // Running files fill the rows from the top in batch order; rows left over show nothing
+    // and keep their room.
     void ShowBatch(const tonvela::BatchProgressView& view);
 
 private:

@@ -15,6 +15,7 @@
 #include "convert/FolderSearch.h"
 #include "platform/SettingsStore.h"
 #include "ui/DesktopServices.h"
+#include "ui/FailedFilesDlg.h"
 
 class QAction;
 class QMenu;
@@ -54,6 +55,8 @@ public:
     // The progress window of the running batch (null when none shows).
     CConvertProgressDlg* ConvertProgress() const;
     CProgressDlg* AddProgress() const { return addProgress_; }
+    // The summary of the last batch's failures while it is open (null otherwise).
+    CFailedFilesDlg* FailedFiles() const;
 
     // Paths from the command line ("Open with"): folders are searched, files added as given.
     void AddCommandLinePaths(const QStringList& paths);
@@ -124,6 +127,8 @@ private:
     bool Search(CProgressDlg& progress, const std::function<void(const SearchStop&)>& search);
     void ConvertRows(const std::vector<int>& rows);
     void OnBatchFinished();
+    // The summary of a batch's failures, over the window until closed.
+    void ShowFailedFiles(const std::vector<CFailedFilesDlg::Failure>& failures, std::size_t total);
     // The first selected row's entry, or null.
     const CFileListEntry* FirstSelected() const;
     void OpenHelpPage(const std::string& page);
@@ -146,9 +151,13 @@ private:
     QPushButton* closeButton_ = nullptr;
     QPushButton* homeLink_ = nullptr;
     QWidget* sizeGrip_ = nullptr;
+    // The size the window was asked to open at and the size the screen allowed.
+    QSize wantedSize_;
+    QSize forcedSize_;
     bool busy_ = false;
     bool foldersNotSavedTold_ = false;
     QPointer<CConvertProgressDlg> convertProgress_;
+    QPointer<CFailedFilesDlg> failedFiles_;
     CProgressDlg* addProgress_ = nullptr;
     std::unique_ptr<CBatchWorker> worker_;
     QAction* whyAction_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include "ui/BatchWorker.h"
 #include "ui/ConvertProgressDlg.h"
+#include "ui/FailedFilesDlg.h"
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/MainDlgShared.h"
@@ -68,13 +69,30 @@ void CMainDlg::ConvertRows(const std::vector<int>& rows) {
     w->Start();
 }
 
+CFailedFilesDlg* CMainDlg::FailedFiles() const { return failedFiles_.data(); }
+
 void CMainDlg::OnBatchFinished() {
+    std::vector<CFailedFilesDlg::Failure> failures;
+    for (const CBatchWorker::Failure& f : worker_->Failures()) failures.push_back({f.row, f.path, f.status});
+    const std::size_t total = worker_->Total();
     worker_.reset();  // the thread has ended; this joins it
     if (convertProgress_) convertProgress_->close();  // never shown when the template failed
     unsetCursor();
     SetBusy(false);
     list_->setFocus();
+    if (!failures.empty()) ShowFailedFiles(failures, total);
     emit BatchFinished();
+}
+
+void CMainDlg::ShowFailedFiles(const std::vector<CFailedFilesDlg::Failure>& failures, std::size_t total) {
+    if (failedFiles_) failedFiles_->close();
+    auto* dlg = new CFailedFilesDlg(failures, total, this);
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    // The list stays as it is while the summary's rows point into it.
+    dlg->setWindowModality(Qt::WindowModal);
+    connect(dlg, &CFailedFilesDlg::RowsChosen, this, [this](const std::vector<int>& rows) { list_->SelectRows(rows); });
+    failedFiles_ = dlg;
+    dlg->open();
 }
 
 }  // namespace tonvela

@@ -1,15 +1,19 @@
 // The main window's account of failures: the add-failure message, each path with its reason
 // and a working link to the manual's page on formats, and the list's "why" command.
 #include <QAction>
+#include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStyle>
+#include <algorithm>
 
 #include "convert/FileList.h"
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/MainDlgShared.h"
 #include "ui/MessageBox.h"
+#include "ui/ScreenFit.h"
 #include "ui/SortListCtrl.h"
 
 namespace tonvela {
@@ -30,10 +34,43 @@ QString AddFailuresHtml(const CAddFailures& failures) {
     return html;
 }
 
+// A message box that is never larger than the screen's room: its text scrolls instead.
+class CScrollingMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+    // The text goes into a scroll area where it stood.
+    void ScrollText(QLabel* label) {
+        auto* grid = qobject_cast<QGridLayout*>(layout());
+        const int at = grid ? grid->indexOf(label) : -1;
+        if (at < 0) return;
+        int row = 0, column = 0, rows = 0, columns = 0;
+        grid->getItemPosition(at, &row, &column, &rows, &columns);
+        grid->removeWidget(label);
+        // The box takes its size from its parts' minimums: the text's width, and its height as
+        // far as the screen leaves room beside the button row.
+        const int width = std::max(label->minimumWidth(), label->sizeHint().width());
+        const int wanted = label->hasHeightForWidth() ? label->heightForWidth(width) : label->sizeHint().height();
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+        constexpr int kButtonRow = 120;
+        auto* page = new CScrollPage(label, this);
+        page->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        page->setMinimumSize(width + bar, std::clamp(RoomFor(this).height() - kButtonRow, 4 * bar, std::max(wanted, 4 * bar)));
+        grid->addWidget(page, row, column, rows, columns);
+    }
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // sizes the box to its text
+        FitToScreen(this);
+    }
+};
+
 }  // namespace
 
 void CMainDlg::ShowAddFailures(const CAddFailures& failures) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tonvela"), AddFailuresHtml(failures), QMessageBox::Ok, this);
+    CScrollingMessageBox box(QMessageBox::Warning, QStringLiteral("Tonvela"), AddFailuresHtml(failures), QMessageBox::Ok,
+                             this);
     box.setTextFormat(Qt::RichText);
     box.setTextInteractionFlags(Qt::TextBrowserInteraction);
     // The link opens through the desktop, as the help does, not through the box's own handler.
@@ -42,6 +79,7 @@ void CMainDlg::ShowAddFailures(const CAddFailures& failures) {
         // Wide enough that most paths keep to one line.
         label->setMinimumWidth(label->fontMetrics().averageCharWidth() * 80);
         connect(label, &QLabel::linkActivated, this, [this] { OpenHelpPage(kFormatsHelpPage); });
+        box.ScrollText(label);
     }
     box.exec();
 }

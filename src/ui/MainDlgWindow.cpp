@@ -18,12 +18,22 @@ constexpr const char* kGeometryName = "MainWindow";
 constexpr const char* kColumnsName = "ListColumns";
 constexpr int kMaxColumnWidth = 4000;
 
+// The name of the window's place on screen: one for each screen size and scale.
+std::string GeometryName(const QScreen* screen) {
+    if (!screen) return kGeometryName;
+    const double scale = screen->devicePixelRatio();
+    return ScreenGeometryName(kGeometryName, screen->geometry().size() * scale, scale);
+}
+
 }  // namespace
 
 void CMainDlg::RestoreWindowState() {
-    const std::optional<QRect> saved = ReadWindowRect(store_, kGeometryName);
-    QScreen* screen = saved ? QGuiApplication::screenAt(saved->center()) : nullptr;
-    if (!screen) screen = QGuiApplication::primaryScreen();
+    // The window opens on the primary screen (the window manager may place it elsewhere), with
+    // what that screen's size and scale remembered; the place of an older version, kept
+    // without a screen, is the first guess on a screen that has none of its own.
+    QScreen* screen = QGuiApplication::primaryScreen();
+    std::optional<QRect> saved = ReadWindowRect(store_, GeometryName(screen).c_str());
+    if (!saved) saved = ReadWindowRect(store_, kGeometryName);
     const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, kWidth, kHeight);
     // On a screen smaller than the minimum the window still fits: the screen is the limit.
     const QSize minimum = QSize(kMinWidth, kMinHeight).boundedTo(available.size());
@@ -33,6 +43,9 @@ void CMainDlg::RestoreWindowState() {
     const QRect fitted = FitRect(wanted, available, minimum);
     resize(fitted.size());
     move(fitted.topLeft());
+    // A size the screen forced is not the user's: it is not kept unless the user changes it.
+    wantedSize_ = wanted.size();
+    forcedSize_ = fitted.size();
 
     if (const auto text = store_.GetString(kWindowKey, kColumnsName)) {
         if (const auto widths = ParseIntList(*text, kFileListColumnCount - 1)) {
@@ -44,7 +57,13 @@ void CMainDlg::RestoreWindowState() {
 }
 
 void CMainDlg::SaveWindowState() {
-    WriteWindowRect(store_, kGeometryName, isMaximized() || isMinimized() ? normalGeometry() : geometry());
+    QRect place = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+    // Only what the screen took away is given back (a size raised to the minimum stays so).
+    if (place.width() == forcedSize_.width() && forcedSize_.width() < wantedSize_.width())
+        place.setWidth(wantedSize_.width());
+    if (place.height() == forcedSize_.height() && forcedSize_.height() < wantedSize_.height())
+        place.setHeight(wantedSize_.height());
+    WriteWindowRect(store_, GeometryName(screen()).c_str(), place);
     std::vector<int> widths;
     for (int c = 0; c + 1 < kFileListColumnCount; ++c) widths.push_back(list_->columnWidth(c));
     store_.SetString(kWindowKey, kColumnsName, FormatIntList(widths));

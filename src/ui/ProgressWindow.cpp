@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "ui/PushButton.h"
+#include "ui/ScreenFit.h"
 #include "ui/WindowDrag.h"
 
 namespace tonvela {
@@ -29,6 +30,7 @@ void CProgressWindow::ShowCentred() {
         move(frame.center() - QPoint(width() / 2, height() / 2));
     }
     show();
+    FitToScreen(this);  // over a parent near the screen's edge, still whole
     raise();
 }
 

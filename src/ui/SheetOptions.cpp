@@ -10,6 +10,7 @@
 #include "convert/ConvertOptions.h"
 #include "ui/PageMP3Opt.h"
 #include "ui/PageOutputOpt.h"
+#include "ui/ScreenFit.h"
 #include "ui/SettingsNotSaved.h"
 
 namespace tonvela {
@@ -22,9 +23,10 @@ CSheetOptions::CSheetOptions(CConvertOptions& settings, int startPage, QWidget* 
     swf_ = new CPageSWFOpt(settings, settings, std::move(factory));
     sound_ = new CPageMP3Opt(settings);
     output_ = new CPageOutputOpt(settings);
-    tabs_->addTab(swf_, tr("SWF Options"));
-    tabs_->addTab(sound_, tr("Sound Options"));
-    tabs_->addTab(output_, tr("Output Options"));
+    // A page scrolls when the screen leaves the sheet less room than its rows need.
+    tabs_->addTab(new CScrollPage(swf_), tr("SWF Options"));
+    tabs_->addTab(new CScrollPage(sound_), tr("Sound Options"));
+    tabs_->addTab(new CScrollPage(output_), tr("Output Options"));
     current_ = startPage >= 0 && startPage < kPageCount ? startPage : 0;
     tabs_->setCurrentIndex(current_);
     connect(tabs_, &QTabWidget::currentChanged, this, &CSheetOptions::OnPageChanged);
@@ -59,7 +61,11 @@ void CSheetOptions::showEvent(QShowEvent* event) {
         }
         swf_->RefreshOptionGroups();
         measure();
-        setFixedSize(largest.expandedTo(size()));
+        // As large as the largest rows need, if the screen has the room; never larger.
+        largest = largest.expandedTo(size());
+        setMaximumSize(largest);
+        resize(largest);
+        FitToScreen(this);
     }
     QDialog::showEvent(event);
 }

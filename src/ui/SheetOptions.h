@@ -41,8 +41,8 @@ public:
     void accept() override;
 
 protected:
-    // The sheet takes the size that holds every template's rows and keeps it while open, so
-    // OK and Cancel stay where they are.
+    // The sheet takes the size that holds every template's rows (or what the screen has room
+    // for: the pages scroll then) and keeps it while open, so OK and Cancel stay where they are.
     void showEvent(QShowEvent* event) override;
 
 private:

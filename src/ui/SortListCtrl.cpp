@@ -49,6 +49,22 @@ void CSortListCtrl::SelectOnly(int row) {
     scrollTo(index);
 }
 
+void CSortListCtrl::SelectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    QModelIndex first;
+    for (int row : rows) {
+        const QModelIndex index = model_.index(row, 0);
+        if (!index.isValid()) continue;
+        if (!first.isValid()) first = index;
+        selection.select(index, index);
+    }
+    if (!first.isValid()) return;
+    selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(first);
+    setFocus();
+}
+
 void CSortListCtrl::ScrollToRow(int row) {
     const QModelIndex index = model_.index(row, 0);
     if (index.isValid()) scrollTo(index);
@@ -57,10 +73,7 @@ void CSortListCtrl::ScrollToRow(int row) {
 void CSortListCtrl::SortByHeaderClick(int column) {
     const bool ascending = sortState_.Click(column);
     model_.Sort(column, ascending);
-    // The title and its arrow stay whole: a column narrower than both grows (the last column
-    // gives the room).
-    const int needed = header()->sectionSizeHint(column);
-    if (column + 1 < kFileListColumnCount && columnWidth(column) < needed) setColumnWidth(column, needed);
+    // The widths are the user's: in a narrow column the arrow stays and the title gives way.
     emit Sorted(column, ascending);
 }
 

@@ -22,6 +22,8 @@ public:
     // Selects exactly this row, focuses it and scrolls it into view.
     void SelectOnly(int row);
     void ScrollToRow(int row);
+    // Selects exactly these rows, the first of them current and in view.
+    void SelectRows(const std::vector<int>& rows);
 
     // What an empty list shows in its middle.
     static QString EmptyHint();

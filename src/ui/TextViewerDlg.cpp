@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "platform/OpenRegularFile.h"
+#include "ui/ScreenFit.h"
 
 namespace tonvela {
 
@@ -35,6 +36,7 @@ void ShowTextViewer(const std::string& path, QWidget* parent) {
     auto* layout = new QVBoxLayout(dlg);
     layout->addWidget(edit);
     dlg->resize(720, 520);
+    FitToScreen(dlg);
     dlg->show();
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 
 #include "platform/SettingsStore.h"
 
@@ -37,6 +38,11 @@ QRect FitRect(const QRect& wanted, const QRect& available, const QSize& minimum)
     const int x = std::clamp(wanted.x(), available.x(), available.x() + available.width() - w);
     const int y = std::clamp(wanted.y(), available.y(), available.y() + available.height() - h);
     return QRect(x, y, w, h);
+}
+
+std::string ScreenGeometryName(const char* name, const QSize& devicePixels, double scale) {
+    return std::string(name) + "." + std::to_string(devicePixels.width()) + "x" + std::to_string(devicePixels.height()) +
+           "." + std::to_string(static_cast<long>(std::lround(scale * 100)));
 }
 
 std::optional<QRect> ReadWindowRect(const CSettingsStore& store, const char* name) {

@@ -25,6 +25,10 @@ std::string FormatIntList(const std::vector<int>& values);
 // when that keeps it inside available, else moved the least that does.
 QRect FitRect(const QRect& wanted, const QRect& available, const QSize& minimum);
 
+// The name a window's place is kept under for a screen of this size in device pixels at this
+// scale ("MainWindow.1600x1000.200"): each screen size and scale remembers its own.
+std::string ScreenGeometryName(const char* name, const QSize& devicePixels, double scale);
+
 std::optional<QRect> ReadWindowRect(const CSettingsStore& store, const char* name);
 void WriteWindowRect(CSettingsStore& store, const char* name, const QRect& rect);
 

@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <memory>
 #include <system_error>
 #include <filesystem>
@@ -59,6 +62,13 @@ public:
     void OutputsNamed(std::size_t row, const EntryResult& named) override {
         if (onNamed) onNamed(row, named);
     }
+    void EntryDone(std::size_t row, const EntryResult& result) override {
+        {
+            const std::lock_guard<std::mutex> lock(doneMutex);
+            done.emplace_back(row, results.size() > row ? std::string("after finished") : StatusText(result));
+        }
+        doneChanged.notify_all();
+    }
     CConvertProgress& OpenProgress() override {
         ++opened;
         return progress;
@@ -87,6 +97,10 @@ public:
 
     std::vector<std::string> messages, statuses, reasons, shown;
     std::vector<EntryResult> results;
+    // EntryDone's rows in the order they came, each with its status then (or "after finished").
+    std::vector<std::pair<std::size_t, std::string>> done;
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
     std::function<void(std::size_t, const EntryResult&)> onNamed;
     std::string cancelOnStatus;  // Cancel arrives as this status is shown
     std::vector<MessageIcon> icons;
@@ -587,6 +601,54 @@ TEST_F(ConvertBatchTest, CancelAsAnEntryCompletesSkipsItWhenBrowsing) {
         EXPECT_TRUE(fs::exists(dir.File("k1.swf")));
         EXPECT_TRUE(fake.shown.empty());
         options->TargetExistsOpt = kTargetOverwrite;
+    }
+}
+
+// Each entry is said to be done as soon as it is, before the slower entries ahead of it
+// (several at once) and once only; the in-order report still follows for every entry. The
+// first entry waits to be converted until the window heard that the second is done.
+TEST_F(ConvertBatchTest, EntriesAreDoneAsSoonAsTheyEnd) {
+    const std::vector<std::string> paths = {Sine("d1.wav", 22050, 1, 0.3), Sine("d2.wav", 22050, 1, 0.3),
+                                            dir.File("d3-missing.wav")};
+    std::vector<CFileListEntry> entries(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        entries[i].path = paths[i];
+        entries[i].kind = AudioKindFromPath(paths[i]);
+        items.push_back({&entries[i], i});
+    }
+    struct Case {
+        int jobs;
+        std::vector<std::size_t> doneOrder;
+    };
+    for (const Case& c : {Case{1, {0, 1}}, Case{2, {1, 0}}, Case{3, {1, 0}}}) {
+        SCOPED_TRACE(c.jobs);
+        options->TargetExistsOpt = kTargetOverwrite;
+        CFakeUi fake;
+        bool waited = true;
+        if (c.jobs > 1)
+            fake.onNamed = [&](std::size_t row, const EntryResult&) {
+                if (row != 0) return;
+                std::unique_lock<std::mutex> lock(fake.doneMutex);
+                waited = fake.doneChanged.wait_for(lock, std::chrono::seconds(20), [&] {
+                    return std::any_of(fake.done.begin(), fake.done.end(), [](const auto& d) { return d.first == 1; });
+                });
+            };
+        const BatchOutcome o = ConvertBatch(items, *options, fake, c.jobs);
+        EXPECT_TRUE(waited);
+        EXPECT_EQ(o.converted, 2u);
+        EXPECT_EQ(o.failed, 1u);
+        std::vector<std::size_t> order;
+        for (const auto& [row, status] : fake.done) order.push_back(row);
+        // Each entry once; the missing file may be done anywhere among the others.
+        std::vector<std::size_t> sorted = order;
+        std::sort(sorted.begin(), sorted.end());
+        EXPECT_EQ(sorted, (std::vector<std::size_t>{0, 1, 2}));
+        order.erase(std::remove(order.begin(), order.end(), std::size_t{2}), order.end());
+        EXPECT_EQ(order, c.doneOrder);
+        for (const auto& [row, status] : fake.done)
+            EXPECT_EQ(status, (std::vector<std::string>{"d1.swf", "d2.swf", "Conversion Failure"}[row]));
+        EXPECT_EQ(fake.statuses, (std::vector<std::string>{"d1.swf", "d2.swf", "Conversion Failure"}));
+        EXPECT_EQ(fake.results.size(), 3u);
     }
 }
 

@@ -14,6 +14,7 @@
 #include "OptionsTestSupport.h"
 #include "convert/ConvertOptions.h"
 #include "ui/ConvertProgressDlg.h"
+#include "ui/FailedFilesDlg.h"
 #include "ui/MainDlg.h"
 #include "ui/ProgressDlg.h"
 #include "ui/RecordDlg.h"
@@ -118,6 +119,8 @@ private slots:
         adding.Open();
         CConvertProgressDlg converting(&main, 2);
         converting.Open();
+        CFailedFilesDlg failed({{0, "/music/a.wav", "Conversion Failure"}}, 2, &main);
+        failed.show();
         HideWebPlayer();
         CConvertOptions settings(DataDir());
         CSheetOptions sheet(settings, CSheetOptions::kSwfPage, &main, CFakePlayerFactory().Get());
@@ -149,6 +152,7 @@ private slots:
         for (const char* name : {"mainWindow", "listMenu", "helpMenu", "tonvela::CRecordDlg", "options page 0",
                                  "options page 1", "options page 2"})
             QVERIFY2(found_.value(QString::fromLatin1(name)) >= 5, name);
+        QVERIFY(found_.value(QStringLiteral("failedFiles")) >= 2);
 
         // The menu's Add Folder is the button's, and says that it asks for more.
         const QString button = main.findChild<QAbstractButton*>(QStringLiteral("addFolderButton"))->text();

@@ -4,23 +4,29 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 #include "convert/SettingsCatalog.h"
 #include "ui/ConvertProgressDlg.h"
+#include "ui/FailedFilesDlg.h"
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/NumberEdit.h"
 #include "ui/ProgressDlg.h"
+#include "ui/RecordDlg.h"
 #include "ui/SheetOptions.h"
 #include "ui/ShockwaveFlash.h"
 #include "ui/Skin.h"
 #include "ui/SortListCtrl.h"
+#include "ui/TextViewerDlg.h"
 #include "UiTestUtil.h"
 
 using namespace tonvela;
@@ -127,12 +133,75 @@ private slots:
         // The last file runs alone at the end: one line, the other rows empty.
         QVERIFY(QTest::qWaitFor([&] {
             return !w->ConvertProgress() || (dlg->FileText(0).startsWith(QStringLiteral("Converting tone%1").arg(jobs + 1)) &&
-                                             dlg->FileText(1).isEmpty());
+                                             dlg->FileText(1).isEmpty() && !dlg->FileShown(1));
         }, 180000));
-        if (w->ConvertProgress()) QVERIFY(dlg->OverallPos() >= jobs * kBatchBarMax / (jobs + 1));
+        if (w->ConvertProgress()) {
+            QVERIFY(dlg->OverallPos() >= jobs * kBatchBarMax / (jobs + 1));
+            if (jobs == 2) QVERIFY(SaveShot(WithProgress(*w, *dlg), QStringLiteral("progress-free-row.png")));
+        }
         QVERIFY(WaitForBatch(*w));
         for (int r = 0; r <= jobs; ++r)
             QCOMPARE(QString::fromStdString(w->Model().CellText(r, kColumnSwf)), QStringLiteral("tone%1.swf").arg(r + 1));
+        QVERIFY(!w->FailedFiles());  // nothing failed: no summary in the way
+    }
+
+    // Two at once: a file that fails at once shows it in its row while the long file ahead of it
+    // still converts. After the batch a summary names the failed files with their reasons;
+    // Select in List (the default) selects their rows: all of them, or those picked out.
+    void failuresAtOnceAndSummed_data() {
+        QTest::addColumn<bool>("activateOne");
+        QTest::newRow("Enter: every failure") << false;
+        QTest::newRow("Enter: one picked out") << true;
+    }
+    void failuresAtOnceAndSummed() {
+        QFETCH(bool, activateOne);
+        const QString dir = In(QStringLiteral("summary%1").arg(activateOne));
+        QVERIFY(QDir().mkpath(dir));
+        const QStringList names = {"long.wav", "gone.wav", "fine.wav", "lost.wav"};
+        QStringList paths;
+        for (const QString& n : names) {
+            paths << dir + QLatin1Char('/') + n;
+            QVERIFY(MakeTone(paths.last(), n == QLatin1String("long.wav") ? 40 : 0.3, 44100, 2));
+        }
+        auto w = MakeWindow();
+        w->Settings().ConvertJobs = 2;
+        w->Settings().CreateHtmlFile = 0;
+        w->AddCommandLinePaths(paths);
+        QCOMPARE(w->Model().rowCount(), 4);
+        QVERIFY(QFile::remove(paths[1]));
+        QVERIFY(QFile::remove(paths[3]));
+        w->OnConvertAll();
+        bool failedFirst = false;  // row 1 said so while row 0 still converted
+        QVERIFY(QTest::qWaitFor([&] {
+            if (w->Model().CellText(0, kColumnSwf) == "Converting..." &&
+                w->Model().CellText(1, kColumnSwf) == "Conversion Failure")
+                failedFirst = true;
+            return failedFirst || !w->IsBusy();
+        }, 20000));
+        QVERIFY(failedFirst);
+        QVERIFY(WaitForBatch(*w));
+        CFailedFilesDlg* sum = w->FailedFiles();
+        QVERIFY(sum);
+        QTRY_VERIFY_WITH_TIMEOUT(sum->isVisible(), 20000);
+        QCOMPARE(sum->findChild<QLabel*>(QStringLiteral("failedHeading"))->text(),
+                 QStringLiteral("2 of 4 files could not be converted:"));
+        QCOMPARE(sum->List()->count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QString text = sum->List()->item(i)->text();
+            QVERIFY2(text.startsWith(names[1 + 2 * i]), qPrintable(text));
+            QVERIFY2(text.endsWith(QStringLiteral("Conversion Failure: the file can no longer be opened: the file does not exist")),
+                     qPrintable(text));
+            QVERIFY(sum->List()->item(i)->toolTip().startsWith(paths[1 + 2 * i]));
+        }
+        if (!activateOne) QVERIFY(SaveShot(sum->grab(), QStringLiteral("failed-files.png")));
+        w->List().SelectOnly(2);
+        QVERIFY(sum->SelectButton()->isDefault());
+        // Enter where the focus is, on the list: every failure, or the one picked out.
+        if (activateOne) sum->List()->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+        QTest::keyClick(sum->List(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->FailedFiles(), 20000);
+        QCOMPARE(w->List().SelectedRows(), activateOne ? std::vector<int>{3} : (std::vector<int>{1, 3}));
+        QCOMPARE(w->List().currentIndex().row(), activateOne ? 3 : 1);
     }
 
     // A failed conversion says why: in the status's tooltip and through the "why" command,
@@ -247,6 +316,123 @@ private slots:
         QVERIFY2(edit->Edit()->contentsRect().width() - 4 >= needed,
                  qPrintable(QStringLiteral("%1 < %2").arg(edit->Edit()->contentsRect().width()).arg(needed)));
         QVERIFY(SaveShot(sheet.grab(), QStringLiteral("options-blank-frames.png")));
+    }
+
+    // Every window fits the screen's available area at the scale the test runs at (also run at
+    // 200 % on a 1600 x 1000 screen): inside the area, no minimum larger than it, and every
+    // control either inside the window or in a part that scrolls. A screenshot of each.
+    void windowsFitTheScreen_data() {
+        QTest::addColumn<QString>("window");
+        for (const char* w : {"main window", "options SWF", "options Sound", "options Output", "HTML code viewer",
+                              "failed files", "conversion progress", "add progress", "add failures", "recorder",
+                              "about", "add files dialog"})
+            QTest::newRow(w) << QString::fromLatin1(w);
+    }
+    void windowsFitTheScreen() {
+        QFETCH(QString, window);
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QRect area = screen->availableGeometry();
+        const QString scale = QString::number(qRound(screen->devicePixelRatio() * 100));
+        // What is wrong with the window as it shows, or nothing.
+        auto check = [&](QWidget* w) -> QString {
+            QApplication::processEvents();
+            if (!area.contains(w->frameGeometry()))
+                return QStringLiteral("%1,%2 %3x%4 is not inside the area").arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height());
+            if (w->minimumWidth() > area.width() || w->minimumHeight() > area.height())
+                return QStringLiteral("minimum %1x%2").arg(w->minimumWidth()).arg(w->minimumHeight());
+            for (QWidget* c : w->findChildren<QWidget*>()) {
+                if (!c->isVisible() || c->window() != w) continue;
+                bool scrolls = false;
+                for (QWidget* p = c->parentWidget(); p && p != w; p = p->parentWidget())
+                    if (auto* a = qobject_cast<QAbstractScrollArea*>(p); a && c != a->viewport() && p != c) scrolls = true;
+                const QRect r(c->mapTo(w, QPoint(0, 0)), c->size());
+                if (!scrolls && !w->rect().contains(r))
+                    return QStringLiteral("%1 %2 at %3,%4 %5x%6 is outside %7x%8")
+                        .arg(QLatin1String(c->metaObject()->className()), c->objectName())
+                        .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(w->width()).arg(w->height());
+            }
+            QString name = QStringLiteral("fit-%1-%2.png").arg(window, scale);
+            if (!SaveShot(w->grab(), name.replace(QLatin1Char(' '), QLatin1Char('-')))) return QStringLiteral("no screenshot");
+            return {};
+        };
+        QString problem = QStringLiteral("not shown");
+        // A modal window is checked as it shows, then closed.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible() || modal->property("checked").toBool()) return;
+            modal->setProperty("checked", true);
+            problem = check(modal);
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                box->done(QMessageBox::Ok);
+            else if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+        });
+        auto w = MakeWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        if (window == QLatin1String("main window")) {
+            problem = check(w.get());
+        } else if (window.startsWith(QLatin1String("options"))) {
+            CSheetOptions sheet(w->Settings(), window.endsWith(QLatin1String("SWF"))     ? CSheetOptions::kSwfPage
+                                               : window.endsWith(QLatin1String("Sound")) ? CSheetOptions::kSoundPage
+                                                                                         : CSheetOptions::kOutputPage,
+                                w.get(), [](QWidget* parent) {
+                                    return std::unique_ptr<CShockwaveFlash>(std::make_unique<CSilentPlayer>(parent));
+                                });
+            sheet.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+            problem = check(&sheet);
+        } else if (window == QLatin1String("HTML code viewer")) {
+            const QString page = In(QStringLiteral("long.html"));
+            QFile f(page);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            for (int i = 0; i < 400; ++i) f.write(QByteArray(300, 'x') + '\n');
+            f.close();
+            ShowTextViewer(page.toStdString(), w.get());
+            QWidget* viewer = nullptr;
+            for (QWidget* t : QApplication::topLevelWidgets())
+                if (t->objectName() == QLatin1String("textViewer") && t->isVisible()) viewer = t;
+            QVERIFY(viewer);
+            problem = check(viewer);
+            viewer->close();
+        } else if (window == QLatin1String("failed files")) {
+            std::vector<CFailedFilesDlg::Failure> failures;
+            for (int i = 0; i < 60; ++i)
+                failures.push_back({i, QStringLiteral("/music/a folder with a long name/track %1 of the album.wav").arg(i).toStdString(),
+                                    "Conversion Failure: the file can no longer be opened: the file does not exist"});
+            CFailedFilesDlg dlg(failures, 192, w.get());
+            dlg.show();
+            problem = check(&dlg);
+        } else if (window == QLatin1String("conversion progress")) {
+            CConvertProgressDlg dlg(w.get(), kMaxConvertJobs);
+            dlg.setAttribute(Qt::WA_DeleteOnClose, false);
+            dlg.Open();
+            problem = check(&dlg);
+        } else if (window == QLatin1String("add progress")) {
+            CProgressDlg dlg(w.get());
+            dlg.Open();
+            problem = check(&dlg);
+        } else if (window == QLatin1String("add failures")) {
+            log_.files.clear();
+            for (int i = 0; i < 40; ++i) log_.files << In(QStringLiteral("missing/not here %1.wav").arg(i));
+            poll.start(10);
+            w->OnAddFiles();
+        } else if (window == QLatin1String("recorder")) {
+            // No sound server is reached: the window alone is looked at.
+            qputenv("PULSE_SERVER", QFile::encodeName(In(QStringLiteral("no-such-socket"))));
+            CRecordDlg dlg(w.get());
+            dlg.show();
+            problem = check(&dlg);
+            dlg.reject();
+        } else if (window == QLatin1String("about")) {
+            poll.start(10);
+            w->OnAbout();
+        } else if (window == QLatin1String("add files dialog")) {
+            poll.start(10);
+            CDesktopServices desktop;
+            desktop.ChooseFiles(w.get(), In(QString()));
+        }
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     // Cancel while a folder is searched, chosen with Add Folder or given to "Open with": the

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QScreen>
 #include <QtTest>
 #include <filesystem>
 #include <memory>
@@ -277,11 +278,28 @@ private slots:
 
     // The window's size, place and column widths, and the folder of Add Files, come back at the
     // next start; a remembered size larger than the screen, or a damaged value, still gives a
-    // window inside the screen.
+    // window inside the screen, and a size the screen forced is not remembered. Each screen
+    // size and scale keeps its own place: another one's is left alone.
     void windowRemembered() {
         QTemporaryDir config;
         const QByteArray oldConfig = qgetenv("TONVELA_CONFIG_DIR");
         qputenv("TONVELA_CONFIG_DIR", config.path().toUtf8());
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        const QSize pixels = screen->geometry().size() * screen->devicePixelRatio();
+        const std::string here = QStringLiteral("MainWindow.%1x%2.%3")
+                                     .arg(pixels.width()).arg(pixels.height())
+                                     .arg(qRound(screen->devicePixelRatio() * 100)).toStdString();
+        const std::string other = here == "MainWindow.1600x1000.200" ? "MainWindow.1600x1000.100" : "MainWindow.1600x1000.200";
+        auto stored = [&](const std::string& name) {
+            CSettingsStore store(config.path().toStdString());
+            store.Load();
+            return store.GetString(kWindowKey, name).value_or("");
+        };
+        {
+            CSettingsStore store(config.path().toStdString());
+            store.SetString(kWindowKey, other, "0,0,800,500");
+            QVERIFY(store.Save());
+        }
         const QString folder = In(QStringLiteral("picked"));
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(MakeTone(folder + QStringLiteral("/p.wav"), 0.2));
@@ -296,6 +314,8 @@ private slots:
             QCOMPARE(log_.filesStart, QString());
             QVERIFY(w->close());
         }
+        QCOMPARE(stored(here), std::string("30,40,620,450"));
+        QCOMPARE(stored(other), std::string("0,0,800,500"));
         {
             auto w = MakeWindow();
             QCOMPARE(w->geometry(), QRect(30, 40, 620, 450));
@@ -306,15 +326,29 @@ private slots:
             QVERIFY(w->close());
         }
         const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        for (const char* stored : {"-900,-900,9000,9000", "12,x,5,5", "0,0,10,10"}) {
-            CSettingsStore store(config.path().toStdString());
-            store.Load();
-            store.SetString(kWindowKey, "MainWindow", stored);
-            QVERIFY(store.Save());
-            auto w = MakeWindow();
-            QVERIFY2(available.contains(w->geometry()), stored);
-            QVERIFY2(w->width() >= std::min(CMainDlg::kMinWidth, available.width()), stored);
+        const struct {
+            const char* stored;
+            const char* size;  // the size kept after a session that did not resize the window
+        } cases[] = {{"-900,-900,9000,9000", ",9000,9000"},
+                     {"12,x,5,5", ",699,538"},
+                     {"0,0,10,10", ",560,420"},
+                     {"10,10,9000,300", ",9000,420"}};
+        for (const auto& c : cases) {
+            {
+                CSettingsStore store(config.path().toStdString());
+                store.Load();
+                store.SetString(kWindowKey, here, c.stored);
+                QVERIFY(store.Save());
+            }
+            {
+                auto w = MakeWindow();
+                QVERIFY2(available.contains(w->geometry()), c.stored);
+                QVERIFY2(w->width() >= std::min(CMainDlg::kMinWidth, available.width()), c.stored);
+                QVERIFY(w->close());
+            }
+            QVERIFY2(QString::fromStdString(stored(here)).endsWith(QLatin1String(c.size)), stored(here).c_str());
         }
+        QCOMPARE(stored(other), std::string("0,0,800,500"));
         qputenv("TONVELA_CONFIG_DIR", oldConfig);
     }
 
@@ -345,7 +379,8 @@ private slots:
     }
 
     // Header clicks: ascending, then descending on the same column, another column ascending;
-    // bit rates compare as numbers (96 before 128), the selection stays with its file.
+    // bit rates compare as numbers (96 before 128), the selection stays with its file. No
+    // column's width changes, however narrow the user made it (the arrow takes the title's room).
     void sorting_data() {
         QTest::addColumn<QList<int>>("clicks");
         QTest::addColumn<QStringList>("order");
@@ -377,6 +412,9 @@ private slots:
         w->List().SelectOnly(1);  // alpha
         QSignalSpy sorted(&w->List(), &CSortListCtrl::Sorted);
         QHeaderView* header = w->List().header();
+        for (int c : {kColumnLength, kColumnBitRate}) w->List().setColumnWidth(c, header->minimumSectionSize() + 4);
+        std::vector<int> widths;
+        for (int c = 0; c < kFileListColumnCount; ++c) widths.push_back(w->List().columnWidth(c));
         for (int column : clicks) {
             const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
             QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
@@ -388,6 +426,8 @@ private slots:
             QCOMPARE(sorted.last().at(1).toBool(), ascending);
         }
         QCOMPARE(w->List().SelectedRows(), std::vector<int>{static_cast<int>(order.indexOf("alpha.wav"))});
+        for (int c = 0; c < kFileListColumnCount; ++c) QCOMPARE(w->List().columnWidth(c), widths[static_cast<std::size_t>(c)]);
+        if (clicks == QList<int>{1}) QVERIFY(SaveShot(w->grab(), QStringLiteral("sorted-narrow-column.png")));
     }
 
     // The messages of commands that have nothing to work on; Enter and Esc do nothing.

@@ -1,6 +1,7 @@
 // The two progress windows: Enter and Esc do nothing, Cancel only sets the flag (the window
 // stays until its owner closes it), the face drags the window, and Cancel reaches a look at a
 // file that runs aside.
+#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 #include <atomic>
@@ -62,6 +63,46 @@ private slots:
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(dlg->isVisible());
         QVERIFY(convert ? convertDlg->CancelRequested() : addDlg->IsCancelled());
+    }
+
+    // Running files fill the rows from the top; a free row shows neither line nor bar, and the
+    // window keeps its size as files come and go.
+    void freeRowsShowNothing_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QList<int>>("running");  // how many run, view after view
+        QTest::newRow("one row") << 1 << QList<int>{0, 1, 0, 1, 0};
+        QTest::newRow("two rows, the last file alone") << 2 << QList<int>{0, 2, 1, 2, 1, 0};
+        QTest::newRow("three rows") << 3 << QList<int>{3, 2, 1, 3, 0};
+    }
+    void freeRowsShowNothing() {
+        QFETCH(int, rows);
+        QFETCH(QList<int>, running);
+        QWidget owner;
+        owner.resize(600, 400);
+        owner.show();
+        CConvertProgressDlg dlg(&owner, rows);
+        dlg.setAttribute(Qt::WA_DeleteOnClose, false);
+        dlg.Open();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        const QSize size = dlg.size();
+        for (int r = 0; r < rows; ++r) QVERIFY(!dlg.FileShown(r));
+        for (int n : running) {
+            BatchProgressView view;
+            view.total = 9;
+            for (int i = 0; i < n; ++i)
+                view.running.push_back({static_cast<std::size_t>(i), "Converting f" + std::to_string(i) + ".wav...40%", 400});
+            dlg.ShowBatch(view);
+            QApplication::processEvents();
+            for (int r = 0; r < rows; ++r) {
+                QCOMPARE(dlg.FileShown(r), r < n);
+                QCOMPARE(dlg.FileText(r).isEmpty(), r >= n);
+                QCOMPARE(dlg.FilePos(r), r < n ? 400 : 0);
+                auto* bar = dlg.findChild<QProgressBar*>(r == 0 ? QStringLiteral("fileBar") : QStringLiteral("fileBar%1").arg(r));
+                QVERIFY(bar);
+                QCOMPARE(bar->isVisible(), r < n);
+            }
+            QCOMPARE(dlg.size(), size);
+        }
     }
 
     // Pressing on the face and moving drags the window (here without a window manager, so
