@@ -100,8 +100,8 @@ int main(int argc, char** argv) {
     {
         tonvela::CMainDlg window;
         window.show();
-        // The preview's player gets ready while the user has not asked for anything yet.
-        tonvela::CShockwaveFlash::PrepareWhenIdle(&window);
+        // The preview's player waits in the main window once the user shows a preview is coming.
+        tonvela::CShockwaveFlash::SetHome(&window);
         const QStringList files = parser.positionalArguments();
         if (!files.isEmpty()) QTimer::singleShot(0, &window, [&window, files] { window.AddCommandLinePaths(files); });
         status = QApplication::exec();

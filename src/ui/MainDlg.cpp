@@ -14,6 +14,7 @@
 #include "ui/FileListModel.h"
 #include "ui/MessageBox.h"
 #include "ui/MainDlgShared.h"
+#include "ui/PreviewIntent.h"
 #include "ui/PushButton.h"
 #include "ui/Skin.h"
 #include "ui/SortListCtrl.h"
@@ -67,6 +68,13 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
 
     BuildButtons();
     BuildMenus();
+    new CPreviewIntent(
+        list_,
+        [this] {
+            const CFileListEntry* e = FirstSelected();
+            return e && !e->swfPath.empty();
+        },
+        face_->findChild<QWidget*>(QStringLiteral("optionsButton")), listMenu_, act_.playSwf);
     new CWindowDrag(this);
     sizeGrip_ = new QSizeGrip(this);
     sizeGrip_->setObjectName(QStringLiteral("sizeGrip"));

@@ -20,13 +20,17 @@ std::unique_ptr<CShockwaveFlash> CShockwaveFlash::Create(QWidget* parent) {
 #endif
 }
 
-void CShockwaveFlash::PrepareWhenIdle(QWidget* window) {
+void CShockwaveFlash::SetHome(QWidget* window) {
 #ifdef TONVELA_HAVE_PREVIEW
-    CWarmPlayer::WhenIdle(window, [window] {
-        if (CRuffleFlash::UseDataFolder()) CWarmPlayer::Prepare(window);
-    });
+    CWarmPlayer::SetHome(window);
 #else
     (void)window;
+#endif
+}
+
+void CShockwaveFlash::PreviewComing() {
+#ifdef TONVELA_HAVE_PREVIEW
+    if (CWarmPlayer::Exists() || CRuffleFlash::UseDataFolder()) CWarmPlayer::PreviewComing();
 #endif
 }
 
