@@ -78,10 +78,14 @@ fi
 # WARM=1: the pointer rests on the Options button a moment first (a sign that a preview is
 # coming), so the figures are those of a program with its preview player ready and parked.
 if [ "${WARM:-0}" = 1 ] && [ "$MODE" != offscreen ]; then
-  sleep 3
   display=$(tr '\0' '\n' < "/proc/$app_pid/environ" | sed -n 's/^DISPLAY=//p')
-  XAUTHORITY=$(tr '\0' '\n' < "/proc/$app_pid/environ" | sed -n 's/^XAUTHORITY=//p') \
-  python3 "$ROOT/tests/scripts/lib/hover.py" "$display" Tonvela 65 349 || { echo "could not hover" >&2; exit 1; }
+  xauth=$(tr '\0' '\n' < "/proc/$app_pid/environ" | sed -n 's/^XAUTHORITY=//p')
+  hovered=0
+  for _ in $(seq 600); do
+    XAUTHORITY="$xauth" python3 "$ROOT/tests/scripts/lib/hover.py" "$display" Tonvela 65 349 && { hovered=1; break; }
+    sleep 0.1
+  done
+  [ $hovered = 1 ] || { echo "could not hover" >&2; exit 1; }
 fi
 hz=$(getconf CLK_TCK)
 echo "== idle program ($MODE, WARM=${WARM:-0}), settle ${SETTLE} s, measured over ${MEASURE} s; load average: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -93,7 +97,7 @@ most=0
 for _ in $(seq "$MEASURE"); do
   sleep 1
   s=$(streams)
-  [ "$s" != n/a ] && [ "$s" -gt "$most" ] && most=$s
+  if [ "$s" != n/a ] && [ "$s" -gt "$most" ]; then most=$s; fi
 done
 t1=$(ticks)
 procs=$(tree "$app_pid" | wc -l)
