@@ -1,8 +1,12 @@
 // Habits of a desktop program: View HTML Code falls back to our own viewer when the desktop's
 // text editor runs in a terminal or fails to start (the handler found by the real xdg-mime in
 // a made-up XDG configuration); the first-run flag is cleared only once the manual opened;
-// settings that cannot be saved are reported, once per save.
+// settings that cannot be saved are reported, once per save; without a browser for the manual,
+// the user is told and offered our viewer or the manual's path.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QMenu>
+#include <QTextBrowser>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -215,6 +219,74 @@ private slots:
             QVERIFY(store.GetDword(kOptionsKey, "FirstRun").value_or(1) != 0);
             QCOMPARE(driver.messages.size(), 2);
             QVERIFY2(driver.messages[0].contains(QString::fromStdString(manual)), qPrintable(driver.messages[0]));
+        }
+    }
+
+    // F1 without a browser that can open the manual says so, and offers our viewer or the
+    // path; the help menu names only what its items do.
+    void manualWithoutBrowser_data() {
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("answer");  // the offer's button to press
+        QTest::newRow("browser starts") << true << QString();
+        QTest::newRow("read here") << false << QStringLiteral("readHere");
+        QTest::newRow("copy path") << false << QStringLiteral("copyPath");
+        QTest::newRow("close") << false << QString();
+    }
+    void manualWithoutBrowser() {
+        QFETCH(bool, opens);
+        QFETCH(QString, answer);
+        const QString tag = QStringLiteral("manual_") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
+        UseFreshFolders(tag);
+        WriteFile(Path(tag + "/data/help/index.html"),
+                  "<html><body><h1>Tonvela manual</h1><p>Start here.</p></body></html>");
+        {
+            CSettingsStore store(qEnvironmentVariable("TONVELA_CONFIG_DIR").toStdString());
+            store.SetDword(kOptionsKey, "FirstRun", 0);
+            QVERIFY(store.Save());
+        }
+        const std::string manual = Path(tag + "/data/help/index.html").toStdString();
+        QGuiApplication::clipboard()->clear();
+        std::vector<std::string> opened;
+        CMainDlg w(std::make_unique<CScriptedDesktop>(opened, opens));
+        w.show();
+        QStringList texts;
+        for (QAction* a : w.HelpMenu()->actions())
+            if (!a->isSeparator()) texts << a->text();
+        QCOMPARE(texts, (QStringList{"&Help Topics\tF1", "&Tell A Friend", "&Feedback and Support", "&About..."}));
+
+        QString offered;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            poll.stop();
+            offered = box->text();
+            box->grab().save(ScreenshotDir() + QStringLiteral("/manual-offer.png"));
+            auto* button = answer.isEmpty() ? box->button(QMessageBox::Close)
+                                            : box->findChild<QAbstractButton*>(answer);
+            QVERIFY(button);
+            button->click();
+        });
+        poll.start(10);
+        w.OnHelpTopics();
+        QCOMPARE(opened, std::vector<std::string>{manual});
+        if (opens) {
+            QVERIFY(offered.isEmpty());
+            return;
+        }
+        QVERIFY2(offered.contains("No web browser") && offered.contains(QString::fromStdString(manual)),
+                 qPrintable(offered));
+        QWidget* viewer = nullptr;
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (t->objectName() == QLatin1String("manualViewer") && t->isVisible()) viewer = t;
+        QCOMPARE(viewer != nullptr, answer == "readHere");
+        QCOMPARE(QGuiApplication::clipboard()->text(), answer == "copyPath" ? QString::fromStdString(manual) : QString());
+        if (viewer) {
+            auto* text = viewer->findChild<QTextBrowser*>(QStringLiteral("manualText"));
+            QVERIFY(text);
+            QVERIFY2(text->toPlainText().contains("Start here."), qPrintable(text->toPlainText()));
+            viewer->grab().save(ScreenshotDir() + QStringLiteral("/manual-viewer.png"));
+            viewer->close();
         }
     }
 
