@@ -10,13 +10,18 @@
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "OptionsTestSupport.h"
 #include "convert/ConvertOptions.h"
 #include "platform/SettingsStore.h"
+#include "ui/CommandLinePaths.h"
 #include "ui/DesktopServices.h"
+#include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/RecordDlg.h"
 #include "ui/SheetOptions.h"
@@ -288,6 +293,50 @@ private slots:
             viewer->grab().save(ScreenshotDir() + QStringLiteral("/manual-viewer.png"));
             viewer->close();
         }
+    }
+
+    // "Open with" and a terminal pass names as bytes: one that is not valid UTF-8 (Latin-1
+    // here) is taken as it is, and its file is added, as Add Folder adds it.
+    void commandLinePaths_data() {
+        QTest::addColumn<QByteArrayList>("argv");  // after the program's name
+        QTest::addColumn<QByteArrayList>("paths");
+        QTest::newRow("plain") << QByteArrayList{"a.wav", "dir"} << QByteArrayList{"a.wav", "dir"};
+        QTest::newRow("latin-1 bytes") << QByteArrayList{"m\xfasica \xe9t\xe9.wav"}
+                                       << QByteArrayList{"m\xfasica \xe9t\xe9.wav"};
+        QTest::newRow("options left out") << QByteArrayList{"-v", "x.wav", "--help", "-"}
+                                          << QByteArrayList{"x.wav", "-"};
+        QTest::newRow("after --") << QByteArrayList{"a.wav", "--", "-b.wav", "--"}
+                                  << QByteArrayList{"a.wav", "-b.wav", "--"};
+        QTest::newRow("none") << QByteArrayList{} << QByteArrayList{};
+    }
+    void commandLinePaths() {
+        QFETCH(QByteArrayList, argv);
+        QFETCH(QByteArrayList, paths);
+        std::vector<const char*> args{"tonvela"};
+        for (const QByteArray& a : argv) args.push_back(a.constData());
+        std::vector<std::string> expected;
+        for (const QByteArray& p : paths) expected.push_back(p.toStdString());
+        QCOMPARE(CommandLinePaths(int(args.size()), args.data()), expected);
+    }
+    void latin1NameFromTheCommandLine() {
+        if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()) QSKIP("sox is not installed");
+        UseFreshFolders(QStringLiteral("latin1"));
+        const std::string name = Path("latin1").toStdString() + "/m\xfasica \xe9t\xe9.wav";
+        QCOMPARE(QProcess::execute("sox", {"-n", "-r", "22050", "-c", "1", "-b", "16", Path("latin1/tone.wav"), "synth",
+                                          "0.5", "sine", "440"}),
+                 0);
+        std::error_code ec;
+        std::filesystem::rename(Path("latin1/tone.wav").toStdString(), name, ec);
+        QVERIFY2(!ec && std::filesystem::exists(name), ec.message().c_str());
+        std::vector<std::string> opened;
+        CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true));
+        w.show();
+        const char* args[] = {"tonvela", name.c_str()};
+        CModalDriver driver;  // a refusal would be a message
+        w.AddCommandLinePaths(CommandLinePaths(2, args));
+        QTRY_COMPARE_WITH_TIMEOUT(w.Model().rowCount(), 1, 20000);
+        QCOMPARE(w.Model().Entry(0).path, name);
+        QVERIFY2(driver.messages.isEmpty(), qPrintable(driver.messages.join('\n')));
     }
 
     // A store that cannot be written: the first-run flag, the options sheet's OK, the folders
