@@ -30,6 +30,8 @@ void CShockwaveFlash::SetHome(QWidget* window) {
 
 void CShockwaveFlash::PreviewComing() {
 #ifdef TONVELA_HAVE_PREVIEW
+    // Looking at the data folder starts the web engine: not for a window that keeps no player.
+    if (!CWarmPlayer::HasHome()) return;
     if (CWarmPlayer::Exists() || CRuffleFlash::UseDataFolder()) CWarmPlayer::PreviewComing();
 #endif
 }

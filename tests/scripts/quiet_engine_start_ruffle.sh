@@ -24,7 +24,7 @@ start() {
   rm -rf "$C/$name" && mkdir -m 700 "$C/$name"
   # First start: FirstRun set to 0 beforehand, so no browser is asked for the manual.
   mkdir -p "$C/$name/cfg" && printf '[Software\\Tonvela\\Options]\nFirstRun=dword:00000000\n' > "$C/$name/cfg/settings.conf"
-  env -u QTWEBENGINE_CHROMIUM_FLAGS -u QT_LOGGING_RULES HOME="$C/$name" TONVELA_CONFIG_DIR="$C/$name/cfg" \
+  env -u QTWEBENGINE_CHROMIUM_FLAGS -u QT_LOGGING_RULES -u QT_QPA_PLATFORM HOME="$C/$name" TONVELA_CONFIG_DIR="$C/$name/cfg" \
     XDG_RUNTIME_DIR="$C/$name" TONVELA_DATA_DIR="$BUILD/bin" "$@" \
     timeout 120 xvfb-run -a "$BIN" > "$C/$name.out" 2> "$C/$name.err" &
 }

@@ -115,6 +115,8 @@ CWarmPlayer* CWarmPlayer::Parked() { return ThePool().parked; }
 
 bool CWarmPlayer::Exists() { return ThePool().live > 0; }
 
+bool CWarmPlayer::HasHome() { return !ThePool().home.isNull(); }
+
 CWarmPlayer::CWarmPlayer() : QWebEngineView(static_cast<QWidget*>(nullptr)) {
     ++ThePool().live;
     player_ = CPreviewScheme::Instance()->AddPlayer();

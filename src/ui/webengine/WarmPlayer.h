@@ -42,6 +42,8 @@ public:
     static CWarmPlayer* Parked();
     // Whether any player lives, parked or lent out.
     static bool Exists();
+    // Whether SetHome or Prepare has named the main window.
+    static bool HasHome();
 
     ~CWarmPlayer() override;
 
