@@ -3,6 +3,8 @@
 // ready; and the memory (PSS) of the program and all its helper processes before the player,
 // idle with the warm player, with an open preview and after closing it.
 //   bench_preview_load MOVIE [LATER_RUNS]     prints one "name value" line per figure
+// SETTLE_MS: how long the program stays after the last preview closed (3000), e.g. to watch the
+// sound server's streams go.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <unistd.h>
 
@@ -107,7 +110,7 @@ int main(int argc, char** argv) {
         std::printf("later_ms %lld\n", static_cast<long long>(OpenAndLoad(movie, dlg)));
         dlg.reset();
     }
-    Settle(3000);
+    Settle(std::getenv("SETTLE_MS") ? std::atoi(std::getenv("SETTLE_MS")) : 3000);
     std::printf("pss_kib_after_close %ld\n", PssKiBOfTree());
     std::fflush(stdout);
     return 0;
