@@ -26,7 +26,7 @@ public:
     static CWarmPlayer* Take();
     // Back from a window: its movie stops and it is parked for the next window. A second
     // player, made while the parked one was lent out, is deleted instead, and so is every
-    // player before Prepare has named the main window.
+    // player before SetHome or Prepare has named the main window.
     static void GiveBack(CWarmPlayer* player);
     // Parks players in home (the main window, as a hidden child that goes with it) from now on,
     // and makes one unless one exists already.
