@@ -1,8 +1,10 @@
 // Time to the loaded movie in the preview window: the first window after start-up (the player
-// made ready while the main window was idle) and later windows; the time the player took to get
+// made ready when the user showed a preview was coming) and later windows; the time the player took to get
 // ready; and the memory (PSS) of the program and all its helper processes before the player,
 // idle with the warm player, with an open preview and after closing it.
 //   bench_preview_load MOVIE [LATER_RUNS]     prints one "name value" line per figure
+// SETTLE_MS: how long the program stays after the last preview closed (3000), e.g. to watch the
+// sound server's streams go.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <unistd.h>
 
@@ -86,9 +89,11 @@ int main(int argc, char** argv) {
     main.show();
     QElapsedTimer start;
     start.start();
-    CShockwaveFlash::PrepareWhenIdle(&main);  // as the program does after showing its window
+    CShockwaveFlash::SetHome(&main);  // as the program does after showing its window
     Settle(500);
     std::printf("pss_kib_no_player %ld\n", PssKiBOfTree());
+    start.restart();
+    CShockwaveFlash::PreviewComing();  // as a hover on Play SWF or Options does
     while (!(CWarmPlayer::Parked() && CWarmPlayer::Parked()->Warmed()) && start.elapsed() < 120000)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     std::printf("player_ready_ms %lld\n", static_cast<long long>(start.elapsed()));
@@ -105,7 +110,7 @@ int main(int argc, char** argv) {
         std::printf("later_ms %lld\n", static_cast<long long>(OpenAndLoad(movie, dlg)));
         dlg.reset();
     }
-    Settle(3000);
+    Settle(std::getenv("SETTLE_MS") ? std::atoi(std::getenv("SETTLE_MS")) : 3000);
     std::printf("pss_kib_after_close %ld\n", PssKiBOfTree());
     std::fflush(stdout);
     return 0;

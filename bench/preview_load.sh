@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # preview_load.sh [BUILD_DIR]: the SWF preview in the Ruffle web player. Time from opening the
 # preview window to the player's report of the loaded movie: the first window after start-up
-# (the player was made ready while the main window was idle) and later windows; the time until
+# (the player was made ready when the user showed a preview was coming) and later windows; the time until
 # the player was ready; and the memory of the whole program (PSS of the process and all its
 # web-engine helpers) before the player, idle with the warm player, with an open preview, after.
 # Targets: first preview <= 0.5 s, later previews <= 0.3 s (on an otherwise idle machine).

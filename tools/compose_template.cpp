@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
                             static_cast<std::uint32_t>(o.TrackSWFBorderColor), o.TBC);
     else if (kind == kKindJpeg) {
         if (!jpeg.empty() && !t.ReplaceJpeg(jpeg, jpegW, jpegH)) return Fail("picture not usable");
+        BuildButtonColourMap(t, kind, colour, o.GC);
     } else
         BuildButtonColourMap(t, kind, colour, o.GC);
     t.SetBackground(static_cast<std::uint32_t>(o.SWFBkgColor));

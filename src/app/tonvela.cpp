@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "audio/DecoderStartup.h"
+#include "ui/CommandLinePaths.h"
 #include "ui/MainDlg.h"
 #include "ui/MessageBox.h"
 #include "ui/PreviewFolder.h"
@@ -100,10 +101,12 @@ int main(int argc, char** argv) {
     {
         tonvela::CMainDlg window;
         window.show();
-        // The preview's player gets ready while the user has not asked for anything yet.
-        tonvela::CShockwaveFlash::PrepareWhenIdle(&window);
-        const QStringList files = parser.positionalArguments();
-        if (!files.isEmpty()) QTimer::singleShot(0, &window, [&window, files] { window.AddCommandLinePaths(files); });
+        // The preview's player waits in the main window once the user shows a preview is coming.
+        tonvela::CShockwaveFlash::SetHome(&window);
+        // Taken from argv as bytes: the parser's strings would turn a name that is not valid
+        // UTF-8 into another name. The toolkit has taken its own options out of argv by now.
+        const std::vector<std::string> files = tonvela::CommandLinePaths(argc, argv);
+        if (!files.empty()) QTimer::singleShot(0, &window, [&window, files] { window.AddCommandLinePaths(files); });
         status = QApplication::exec();
     }
     return status;

@@ -64,6 +64,7 @@ TemplateError MakeTemplateMovie(const std::string& path, const TemplateLook& loo
                     out.notice = JpegRefusedText(look.jpegFile, look.jpegWidth, look.jpegHeight);
                 }
             }
+            BuildButtonColourMap(t, kind, look.buttonColour, look.gc);
         } else {
             BuildButtonColourMap(t, kind, look.buttonColour, look.gc);
         }

@@ -135,6 +135,7 @@ void BuildButtonColourMap(CSwfTemplate& tmpl, int kind, std::uint32_t buttonColo
         tmpl.MapColour(Rgb(0x00, 0x00, 0x00), c);
         return;
     case kKindCirclePlain:
+    case kKindJpeg:  // its buttons are see-through over the picture; their alpha stays
         tmpl.MapColour(Rgb(0x00, 0x00, 0x00), c);
         break;
     case kKindSquareGradient:

@@ -27,7 +27,7 @@ void BuildTrackColourMap(CSwfTemplate& tmpl, std::uint32_t buttonColour, std::ui
 // The symbols on the buttons (play, stop) stand out from the face they sit on by at least this
 // contrast ratio (relative luminance as in WCAG 2: (L1 + 0.05) / (L2 + 0.05)). Where the maps
 // above would give less, the symbol takes the nearest colour, towards white or black, that has it.
-inline constexpr double kMinSymbolContrast = 2.0;
+inline constexpr double kMinSymbolContrast = 3.0;
 double RelativeLuminance(std::uint32_t colour);
 double ContrastRatio(std::uint32_t a, std::uint32_t b);
 

@@ -13,7 +13,7 @@ enum TemplateKind : int {
     kKindTrack = 300,           // track bar greys -> shades and the three track colours
     kKindTrumpet = 400,         // one blue -> button colour
     kKindRoundRect = 500,       // nine greys -> scaled button colour
-    kKindJpeg = 600,            // picture background, no colour map
+    kKindJpeg = 600,            // picture background; black (the buttons) -> button colour
     kKindText = 700,            // black -> button colour
 };
 

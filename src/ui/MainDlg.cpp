@@ -14,6 +14,8 @@
 #include "ui/FileListModel.h"
 #include "ui/MessageBox.h"
 #include "ui/MainDlgShared.h"
+#include "ui/ManualViewer.h"
+#include "ui/PreviewIntent.h"
 #include "ui/PushButton.h"
 #include "ui/Skin.h"
 #include "ui/SortListCtrl.h"
@@ -67,6 +69,13 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
 
     BuildButtons();
     BuildMenus();
+    new CPreviewIntent(
+        list_,
+        [this] {
+            const CFileListEntry* e = FirstSelected();
+            return e && !e->swfPath.empty();
+        },
+        face_->findChild<QWidget*>(QStringLiteral("optionsButton")), listMenu_, act_.playSwf);
     new CWindowDrag(this);
     sizeGrip_ = new QSizeGrip(this);
     sizeGrip_->setObjectName(QStringLiteral("sizeGrip"));
@@ -164,8 +173,12 @@ void CMainDlg::OpenHelpPage(const std::string& page) {
     // Without its manual the program still works: a missing page is not reported.
     const std::string path = settings_.dataFolder + page;
     if (!FileExists(path)) return;
-    CWaitCursor wait;
-    desktop_->OpenDocument(path);
+    bool opened = false;
+    {
+        CWaitCursor wait;
+        opened = desktop_->OpenDocument(path);
+    }
+    if (!opened) OfferManualViewer(path, this);
 }
 
 void CMainDlg::SetBusy(bool busy) {

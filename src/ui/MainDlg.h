@@ -59,6 +59,8 @@ public:
     CFailedFilesDlg* FailedFiles() const;
 
     // Paths from the command line ("Open with"): folders are searched, files added as given.
+    // The paths are bytes, as the command line gives them (see CommandLinePaths).
+    void AddCommandLinePaths(const std::vector<std::string>& paths);
     void AddCommandLinePaths(const QStringList& paths);
     // Files and folders dropped from a file manager.
     void DropPaths(const QStringList& paths);

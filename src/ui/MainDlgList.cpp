@@ -2,6 +2,7 @@
 // from the command line) and removing them.
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
 #include <QUrl>
@@ -109,10 +110,14 @@ void CMainDlg::DropPaths(const QStringList& dropped) {
 }
 
 void CMainDlg::AddCommandLinePaths(const QStringList& given) {
-    if (busy_ || given.isEmpty()) return;
-    std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> named;
-    for (const QString& p : given) named.push_back(p.toStdString());
+    for (const QString& p : given) named.push_back(QFile::encodeName(p).toStdString());
+    AddCommandLinePaths(named);
+}
+
+void CMainDlg::AddCommandLinePaths(const std::vector<std::string>& named) {
+    if (busy_ || named.empty()) return;
+    std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> paths;
     if (!Search(*progress, [&](const SearchStop& stop) { paths = ExpandCommandLinePaths(named, stop); })) return;
     AddPathList(paths, std::move(progress));

@@ -56,10 +56,6 @@ void CMainDlg::BuildMenus() {
     });
     QAction* feedback = helpMenu_->addAction(QStringLiteral("&Feedback and Support"));
     connect(feedback, &QAction::triggered, this, [this] { OpenHelpPage(kHelpFaq); });
-    QAction* home = helpMenu_->addAction(QStringLiteral("Home&page"));
-    connect(home, &QAction::triggered, this, [this] { OpenHelpPage(kHelpIndex); });
-    QAction* latest = helpMenu_->addAction(QStringLiteral("&Check Latest Version"));
-    connect(latest, &QAction::triggered, this, &CMainDlg::OnAbout);
     helpMenu_->addSeparator();
     add(helpMenu_, "&About...", "about", &CMainDlg::OnAbout);
 

@@ -20,13 +20,19 @@ std::unique_ptr<CShockwaveFlash> CShockwaveFlash::Create(QWidget* parent) {
 #endif
 }
 
-void CShockwaveFlash::PrepareWhenIdle(QWidget* window) {
+void CShockwaveFlash::SetHome(QWidget* window) {
 #ifdef TONVELA_HAVE_PREVIEW
-    CWarmPlayer::WhenIdle(window, [window] {
-        if (CRuffleFlash::UseDataFolder()) CWarmPlayer::Prepare(window);
-    });
+    CWarmPlayer::SetHome(window);
 #else
     (void)window;
+#endif
+}
+
+void CShockwaveFlash::PreviewComing() {
+#ifdef TONVELA_HAVE_PREVIEW
+    // Looking at the data folder starts the web engine: not for a window that keeps no player.
+    if (!CWarmPlayer::HasHome()) return;
+    if (CWarmPlayer::Exists() || CRuffleFlash::UseDataFolder()) CWarmPlayer::PreviewComing();
 #endif
 }
 

@@ -18,9 +18,14 @@ public:
     // The component, or null when it cannot be created (built without the preview, or the
     // web player's files missing from the data folder).
     static std::unique_ptr<CShockwaveFlash> Create(QWidget* parent);
-    // Has the player made ready once window has been idle a moment, so that the first
-    // component created after that shows its movie at once. Does nothing without the preview.
-    static void PrepareWhenIdle(QWidget* window);
+    // The player, once made ready, waits as a hidden child of window (the main window). Nothing
+    // is made yet: a program nobody previews with starts no web engine.
+    static void SetHome(QWidget* window);
+    // The user has shown that a preview is coming (a converted row selected, the options
+    // opened, the Play SWF command about to be chosen): has the player made ready, so that the
+    // next component shows its movie at once, and keeps a ready one a while longer. Does
+    // nothing without the preview or before SetHome.
+    static void PreviewComing();
     ~CShockwaveFlash() override = default;
 
     // Loads a movie: a file path, or a file path followed by a query string ("?a=1&b=2").

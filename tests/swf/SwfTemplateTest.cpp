@@ -217,7 +217,7 @@ TEST(SwfTemplateRecolour, Kind150MapsEveryBlackAndKeepsAlpha) {
 }
 
 TEST(SwfTemplateRecolour, EmptyMapChangesNoByteNotEvenTheBackground) {
-    for (int kind : {kKindNone, kKindJpeg, kKindTrack}) {
+    for (int kind : {kKindNone, kKindTrack}) {
         CSwfTemplate t = Loaded(RichTemplate());
         BuildButtonColourMap(t, kind, 0x563412);
         EXPECT_TRUE(t.ColourMap().empty());

@@ -148,10 +148,11 @@ private slots:
         }
 
         QVERIFY2(clashes_.isEmpty(), qPrintable(clashes_.join('\n')));
-        // The walk saw the windows it is meant to: each holds several accelerators.
+        // The walk saw the windows it is meant to: each holds several accelerators (the help
+        // menu its four items).
         for (const char* name : {"mainWindow", "listMenu", "helpMenu", "tonvela::CRecordDlg", "options page 0",
                                  "options page 1", "options page 2"})
-            QVERIFY2(found_.value(QString::fromLatin1(name)) >= 5, name);
+            QVERIFY2(found_.value(QString::fromLatin1(name)) >= (QLatin1String(name) == "helpMenu" ? 4 : 5), name);
         QVERIFY(found_.value(QStringLiteral("failedFiles")) >= 2);
 
         // The menu's Add Folder is the button's, and says that it asks for more.

@@ -1,18 +1,27 @@
 // Habits of a desktop program: View HTML Code falls back to our own viewer when the desktop's
 // text editor runs in a terminal or fails to start (the handler found by the real xdg-mime in
 // a made-up XDG configuration); the first-run flag is cleared only once the manual opened;
-// settings that cannot be saved are reported, once per save.
+// settings that cannot be saved are reported, once per save; without a browser for the manual,
+// the user is told and offered our viewer or the manual's path.
 #include <QCheckBox>
+#include <QClipboard>
+#include <QMenu>
+#include <QTextBrowser>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QtTest>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "OptionsTestSupport.h"
 #include "convert/ConvertOptions.h"
 #include "platform/SettingsStore.h"
+#include "ui/CommandLinePaths.h"
 #include "ui/DesktopServices.h"
+#include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/RecordDlg.h"
 #include "ui/SheetOptions.h"
@@ -216,6 +225,118 @@ private slots:
             QCOMPARE(driver.messages.size(), 2);
             QVERIFY2(driver.messages[0].contains(QString::fromStdString(manual)), qPrintable(driver.messages[0]));
         }
+    }
+
+    // F1 without a browser that can open the manual says so, and offers our viewer or the
+    // path; the help menu names only what its items do.
+    void manualWithoutBrowser_data() {
+        QTest::addColumn<bool>("opens");
+        QTest::addColumn<QString>("answer");  // the offer's button to press
+        QTest::newRow("browser starts") << true << QString();
+        QTest::newRow("read here") << false << QStringLiteral("readHere");
+        QTest::newRow("copy path") << false << QStringLiteral("copyPath");
+        QTest::newRow("close") << false << QString();
+    }
+    void manualWithoutBrowser() {
+        QFETCH(bool, opens);
+        QFETCH(QString, answer);
+        const QString tag = QStringLiteral("manual_") + QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_');
+        UseFreshFolders(tag);
+        WriteFile(Path(tag + "/data/help/index.html"),
+                  "<html><body><h1>Tonvela manual</h1><p>Start here.</p></body></html>");
+        {
+            CSettingsStore store(qEnvironmentVariable("TONVELA_CONFIG_DIR").toStdString());
+            store.SetDword(kOptionsKey, "FirstRun", 0);
+            QVERIFY(store.Save());
+        }
+        const std::string manual = Path(tag + "/data/help/index.html").toStdString();
+        QGuiApplication::clipboard()->clear();
+        std::vector<std::string> opened;
+        CMainDlg w(std::make_unique<CScriptedDesktop>(opened, opens));
+        w.show();
+        QStringList texts;
+        for (QAction* a : w.HelpMenu()->actions())
+            if (!a->isSeparator()) texts << a->text();
+        QCOMPARE(texts, (QStringList{"&Help Topics\tF1", "&Tell A Friend", "&Feedback and Support", "&About..."}));
+
+        QString offered;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box || !box->isVisible()) return;
+            poll.stop();
+            offered = box->text();
+            box->grab().save(ScreenshotDir() + QStringLiteral("/manual-offer.png"));
+            auto* button = answer.isEmpty() ? box->button(QMessageBox::Close)
+                                            : box->findChild<QAbstractButton*>(answer);
+            QVERIFY(button);
+            button->click();
+        });
+        poll.start(10);
+        w.OnHelpTopics();
+        QCOMPARE(opened, std::vector<std::string>{manual});
+        if (opens) {
+            QVERIFY(offered.isEmpty());
+            return;
+        }
+        QVERIFY2(offered.contains("No web browser") && offered.contains(QString::fromStdString(manual)),
+                 qPrintable(offered));
+        QWidget* viewer = nullptr;
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (t->objectName() == QLatin1String("manualViewer") && t->isVisible()) viewer = t;
+        QCOMPARE(viewer != nullptr, answer == "readHere");
+        QCOMPARE(QGuiApplication::clipboard()->text(), answer == "copyPath" ? QString::fromStdString(manual) : QString());
+        if (viewer) {
+            auto* text = viewer->findChild<QTextBrowser*>(QStringLiteral("manualText"));
+            QVERIFY(text);
+            QVERIFY2(text->toPlainText().contains("Start here."), qPrintable(text->toPlainText()));
+            viewer->grab().save(ScreenshotDir() + QStringLiteral("/manual-viewer.png"));
+            viewer->close();
+        }
+    }
+
+    // "Open with" and a terminal pass names as bytes: one that is not valid UTF-8 (Latin-1
+    // here) is taken as it is, and its file is added, as Add Folder adds it.
+    void commandLinePaths_data() {
+        QTest::addColumn<QByteArrayList>("argv");  // after the program's name
+        QTest::addColumn<QByteArrayList>("paths");
+        QTest::newRow("plain") << QByteArrayList{"a.wav", "dir"} << QByteArrayList{"a.wav", "dir"};
+        QTest::newRow("latin-1 bytes") << QByteArrayList{"m\xfasica \xe9t\xe9.wav"}
+                                       << QByteArrayList{"m\xfasica \xe9t\xe9.wav"};
+        QTest::newRow("options left out") << QByteArrayList{"-v", "x.wav", "--help", "-"}
+                                          << QByteArrayList{"x.wav", "-"};
+        QTest::newRow("after --") << QByteArrayList{"a.wav", "--", "-b.wav", "--"}
+                                  << QByteArrayList{"a.wav", "-b.wav", "--"};
+        QTest::newRow("none") << QByteArrayList{} << QByteArrayList{};
+    }
+    void commandLinePaths() {
+        QFETCH(QByteArrayList, argv);
+        QFETCH(QByteArrayList, paths);
+        std::vector<const char*> args{"tonvela"};
+        for (const QByteArray& a : argv) args.push_back(a.constData());
+        std::vector<std::string> expected;
+        for (const QByteArray& p : paths) expected.push_back(p.toStdString());
+        QCOMPARE(CommandLinePaths(int(args.size()), args.data()), expected);
+    }
+    void latin1NameFromTheCommandLine() {
+        if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()) QSKIP("sox is not installed");
+        UseFreshFolders(QStringLiteral("latin1"));
+        const std::string name = Path("latin1").toStdString() + "/m\xfasica \xe9t\xe9.wav";
+        QCOMPARE(QProcess::execute("sox", {"-n", "-r", "22050", "-c", "1", "-b", "16", Path("latin1/tone.wav"), "synth",
+                                          "0.5", "sine", "440"}),
+                 0);
+        std::error_code ec;
+        std::filesystem::rename(Path("latin1/tone.wav").toStdString(), name, ec);
+        QVERIFY2(!ec && std::filesystem::exists(name), ec.message().c_str());
+        std::vector<std::string> opened;
+        CMainDlg w(std::make_unique<CScriptedDesktop>(opened, true));
+        w.show();
+        const char* args[] = {"tonvela", name.c_str()};
+        CModalDriver driver;  // a refusal would be a message
+        w.AddCommandLinePaths(CommandLinePaths(2, args));
+        QTRY_COMPARE_WITH_TIMEOUT(w.Model().rowCount(), 1, 20000);
+        QCOMPARE(w.Model().Entry(0).path, name);
+        QVERIFY2(driver.messages.isEmpty(), qPrintable(driver.messages.join('\n')));
     }
 
     // A store that cannot be written: the first-run flag, the options sheet's OK, the folders

@@ -8,7 +8,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -21,7 +23,10 @@
 
 #include "convert/ConvertOptions.h"
 #include "convert/FileListEntry.h"
+#include "ui/FileListModel.h"
+#include "ui/MainDlg.h"
 #include "ui/PlaySwfDlg.h"
+#include "ui/SortListCtrl.h"
 #include "ui/SheetOptions.h"
 #include "ui/ShockwaveFlash.h"
 #include "ui/webengine/WarmPlayer.h"
@@ -61,6 +66,16 @@ int SwfWidth(const std::filesystem::path& file) {
     return int((xmax - xmin) / 20);
 }
 
+// The AudioContexts the page has made since its last movie went (each holds a stream in the
+// sound server while it lives); -1 when the page did not answer. A frozen page runs no script, so it is thawed for the question and frozen again.
+int LiveAudio(QWebEnginePage* page) {
+    const bool frozen = page->lifecycleState() == QWebEnginePage::LifecycleState::Frozen;
+    if (frozen) page->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+    const QVariant n = Js(page, "tonvela.audio.length");
+    if (frozen) page->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+    return n.isValid() ? n.toInt() : -1;
+}
+
 // Ruffle's WebAssembly downloads in the page since it was loaded (the browser's resource timing
 // leaves out the preview's own scheme, so the page's fetch counts them).
 int WasmFetches(QWebEngineView* view) { return Js(view->page(), "tonvela.wasmFetches").toInt(); }
@@ -91,6 +106,8 @@ private slots:
     void killedPageProcess();
     void latin1Paths_data();
     void latin1Paths();
+    void signsOfAPreview_data();
+    void signsOfAPreview();
 
 private:
     QTemporaryDir tmp_;
@@ -113,11 +130,16 @@ void PreviewWarmRuffleTest::warmPlayerIsShared() {
     QWidget main;
     main.resize(300, 200);
     main.show();
-    CShockwaveFlash::PrepareWhenIdle(&main);
-    QVERIFY(!CWarmPlayer::Parked());  // not before the window has been idle
+    CShockwaveFlash::SetHome(&main);
+    QCoreApplication::processEvents();
+    QVERIFY(!CWarmPlayer::Exists());  // nothing until a preview is coming
+    CShockwaveFlash::PreviewComing();
     QTRY_VERIFY_WITH_TIMEOUT(CWarmPlayer::Parked() && CWarmPlayer::Parked()->Warmed(), 60000);
-    QWebEngineView* warm = CWarmPlayer::Parked();
+    CWarmPlayer* warm = CWarmPlayer::Parked();
     QCOMPARE(WasmFetches(warm), 1);
+    // Parked: no sound stream (the warm-up made none), and the page does not tick.
+    QTRY_VERIFY_WITH_TIMEOUT(warm->Frozen(), 20000);
+    QCOMPARE(LiveAudio(warm->page()), 0);
 
     // Two previews of one path; the file is rewritten on disk between them.
     const std::string a = data_ + "ControlSWF/circle_plain_1.swf", b = data_ + "ControlSWF/use_a_jpeg_1.swf";
@@ -130,9 +152,13 @@ void PreviewWarmRuffleTest::warmPlayerIsShared() {
         QCOMPARE(ViewOf(dlg.Flash()), warm);
         QVERIFY(!Parked());
         dlg.show();
+        QVERIFY(!warm->Frozen());
         QCOMPARE(WaitForMetadata(warm).value("width").toInt(), SwfWidth(source));
+        QCOMPARE(LiveAudio(warm->page()), 1);
     }
     QCOMPARE(Parked(), warm);
+    QTRY_VERIFY_WITH_TIMEOUT(warm->Frozen(), 20000);
+    QCOMPARE(LiveAudio(warm->page()), 0);  // the preview's stream went with it
 
     // The options page's preview.
     CConvertOptions s(data_);
@@ -245,6 +271,74 @@ void PreviewWarmRuffleTest::latin1Paths() {
     QVERIFY(!asked);
     QCOMPARE(metadata.value("width").toInt(), SwfWidth(shown));
     QVERIFY2(soundFetched, pair ? "the sound SWF was not served" : "the movie was not served whole");
+}
+
+void PreviewWarmRuffleTest::signsOfAPreview_data() {
+    QTest::addColumn<QString>("sign");
+    QTest::newRow("converted row selected") << "select";
+    QTest::newRow("selected row converted") << "convert";
+    QTest::newRow("pointer on Options") << "options";
+    QTest::newRow("list menu with Play SWF") << "menu";
+}
+
+// The main window makes the player ready on a sign that a preview is coming, not before; a
+// parked player nobody uses is released.
+void PreviewWarmRuffleTest::signsOfAPreview() {
+    QFETCH(QString, sign);
+    if (QStandardPaths::findExecutable(QStringLiteral("sox")).isEmpty()) QSKIP("sox is not installed");
+    const QString config = QString::fromStdString((root_ / "signs").string());
+    QDir().mkpath(config);
+    QFile conf(config + "/settings.conf");
+    QVERIFY(conf.open(QIODevice::WriteOnly));
+    conf.write("[Software\\Tonvela\\Options]\nFirstRun=dword:00000000\n");
+    conf.close();
+    qputenv("TONVELA_CONFIG_DIR", config.toUtf8());
+    const QString wav = config + "/tone.wav";
+    if (!QFile::exists(wav))
+        QCOMPARE(QProcess::execute("sox", {"-n", "-r", "22050", "-c", "1", "-b", "16", wav, "synth", "1", "sine", "440"}), 0);
+
+    // Whatever an earlier test parked goes first: released once its time is up.
+    CWarmPlayer::SetReleaseDelay(0);
+    QTRY_VERIFY_WITH_TIMEOUT(!CWarmPlayer::Exists(), 20000);
+    CWarmPlayer::SetReleaseDelay(10 * 60 * 1000);
+
+    CMainDlg w;
+    CShockwaveFlash::SetHome(&w);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.Model().AddFileEntry(wav.toStdString()), 0);
+    w.List().SelectOnly(0);  // not converted yet: no sign
+    w.UpdateListMenu();
+    w.ListMenu()->popup(w.mapToGlobal(QPoint(50, 50)));  // Play SWF greyed: no sign
+    w.ListMenu()->close();
+    QCoreApplication::processEvents();
+    QVERIFY(!CWarmPlayer::Exists());
+
+    auto* options = w.findChild<QPushButton*>(QStringLiteral("optionsButton"));
+    QVERIFY(options);
+    if (sign == "select") {
+        w.List().clearSelection();
+        w.Model().Entry(0).swfPath = (root_ / "tone.swf").string();
+        w.List().SelectOnly(0);
+    } else if (sign == "convert") {
+        w.Model().Entry(0).swfPath = (root_ / "tone.swf").string();
+        w.Model().SetStatus(0, "Done");
+    } else if (sign == "options") {
+        QEvent enter(QEvent::Enter);
+        QCoreApplication::sendEvent(options, &enter);
+    } else {
+        w.Model().Entry(0).swfPath = (root_ / "tone.swf").string();
+        w.UpdateListMenu();
+        w.ListMenu()->popup(w.mapToGlobal(QPoint(50, 50)));
+        w.ListMenu()->close();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(CWarmPlayer::Parked() && CWarmPlayer::Parked()->Warmed(), 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(CWarmPlayer::Parked()->Frozen(), 20000);
+    QCOMPARE(CWarmPlayer::Parked()->parentWidget(), &w);
+    // Released after its time without use.
+    CWarmPlayer::SetReleaseDelay(0);
+    QTRY_VERIFY_WITH_TIMEOUT(!CWarmPlayer::Exists(), 20000);
+    CWarmPlayer::SetReleaseDelay(5 * 60 * 1000);
 }
 
 QTEST_MAIN(PreviewWarmRuffleTest)

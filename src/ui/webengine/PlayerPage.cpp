@@ -44,6 +44,29 @@ window.tonvela = { loads: 0, metadata: null, error: null, fetched: [], player: n
     });
   };
 })();
+// Sound: each movie's player makes an AudioContext, and each holds a stream open in the sound
+// server for as long as it lives, playing silence if need be. They are closed when their movie
+// goes, and the warm-up, which plays nothing, gets none (the player then goes without sound).
+(function () {
+  const t = window.tonvela;
+  const Native = window.AudioContext;
+  t.audio = [];
+  t.noAudio = false;
+  t.closeAudio = function () {
+    for (const c of t.audio) if (c.state !== "closed") c.close().catch(() => {});
+    t.audio = [];
+  };
+  t.liveAudio = function () { return t.audio.filter((c) => c.state !== "closed").length; };
+  if (!Native) return;
+  const Counted = function (options) {
+    if (t.noAudio) throw new DOMException("no sound while warming up", "NotAllowedError");
+    const context = new Native(options);
+    t.audio.push(context);
+    return context;
+  };
+  Counted.prototype = Native.prototype;
+  window.AudioContext = Counted;
+})();
 window.RufflePlayer = { config: { polyfills: false, publicPath: "ruffle/" } };
 </script>
 <script src="ruffle/ruffle.js"></script>
@@ -58,22 +81,29 @@ window.tonvela.warm = function () {
   const player = window.RufflePlayer.newest().createPlayer();
   t.warmPlayer = player;
   document.body.appendChild(player);
+t.noAudio = true;
+  const done = () => {
+    t.noAudio = false;
+    if (t.warmPlayer === player) { player.remove(); t.warmPlayer = null; }
+  };
   player.addEventListener("loadedmetadata", () => {
     t.warmed = true;
-    if (t.warmPlayer === player) { player.remove(); t.warmPlayer = null; }
+    done();
     console.log("tonvela-warm");
   });
   player.ruffle().load({
     data: new Uint8Array([70, 87, 83, 8, 20, 0, 0, 0, 48, 10, 0, 160, 0, 12, 1, 0, 64, 0, 0, 0]),
     autoplay: "off", unmuteOverlay: "hidden", splashScreen: false, preloader: false,
     contextMenu: "off", menu: false, allowScriptAccess: false, allowNetworking: "none", logLevel: "error",
-  }).catch(() => { if (t.warmPlayer === player) { player.remove(); t.warmPlayer = null; } });
+  }).catch(done);
 };
 window.tonvela.show = function (state) {
   const t = window.tonvela;
   document.body.style.background = state.bg;
   if (t.warmPlayer) { t.warmPlayer.remove(); t.warmPlayer = null; }
+  t.noAudio = false;
   if (t.player) { t.player.remove(); t.player = null; }
+t.closeAudio();
   t.metadata = null;
   t.error = null;
   if (!state.url) return;

@@ -1,7 +1,5 @@
 #include "ui/webengine/WarmPlayer.h"
 
-#include <QApplication>
-#include <QEvent>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QTimer>
@@ -32,14 +30,15 @@ protected:
 
 namespace {
 
-// Input-free time of the main window after which the player is made ready.
-constexpr int kIdleMs = 1000;
+// A parked player nobody has shown a use for is released after this long.
+constexpr int kReleaseMs = 5 * 60 * 1000;
 
 struct Pool {
     QPointer<CWarmPlayer> parked;
     // The main window: the parked player is its hidden child, and goes with it.
     QPointer<QWidget> home;
     int live = 0;
+    int releaseMs = kReleaseMs;
 };
 
 Pool& ThePool() {
@@ -47,42 +46,14 @@ Pool& ThePool() {
     return pool;
 }
 
-// Restarts its countdown on every key or button the user presses in the program.
-class CIdleWatch : public QObject {
-public:
-    CIdleWatch(QWidget* window, std::function<void()> then) : QObject(window), then_(std::move(then)) {
-        timer_.setSingleShot(true);
-        timer_.setInterval(kIdleMs);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            then_();
-            deleteLater();
-        });
-        qApp->installEventFilter(this);
-        timer_.start();
-    }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        switch (event->type()) {
-            case QEvent::KeyPress:
-            case QEvent::MouseButtonPress:
-            case QEvent::Wheel: timer_.start(); break;
-            default: break;
-        }
-        return false;
-    }
-
-private:
-    std::function<void()> then_;
-    QTimer timer_;
-};
-
 }  // namespace
 
 CWarmPlayer* CWarmPlayer::Take() {
     Pool& pool = ThePool();
     if (CWarmPlayer* p = pool.parked) {
         pool.parked = nullptr;
+        p->release_.stop();
+        p->Thaw();
         return p;
     }
     return new CWarmPlayer;
@@ -104,21 +75,47 @@ void CWarmPlayer::GiveBack(CWarmPlayer* player) {
     player->page_->setBackgroundColor(Qt::white);
     player->setParent(pool.home);
     player->hide();
-    pool.parked = player;
+    player->Park();
 }
 
 void CWarmPlayer::Prepare(QWidget* home) {
     Pool& pool = ThePool();
     pool.home = home;
     if (pool.live > 0) return;
-    pool.parked = new CWarmPlayer;
-    pool.parked->setParent(home);
-    pool.parked->hide();
+    auto* player = new CWarmPlayer;
+    player->setParent(home);
+    player->hide();
+    player->Park();
 }
 
-void CWarmPlayer::WhenIdle(QWidget* window, std::function<void()> then) { new CIdleWatch(window, std::move(then)); }
+void CWarmPlayer::SetHome(QWidget* home) { ThePool().home = home; }
+
+void CWarmPlayer::PreviewComing() {
+    Pool& pool = ThePool();
+    if (!pool.home) return;
+    if (pool.parked)
+        pool.parked->release_.start(pool.releaseMs);
+    else if (pool.live == 0)
+        Prepare(pool.home);
+}
+
+void CWarmPlayer::SetReleaseDelay(int ms) {
+    Pool& pool = ThePool();
+    pool.releaseMs = ms;
+    if (pool.parked) pool.parked->release_.start(ms);
+}
+
+void CWarmPlayer::Park() {
+    ThePool().parked = this;
+    release_.start(ThePool().releaseMs);
+    FreezeWhenDone();
+}
 
 CWarmPlayer* CWarmPlayer::Parked() { return ThePool().parked; }
+
+bool CWarmPlayer::Exists() { return ThePool().live > 0; }
+
+bool CWarmPlayer::HasHome() { return !ThePool().home.isNull(); }
 
 CWarmPlayer::CWarmPlayer() : QWebEngineView(static_cast<QWidget*>(nullptr)) {
     ++ThePool().live;
@@ -129,6 +126,14 @@ CWarmPlayer::CWarmPlayer() : QWebEngineView(static_cast<QWidget*>(nullptr)) {
     page_->setBackgroundColor(Qt::white);
     page_->onConsole = [this](const QString& m, const QString& s) { OnConsoleMessage(m, s); };
     setPage(page_);
+    release_.setSingleShot(true);
+    // Unused for a while: the memory and the page's process go back to the system; the next
+    // preview makes a new player.
+    connect(&release_, &QTimer::timeout, this, [this] {
+        if (ThePool().parked != this) return;
+        ThePool().parked = nullptr;
+        deleteLater();
+    });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         pageReady_ = ok;
         if (!ok) return;
@@ -162,7 +167,37 @@ void CWarmPlayer::LoadPage() {
     page_->setUrl(QUrl(CPreviewScheme::Url(QStringLiteral("index.html"))));
 }
 
+bool CWarmPlayer::Frozen() const { return page_->lifecycleState() != QWebEnginePage::LifecycleState::Active; }
+
+void CWarmPlayer::FreezeWhenDone() {
+    // A page still loading or warming up is frozen when it is done (see the warm line); what
+    // was asked of it before (the clearing of a movie) runs first.
+    if (!pageReady_ || (!warmed_ && state_.value(QStringLiteral("url")).toString().isEmpty())) return;
+    QPointer<CWarmPlayer> self(this);
+    page_->runJavaScript(QStringLiteral("0"), [self](const QVariant&) {
+        if (!self || self->isVisible()) return;
+        if (self->page_->lifecycleState() == QWebEnginePage::LifecycleState::Active)
+            self->page_->setLifecycleState(QWebEnginePage::LifecycleState::Frozen);
+    });
+}
+
+void CWarmPlayer::Thaw() {
+    if (page_->lifecycleState() != QWebEnginePage::LifecycleState::Active)
+        page_->setLifecycleState(QWebEnginePage::LifecycleState::Active);
+}
+
+void CWarmPlayer::showEvent(QShowEvent* event) {
+    Thaw();
+    QWebEngineView::showEvent(event);
+}
+
+void CWarmPlayer::hideEvent(QHideEvent* event) {
+    QWebEngineView::hideEvent(event);
+    FreezeWhenDone();
+}
+
 void CWarmPlayer::Show(const QJsonObject& state) {
+    Thaw();
     state_ = state;
     page_->setBackgroundColor(QColor(state_.value(QStringLiteral("bg")).toString()));
     if (pageDead_)
@@ -181,6 +216,7 @@ void CWarmPlayer::OnConsoleMessage(const QString& message, const QString& source
     if (QUrl(source) != QUrl(CPreviewScheme::Url(QStringLiteral("index.html")))) return;
     if (message == QLatin1String(kWarmedLine)) {
         warmed_ = true;
+        if (!isVisible()) FreezeWhenDone();
         emit warmed();
         return;
     }

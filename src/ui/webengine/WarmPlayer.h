@@ -1,11 +1,14 @@
 // The web view that runs the player page. One of them is made ready (page loaded, Ruffle's
-// WebAssembly compiled) once the main window has been idle a moment, and is lent in turn to the
-// preview window and the options page, so that a preview does not start Ruffle again.
+// WebAssembly compiled) once the user shows that a preview is coming, and is lent in turn to the
+// preview window and the options page, so that a preview does not start Ruffle again. While it
+// is parked, or hidden, its page is frozen (no script, no timer, no frame), it holds no sound
+// stream, and after some minutes without use it is released.
 #pragma once
 
 #include <QColor>
 #include <QJsonObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 #include <QWebEngineView>
 #include <functional>
@@ -23,15 +26,24 @@ public:
     static CWarmPlayer* Take();
     // Back from a window: its movie stops and it is parked for the next window. A second
     // player, made while the parked one was lent out, is deleted instead, and so is every
-    // player before Prepare has named the main window.
+    // player before SetHome or Prepare has named the main window.
     static void GiveBack(CWarmPlayer* player);
     // Parks players in home (the main window, as a hidden child that goes with it) from now on,
     // and makes one unless one exists already.
     static void Prepare(QWidget* home);
-    // Calls then once window has had no input for a moment (unless window goes first).
-    static void WhenIdle(QWidget* window, std::function<void()> then);
+    // Parks players in home from now on, without making one.
+    static void SetHome(QWidget* home);
+    // A preview is coming: makes one ready when home is set and none exists, and keeps the
+    // parked one from being released for another while.
+    static void PreviewComing();
+    // How long a parked player waits for a window before it is released (default 5 minutes).
+    static void SetReleaseDelay(int ms);
     // The parked player; null when none is parked.
     static CWarmPlayer* Parked();
+    // Whether any player lives, parked or lent out.
+    static bool Exists();
+    // Whether SetHome or Prepare has named the main window.
+    static bool HasHome();
 
     ~CWarmPlayer() override;
 
@@ -42,6 +54,12 @@ public:
     // Shows state {url, bg, menu} (an empty url shows no movie); a page whose process has
     // ended is loaded again first.
     void Show(const QJsonObject& state);
+    // The page runs no script and draws nothing until it is shown again.
+    bool Frozen() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 signals:
     // The player has read the shown movie's header (see CShockwaveFlash::movieLoaded).
@@ -55,6 +73,10 @@ private:
     void LoadPage();
     void OnConsoleMessage(const QString& message, const QString& source);
     void RunShow();
+    // Freezes the page once what has been asked of it so far has run, unless it is shown by then.
+    void FreezeWhenDone();
+    void Thaw();
+    void Park();
 
     CPlayerWebPage* page_ = nullptr;
     int player_ = 0;
@@ -62,6 +84,7 @@ private:
     bool pageDead_ = false;
     bool warmed_ = false;
     QJsonObject state_;
+    QTimer release_;
 };
 
 }  // namespace tonvela
