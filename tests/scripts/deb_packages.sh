@@ -148,8 +148,10 @@ for bin in tonvela-convert/usr/bin/tonvela-convert tonvela/usr/bin/tonvela; do
     '! readelf -S "$T/x/$bin" | grep -qE "\.(comment|debug_info|symtab)\b"'
   # Debian 12's C start-up files carry no CET marking, so no program there is marked for
   # control-flow protection as a whole, whatever it was compiled with.
-  out="$(hardening-check --nocfprotection --nostackclash "$T/x/$bin" 2>&1)"; rc=$?
-  check "hardening-check $(basename "$bin"): PIE, stack protector, fortify, RELRO, bind-now (rc $rc)" '[ $rc -eq 0 ]'
+  # Debian 12's build flags bring no stack-clash probes, so that line is not asked for.
+  out="$(hardening-check --nocfprotection "$T/x/$bin" 2>&1)"
+  yes="$(grep -cE "^ (Position Independent Executable|Stack protected|Fortify Source functions|Read-only relocations|Immediate binding): yes" <<<"$out")"
+  check "hardening-check $(basename "$bin"): PIE, stack protector, fortify, RELRO, bind-now" '[ "$yes" -eq 5 ]'
   sed 's/^/     /' <<<"$out"
   ver="$(QT_QPA_PLATFORM=offscreen "$T/x/$bin" --version 2>&1)"
   check "$(basename "$bin") --version names version $version and the GPL v3+" \
