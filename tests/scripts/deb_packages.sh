@@ -7,7 +7,7 @@
 # the autopkgtests pass on this machine (as root).
 # Only optimised builds without sanitizers run it (the packages do not depend on the build tree,
 # so the sanitizer passes skip it).
-# Usage: deb_packages.sh BUILD_DIR SOURCE_DIR
+# Usage: deb_packages.sh BUILD_DIR SOURCE_DIR (TONVELA_DEB_KEEP=DIR keeps a copy of the packages)
 set -uo pipefail
 BUILD="$1"; SRC="$2"
 cache="$BUILD/CMakeCache.txt"
@@ -57,6 +57,7 @@ check "dpkg-buildpackage makes the four packages and two dbgsym packages (rc $rc
 check "debian/changelog's version $version is the project's" \
   'grep -qE "^project\(Tonvela VERSION ${version//./\\.} " "$SRC/CMakeLists.txt"'
 
+[ -n "${TONVELA_DEB_KEEP:-}" ] && mkdir -p "$TONVELA_DEB_KEEP" && cp "$T"/*.deb "$T"/*.changes "$T"/*.buildinfo "$TONVELA_DEB_KEEP"/
 field() { dpkg-deb -f "$1" "$2"; }
 for d in "$CONV" "$GUI" "$DATA" "$WEB"; do
   echo "     $(basename "$d"): $(du -k "$d" | cut -f1) KiB, installed $(field "$d" Installed-Size) KiB"
@@ -168,7 +169,7 @@ else
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" && installed+=("$p")
   done
   autopkgtest "$CONV" "$GUI" "$DATA" "$WEB" "$W/tonvela/" -- null >"$T/autopkgtest.log" 2>&1; rc=$?
-  grep -E "^(convert|window) " "$T/autopkgtest.log" | sed 's/^/     autopkgtest: /'
+  grep -E "^(convert|window) " "$T/autopkgtest.log" | awk '!seen[$0]++ { print "     autopkgtest: " $0 }'
   check "autopkgtest: convert and window pass (rc $rc)" \
     '[ $rc -eq 0 ] && grep -qE "^convert +PASS" "$T/autopkgtest.log" && grep -qE "^window +PASS" "$T/autopkgtest.log"' || tail -40 "$T/autopkgtest.log"
   if ((${#installed[@]} == 0)); then
