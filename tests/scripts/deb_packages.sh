@@ -33,7 +33,7 @@ exec 9>"$W.lock"
 flock 9
 trap 'rm -rf "$T" "$W"' EXIT
 fail=0
-check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; fi; }
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; return 1; fi; }
 
 # The source tree without build trees, VCS data and npm's other packages, plus the web player.
 rm -rf "$W"; mkdir -p "$W/tonvela/node_modules/@ruffle-rs"
