@@ -24,7 +24,7 @@ endif()
 add_custom_target(tonvela_ruffle ALL DEPENDS ${ruffle_out})
 # Everything that uses the data folder gets the player too.
 add_dependencies(tonvela_data tonvela_ruffle)
-install(FILES ${ruffle_files} DESTINATION share/tonvela/ruffle COMPONENT convert)
+install(FILES ${ruffle_files} DESTINATION share/tonvela/ruffle COMPONENT webplayer)
 
 # The hash of the ruffle.js we ship, for the integrity attribute of pages that load the default
 # (pinned) address: the same file as the package at that address, so a browser refuses anything

@@ -9,7 +9,7 @@ PKGS=(cmake g++ make pkg-config libgtest-dev
       clang libclang-rt-14-dev python3 chromium
       qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libqt6svg6 xvfb xauth
       pulseaudio pulseaudio-utils libpulse-dev dbus desktop-file-utils appstream file groff-base dpkg-dev
-      lintian devscripts python3-debian ccache strace)
+      lintian devscripts python3-debian ccache strace debhelper autopkgtest debootstrap)
 # Only for the archive tests, which start daemons of their own under their own folders: a
 # single-node Slurm, and GNU parallel over an sshd on 127.0.0.1. Their system services must
 # never run (see below).

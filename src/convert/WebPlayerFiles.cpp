@@ -283,10 +283,16 @@ std::string WebPlayerVersion(const std::string& folder) {
     return (package.empty() ? std::string("unknown") : package) + " " + hex;
 }
 
+std::string WebPlayerMissingText(const std::string& folder) {
+    if (!WebPlayerVersion(folder).empty()) return "";
+    return "the Ruffle web player is not installed (no ruffle.js in " + folder +
+           "); install the tonvela-webplayer package, or load the player from a web address (HtmlWebPlayer=1)";
+}
+
 bool CopyWebPlayerFiles(const std::string& source, const std::string& outputFolder, std::string& error) {
     const std::string version = WebPlayerVersion(source);
     if (version.empty()) {
-        error = "its files are missing from " + source;
+        error = WebPlayerMissingText(source);
         return false;
     }
     const fs::path folder(outputFolder);

@@ -39,6 +39,10 @@ std::size_t WebPlayerScriptPlace(std::string_view pageTemplate);
 // hash in their names). Empty when the folder holds no ruffle.js.
 std::string WebPlayerVersion(const std::string& folder);
 
+// Empty when folder (the data folder's "ruffle" folder) holds the web player; otherwise what
+// is missing and how to get it, for pages that copy it and for the program's preview.
+std::string WebPlayerMissingText(const std::string& folder);
+
 // Makes outputFolder/ruffle a complete copy of source (the data folder's "ruffle" folder):
 // - nothing is copied when a complete copy of the same version is there;
 // - otherwise the files go into a hidden temporary folder beside it, which gets the version

@@ -17,6 +17,7 @@
 
 #include "convert/ConvertOptions.h"
 #include "convert/SettingsCatalog.h"
+#include "convert/WebPlayerFiles.h"
 #include "ui/MessageBox.h"
 
 namespace tonvela {
@@ -49,7 +50,9 @@ constexpr std::array<Item, 3> kWebPlayerItems = {{
 // What each web player choice needs, in the order of kWebPlayerItems.
 constexpr std::array<const char*, 3> kWebPlayerNeeds = {{
     "Needs the Flash plug-in, which no current browser has.",
-    "Needs the page on a web server and visitors online to fetch the player.",
+    "Needs the page on a web server. Every visitor's browser fetches the player from that address, by "
+    "default a public content network, which so learns of each visit; to serve the player from your own "
+    "site, copy it beside the page or give its address on your site.",
     "Needs the page on a web server with its ruffle folder (about 30 MB) uploaded too.",
 }};
 
@@ -145,6 +148,7 @@ CPageOutputOpt::CPageOutputOpt(const CConvertOptions& s, QWidget* parent) : COpt
     webPlayerNeeds_ = new QLabel(after);
     webPlayerNeeds_->setObjectName(QStringLiteral("webPlayerNeeds"));
     webPlayerNeeds_->setWordWrap(true);
+    webPlayerMissing_ = QString::fromStdString(WebPlayerMissingText(s.dataFolder + kWebPlayerFolderName));
     for (std::size_t i = 0; i < kWebPlayerNeeds.size(); ++i)
         webPlayerBox_->setItemData(int(i), tr(kWebPlayerNeeds[i]), Qt::ToolTipRole);
     webPlayerWarning_ = new QLabel(
@@ -225,7 +229,10 @@ void CPageOutputOpt::OnFolderOptionChanged() {
     createDirsBox_->setEnabled(custom);
     const int player = webPlayerBox_->currentData().toInt();
     webPlayerUrl_->setEnabled(player == kWebPlayerFromUrl);
-    webPlayerNeeds_->setText(webPlayerBox_->itemData(webPlayerBox_->currentIndex(), Qt::ToolTipRole).toString());
+    QString needs = webPlayerBox_->itemData(webPlayerBox_->currentIndex(), Qt::ToolTipRole).toString();
+    if (player == kWebPlayerBesidePage && !webPlayerMissing_.isEmpty())
+        needs += QLatin1Char(' ') + tr("Pages cannot get it here: %1.").arg(webPlayerMissing_);
+    webPlayerNeeds_->setText(needs);
     webPlayerWarning_->setVisible(code == kOutputFolderPerSwf && player == kWebPlayerBesidePage);
     UpdateExample();
 }

@@ -2,6 +2,8 @@
 // follow-up behaviours, how many files are converted at once and the page's web player.
 #pragma once
 
+#include <QString>
+
 #include <string>
 
 #include "ui/OptionsPage.h"
@@ -60,6 +62,8 @@ private:
     QLineEdit* webPlayerUrl_;
     QLabel* webPlayerWarning_;
     QLabel* webPlayerNeeds_;
+    // Why pages cannot get the web player beside them here (empty when they can).
+    QString webPlayerMissing_;
 };
 
 }  // namespace tonvela

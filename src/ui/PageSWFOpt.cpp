@@ -16,6 +16,8 @@
 
 #include "convert/ConvertOptions.h"
 #include "convert/SettingsCatalog.h"
+#include "convert/WebPlayerFiles.h"
+#include "platform/DataFolder.h"
 #include "swf/TemplateKind.h"
 #include "ui/ColorSwatch.h"
 #include "ui/ColourText.h"
@@ -107,7 +109,12 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
         player_->SetMenu(false);
         previewArea_->SetContent(player_.get());
     } else {
-        auto* none = new QLabel(tr("No preview available"), previewArea_);
+        // Say why when it is the web player that is missing.
+        const std::string missing = WebPlayerMissingText(DataFolder() + kWebPlayerFolderName);
+        auto* none = new QLabel(missing.empty() ? tr("No preview available")
+                                                : tr("No preview: %1.").arg(QString::fromStdString(missing)),
+                                previewArea_);
+        none->setWordWrap(true);
         none->setAlignment(Qt::AlignCenter);
         none->setEnabled(false);
         previewArea_->SetContent(none);

@@ -296,8 +296,12 @@ TEST(WebPlayerBatch, PagesGetThePlayerOrNothingIsWritten) {
             EXPECT_NE(ReadText(out / "two.htm").find("<SCRIPT src=\"ruffle/ruffle.js\"></SCRIPT>"), std::string::npos);
         } else {
             EXPECT_EQ(outcome.failed, 2u);
-            for (const std::string& s : ui.statuses)
+            // The status says what is missing and which package brings it.
+            for (const std::string& s : ui.statuses) {
                 EXPECT_EQ(s.rfind(kStatusWebPlayerNotCopied, 0), 0u) << s;
+                EXPECT_NE(s.find("not installed"), std::string::npos) << s;
+                EXPECT_NE(s.find("tonvela-webplayer"), std::string::npos) << s;
+            }
             EXPECT_FALSE(fs::exists(out / "one.swf"));
             EXPECT_FALSE(fs::exists(out / "two.htm"));
             EXPECT_TRUE(list.At(0).swfPath.empty());

@@ -61,6 +61,29 @@ for m in "$P"/share/man/man1/tonvela*.1.gz; do
   check "man page $(basename "$m") formats cleanly" '[ -z "$warn" ]' || echo "$warn"
 done
 check "tonvela-convert man page installed" '[ -f "$P/share/man/man1/tonvela-convert.1.gz" ]'
+# The man page's SETTINGS section says what --list-settings says: for every setting its
+# meaning, the values it takes and its default (paths under the data folder as installed by
+# the build's prefix), read from the page as groff renders it.
+prefix="$(sed -n 's/^CMAKE_INSTALL_PREFIX:[A-Z]*=//p' "$BUILD/CMakeCache.txt")"
+(cd "$T" && run "$P/bin/tonvela-convert" --list-settings --json) >"$T/settings.json" 2>"$T/settings.err"
+zcat "$P/share/man/man1/tonvela-convert.1.gz" | groff -man -Tascii -rHY=0 -rLL=2000n -P-cbou 2>/dev/null >"$T/man.txt"
+/usr/bin/python3 - "$T/settings.json" "$T/man.txt" "$DATA/" "$prefix/share/tonvela/" >"$T/man-settings.log" 2>&1 <<'PY'
+import json, re, sys
+settings = json.load(open(sys.argv[1]))
+text = open(sys.argv[2]).read()
+section = text[text.index("\nSETTINGS\n"):text.index("\nWEB PLAYER\n")]
+flat = " ".join(section.split())
+missing = []
+for s in settings:
+    default = s["default"].replace(sys.argv[3], sys.argv[4]) or "empty"
+    entry = f'{s["name"]} {s["meaning"]}. Values: {s["values"]}; default: {default}.'
+    if " ".join(entry.split()) not in flat:
+        missing.append(entry)
+print("\n".join(missing))
+sys.exit(1 if missing or len(settings) < 40 else 0)
+PY
+rc=$?
+check "man page lists every setting as --list-settings does ($(grep -c '"name"' "$T/settings.json") settings, rc $rc)" '[ $rc -eq 0 ]' || cat "$T/man-settings.log"
 
 if [ -x "$BUILD/bin/tonvela" ]; then
   DESKTOP="$P/share/applications/tonvela.desktop"
