@@ -117,9 +117,9 @@ async function runCase(c) {
     const stopped = await shot(whole, `${c.name}-stopped.png`);
 
     await click(c.play[0], c.play[1]);
-    // Toggle and whole picture first: both must be seen before the sound ends.
+    // The toggle lies inside the whole picture, so its change is the picture's change; a second
+    // look at the whole could come after a short sound had already ended on a busy machine.
     if (!(await waitFor(toggle, changedFrom(toggleStopped)))) problems.push("play did not turn into pause");
-    if ((await shot(whole)).equals(stopped)) problems.push("nothing changed after clicking play");
     // The time display changes after a second of the movie; Ruffle may run slower than the clock.
     if (moving && !(await waitFor(moving, changedFrom(movingStopped)))) problems.push("time or track did not move while playing");
     await shot(whole, `${c.name}-playing.png`);
