@@ -39,23 +39,18 @@ tree() {
   local k
   for k in $(pgrep -P "$1" || true); do tree "$k"; done
 }
-# CPU ticks (user + system) of the program's tree.
-ticks() {
-  local p sum=0 t
+# The sum over the program's tree of one number per process: awk program $2 over /proc/PID/$1.
+tree_sum() {
+  local p sum=0 v
   for p in $(tree "$app_pid"); do
-    t=$(awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "/proc/$p/stat" 2>/dev/null) || continue
-    sum=$((sum + ${t:-0}))
+    v=$(awk "$2" "/proc/$p/$1" 2>/dev/null) || continue
+    sum=$((sum + ${v:-0}))
   done
   echo $sum
 }
-pss_kb() {
-  local p sum=0 k
-  for p in $(tree "$app_pid"); do
-    k=$(awk '/^Pss:/ { print $2 }' "/proc/$p/smaps_rollup" 2>/dev/null) || continue
-    sum=$((sum + ${k:-0}))
-  done
-  echo $sum
-}
+# CPU ticks (user + system), and proportional memory in KiB.
+ticks() { tree_sum stat '{ sub(/^.*\) /, ""); print $12 + $13 }'; }
+pss_kb() { tree_sum smaps_rollup '/^Pss:/ { print $2 }'; }
 streams() {
   if [ -n "$pulse" ]; then pactl list short sink-inputs 2>/dev/null | wc -l; else echo "n/a"; fi
 }
