@@ -162,11 +162,19 @@ async function runCase(c) {
   return problems.length === 0;
 }
 
-const queue = [...cases];
-let failures = 0;
+// Every case once, AT_ONCE at a time; a case that fails is run again alone, up to twice more,
+// since a player starved of time on a busy machine can miss a change that a fault in the movie
+// misses every time. Only the last try's verdict counts.
+const queue = [...cases], failedFirst = [];
 await Promise.all(Array.from({ length: Math.min(AT_ONCE, queue.length) }, async () => {
-  while (queue.length) if (!(await runCase(queue.shift()))) failures++;
+  while (queue.length) { const c = queue.shift(); if (!(await runCase(c))) failedFirst.push(c); }
 }));
+let failures = 0;
+for (const c of failedFirst) {
+  let ok = false;
+  for (let again = 0; !ok && again < 2; again++) { console.log(`again ${c.name}`); ok = await runCase(c); }
+  if (!ok) failures++;
+}
 await browser.close();
 server.close();
 process.exit(failures ? 1 : 0);
