@@ -99,13 +99,6 @@ EntryResult NamedOutputs(const CFileListEntry& entry) {
     return r;
 }
 
-void ClearOutputs(CFileListEntry& entry) {
-    entry.swfPath.clear();
-    entry.playerSwfPath.clear();
-    entry.htmlPath.clear();
-    entry.convertedSeconds = 0;
-}
-
 // The settings the SWF layouts use.
 SoundSwfOptions SoundSwfOptionsOf(const CConvertOptions& settings) {
     SoundSwfOptions o;
@@ -179,7 +172,7 @@ EntryResult ConvertNamedEntry(CBatchTemplate& bt, CFileListEntry& entry, const C
     mp3.Close();
     if (!ok) {
         claims.ReleaseAll();
-        ClearOutputs(entry);
+        entry.ForgetOutputs();
         out.outcome = EntryOutcome::Failed;
         if (!result.refusal.empty()) {
             out.outcome = EntryOutcome::Refused;
@@ -240,7 +233,7 @@ EntryResult ConvertOneEntry(CBatchTemplate& bt, const BatchItem& item, const CCo
     context.reservations = &written;
     EntryResult out;
     if (!NameItem(item, settings, context, out)) {
-        ClearOutputs(entry);
+        entry.ForgetOutputs();
         return out;
     }
     ui.OutputsNamed(item.row, NamedOutputs(entry));
@@ -398,7 +391,7 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
         EntryResult r;
         CNameClaims claims;
         if (!NameInTurn(shared, i, items[i], settings, claims, r)) {
-            ClearOutputs(entry);
+            entry.ForgetOutputs();
         } else {
             const std::string swfPath = entry.swfPath;
             if (prepared) {
@@ -406,7 +399,7 @@ void Worker(const std::vector<BatchItem>& items, const CConvertOptions& settings
                 r = ConvertNamedEntry(bt, entry, settings, progress, shared.webPlayer, claims);
             } else {
                 claims.ReleaseAll();
-                ClearOutputs(entry);
+                entry.ForgetOutputs();
                 r.outcome = EntryOutcome::Failed;
                 r.reasonCode = reason::kConversionFailed;
                 r.reasonText = "the template could not be prepared for this worker";

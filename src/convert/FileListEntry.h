@@ -24,6 +24,16 @@ struct CFileListEntry {
     // "Overwrite": the SWF name that an earlier entry of the same batch had written, so this
     // entry's names were numbered; empty otherwise.
     std::string clashedWithRun;
+    // Forgets everything the last conversion set: before naming a new one, and when one fails.
+    void ForgetOutputs() {
+        swfPath.clear();
+        htmlPath.clear();
+        playerSwfPath.clear();
+        convertedSeconds = 0;
+        outputInDocuments = false;
+        clashedWithRun.clear();
+    }
+
     // durationSeconds is the file's own count, not an estimate (set with it when the file is added).
     bool lengthDeclared = false;
 };

@@ -235,11 +235,7 @@ bool EnsureFolder(const std::string& path) {
 
 bool MakeOutputNames(CFileListEntry& entry, const CConvertOptions& settings, std::string& error,
                      const OutputNameContext& context) {
-    entry.swfPath.clear();
-    entry.htmlPath.clear();
-    entry.playerSwfPath.clear();
-    entry.outputInDocuments = false;
-    entry.clashedWithRun.clear();
+    entry.ForgetOutputs();
     error.clear();
     const std::string& source = entry.path;
     COutputReservations* reservations = context.reservations;

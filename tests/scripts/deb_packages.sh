@@ -43,9 +43,10 @@ tar -C "$SRC" --exclude='./build*' --exclude=./.git --exclude=./node_modules --e
 cp -r "$RUFFLE" "$W/tonvela/node_modules/@ruffle-rs/"
 ccache_path=""; [ -d /usr/lib/ccache ] && ccache_path=/usr/lib/ccache:
 start=$SECONDS
-# At the lowest priority: a whole build beside the other tests must not starve their players.
+# At a low priority, as CI builds its other trees: a whole build beside the other tests must
+# not starve their players.
 (cd "$W/tonvela" && PATH="$ccache_path$PATH" DEB_BUILD_OPTIONS="nocheck parallel=2" \
-  nice -n 19 dpkg-buildpackage -us -uc -b -Pnocheck) >"$T/build.log" 2>&1; rc=$?
+  nice -n 10 dpkg-buildpackage -us -uc -b -Pnocheck) >"$T/build.log" 2>&1; rc=$?
 echo "     dpkg-buildpackage: $((SECONDS - start)) s"
 mv "$W"/*.deb "$W"/*.changes "$W"/*.buildinfo "$T"/ 2>/dev/null
 version="$(dpkg-parsechangelog -l "$SRC/debian/changelog" -S Version)"

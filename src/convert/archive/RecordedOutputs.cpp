@@ -15,11 +15,7 @@ namespace tonvela {
 
 RecordedNaming NameAsRecorded(CFileListEntry& entry, const CConvertOptions& settings, const std::string& base,
                               COutputReservations* reservations, std::string& error) {
-    entry.swfPath.clear();
-    entry.htmlPath.clear();
-    entry.playerSwfPath.clear();
-    entry.outputInDocuments = false;
-    entry.clashedWithRun.clear();
+    entry.ForgetOutputs();
     error.clear();
     const PlannedOutputs names = OutputsAt(base, settings);
     std::unique_lock<std::mutex> lock;
