@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "audio/Mp3FrameHeader.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr std::size_t kBufferBytes = 64 * 1024;
 // The first frame is looked for this far after the ID3v2 tags.
 constexpr std::uint64_t kSyncWindow = 64 * 1024;
-// A probe for frames looks this far from its offset: more than the longest frame (1729 bytes).
+// A probe for frames looks this far from its offset: more than the longest frame (2881 bytes).
 constexpr std::uint64_t kProbeWindow = 8 * 1024;
 // Headers in a row that make a place a run of frames, not a chance 0xFFF pattern.
 constexpr int kChainFrames = 3;
