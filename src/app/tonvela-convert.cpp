@@ -554,6 +554,9 @@ int RunCommand(int argc, char** argv) {
             if (p.empty()) return;
             std::error_code ec;
             forbidden.paths.insert(std::filesystem::absolute(p, ec).lexically_normal().string());
+            // An output not made yet is the same file by another spelling through a linked folder.
+            if (std::string canonical = std::filesystem::weakly_canonical(p, ec).string(); !ec && !canonical.empty())
+                forbidden.paths.insert(std::move(canonical));
             addFile(p);
         };
         for (const FoundFile& f : found) addFile(f.path);

@@ -36,7 +36,8 @@ public:
     // True when GetLength comes from the file's own count, not from a bit-rate estimate.
     virtual bool LengthIsDeclared() const { return false; }
     virtual double BytesToSeconds(std::uint64_t bytes) const = 0;
-    // Size of the file in bytes, kDecoderNoFileSize when there is none.
+    // Size of the file in bytes (up to the end of its sound where junk follows it, as zeros after
+    // an MP3's last frame), kDecoderNoFileSize when there is none.
     virtual std::uint64_t GetFileSize() const = 0;
     // Writes up to `bytes` bytes of interleaved PCM (whole frames only) into buffer and returns
     // the count; kDecoderDataEnd when nothing more can be delivered.

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <optional>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -18,6 +19,7 @@ extern "C" {
 }
 
 #include "audio/DemuxerAllowList.h"
+#include "audio/MpegStreamLength.h"
 #include "platform/OpenRegularFile.h"
 
 namespace tonvela {
@@ -228,12 +230,24 @@ bool CFfmpegStream::Start(const std::string& path, const std::string& probeName)
         frames = av_rescale_q(st->duration, st->time_base, AVRational{1, rate_});
     else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
         frames = av_rescale(format_->duration, rate_, AV_TIME_BASE);
+    bool declared = format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    std::uint64_t soundBytes = kDecoderNoFileSize;
+    // An MPEG audio stream's estimate is the file's size over the first frames' bit rate: a
+    // short sound padded with zeros to megabytes would be taken for minutes. Its frames say.
+    if (!declared && std::strcmp(format_->iformat->name, "mp3") == 0) {
+        const std::optional<MpegStreamLength> measured = MeasureMpegStream(input_.fd.Get());
+        if (measured && measured->sampleRate == rate_ && measured->samples > 0) {
+            frames = static_cast<std::int64_t>(std::min<std::uint64_t>(measured->samples, std::uint64_t{1} << 62));
+            declared = measured->counted;
+            soundBytes = measured->end;
+        }
+    }
     // A duration beyond a few thousand years is a broken header, not a length.
     if (frames > 0 && frames < (std::int64_t{1} << 48)) length_ = static_cast<std::uint64_t>(frames) * static_cast<std::uint64_t>(channels_) * 2u;
-    lengthDeclared_ = length_ != 0 && format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
+    lengthDeclared_ = length_ != 0 && declared;
 
     const std::int64_t size = format_->pb != nullptr ? avio_size(format_->pb) : -1;
-    fileSize_ = size >= 0 ? static_cast<std::uint64_t>(size) : kDecoderNoFileSize;
+    fileSize_ = size >= 0 ? std::min(static_cast<std::uint64_t>(size), soundBytes) : kDecoderNoFileSize;
     return true;
 }
 

@@ -82,7 +82,7 @@ private:
     int channels_ = 0;
     std::uint64_t length_ = 0;
     bool lengthDeclared_ = false;
-    std::uint64_t fileSize_ = kDecoderNoFileSize;
+    std::uint64_t fileSize_ = kDecoderNoFileSize;  // up to the end of an MPEG stream's frames
     std::uint64_t position_ = 0;
 
     // Input parameters the converter was set up for; a change mid-stream rebuilds it.

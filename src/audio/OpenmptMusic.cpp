@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <libopenmpt/libopenmpt.h>
@@ -48,12 +49,16 @@ std::unique_ptr<CDecoderChannel> DecoderMusicLoad(const std::string& path, int s
 std::string OpenmptRefusalReason(const std::string& path) {
     CUniqueFile file(std::fopen(path.c_str(), "rb"));
     ModuleHead head;
-    if (!file || !ReadModuleHead(file.get(), head) || !head.isModule ||
-        static_cast<std::uint64_t>(head.size) <= kMaxModuleBytes)
-        return {};
-    return "module music of " + std::to_string(static_cast<std::uint64_t>(head.size) >> 20) +
-           " MB, more than the " + std::to_string(kMaxModuleBytes >> 20) +
-           " MB a module may have (modules are loaded whole into memory)";
+    if (!file || !ReadModuleHead(file.get(), head) || !head.isModule) return {};
+    if (static_cast<std::uint64_t>(head.size) > kMaxModuleBytes)
+        return "module music of " + std::to_string(static_cast<std::uint64_t>(head.size) >> 20) +
+               " MB, more than the " + std::to_string(kMaxModuleBytes >> 20) +
+               " MB a module may have (modules are loaded whole into memory)";
+    // An Impulse Tracker project ("pti." at 0: ".itp" as a little-endian word) holds patterns
+    // and the names of instrument files kept elsewhere; no file but the given one is read.
+    if (head.bytes.size() >= 4 && std::memcmp(head.bytes.data(), "pti.", 4) == 0)
+        return "a tracker project, not a sound file (its instruments are other files, which are never read)";
+    return {};
 }
 
 std::unique_ptr<COpenmptMusic> COpenmptMusic::Load(const std::string& path, int sampleRate) {

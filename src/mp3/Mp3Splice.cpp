@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "mp3/Mp3FrameHeader.h"
+#include "audio/Mp3FrameHeader.h"
 
 namespace tonvela {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "mp3/Mp3FrameHeader.h"
+#include "audio/Mp3FrameHeader.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -28,6 +29,7 @@ struct StreamCase {
     int decodedRate;    // rate the decoder delivers
     std::vector<std::string> args;
     bool exact;         // bit-exact against ffmpeg's decode (float decoders may differ by 1)
+    std::size_t zeros = 0;  // zero bytes appended after the encoded file: no sound, no length
 };
 
 const std::vector<StreamCase>& StreamCases() {
@@ -50,6 +52,11 @@ const std::vector<StreamCase>& StreamCases() {
         {"adpcm.adx", 2, 44100, 44100, {"-c:a", "adpcm_adx"}, true},
         {"float.aiff", 2, 32000, 32000, {"-c:a", "pcm_f32be"}, true},
         {"u8.wav", 1, 11025, 11025, {"-c:a", "pcm_u8"}, true},
+        // Padded MPEG streams: Info tag, no tag, Xing tag (VBR), Layer II.
+        {"cbr_padded.mp3", 2, 44100, 44100, {"-c:a", "libmp3lame", "-b:a", "128k"}, true, 2u << 20},
+        {"cbr_notag_padded.mp3", 1, 44100, 44100, {"-c:a", "libmp3lame", "-b:a", "64k", "-write_xing", "0"}, true, 2u << 20},
+        {"vbr_padded.mp3", 2, 44100, 44100, {"-c:a", "libmp3lame", "-q:a", "4"}, true, 2u << 20},
+        {"layer2_padded.mp2", 2, 48000, 48000, {"-c:a", "mp2", "-b:a", "192k"}, true, 2u << 20},
     };
     return cases;
 }
@@ -78,8 +85,10 @@ class BassStreamTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir_ = new test::TempDir();
-        for (const StreamCase& c : StreamCases())
+        for (const StreamCase& c : StreamCases()) {
             made_[c.name] = EncodeWithFfmpeg(dir_->File(c.name), c.channels, c.rate, 3.0, c.args);
+            if (c.zeros > 0) std::ofstream(dir_->File(c.name), std::ios::binary | std::ios::app) << std::string(c.zeros, '\0');
+        }
     }
     static void TearDownTestSuite() {
         delete dir_;
@@ -113,6 +122,11 @@ TEST_F(BassStreamTest, FormatRecordAndDecodedSamplesMatchFfmpeg) {
         EXPECT_EQ(src.GetLength() % frameBytes, 0u);
         const double lengthSeconds = static_cast<double>(src.GetLength()) / static_cast<double>(frameBytes * c.decodedRate);
         EXPECT_NEAR(lengthSeconds, 3.0, 0.12);
+        if (c.zeros > 0) {
+            // The bit rate is the sound's bytes over its length, the padding left out.
+            const double soundBytes = static_cast<double>(std::filesystem::file_size(dir_->File(c.name)) - c.zeros);
+            EXPECT_NEAR(src.GetBitRate(), soundBytes / (lengthSeconds * 125.0), 2.0);
+        }
 
         const Decoded d = ReadAll(src);
         const std::vector<std::int16_t> ref = FfmpegDecode(path, dir_->File("ref.raw"));

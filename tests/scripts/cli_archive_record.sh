@@ -195,8 +195,10 @@ printf 'in/b.wav\n' > "$J/list.txt"
 printf 'OLD LINE\n' > "$J/old.json"; printf 'KEEP\n' > "$J/real.json"; ln -s real.json "$J/link.json"
 ln -s nowhere.json "$J/dangling.json"; ln -s /dev/null "$J/device.json"; ln -s in/b.wav "$J/to-input.json"
 mkfifo "$J/fifo"
+mkdir "$J/outreal"; ln -s outreal "$J/outlink"; ln -s in "$J/inlink"  # one folder, two spellings
+INTO() { echo "--set SWFOutputFolderOpt=399 --set SWFSpecifiedFolder=$J/$1"; }  # outputs into that folder
 sum_in=$(md5sum "$J/in/a.wav" "$J/in/b.wav" "$J/in/a.swf")
-# target|rc|check after the run (run in $J)
+# target|rc|check after the run (run in $J), or target|rc|OPTS options of the run|check
 TARGETS=(
   "new/sub/j.json|0|head -1 new/sub/j.json | grep -q tonvelaReport && tail -1 new/sub/j.json | grep -q tonvelaReportEnd"
   "old.json|0|! grep -q 'OLD LINE' old.json && grep -q tonvelaReportEnd old.json"
@@ -211,10 +213,16 @@ TARGETS=(
   "in/b.swf|2|[ ! -e in/b.swf ]"
   "to-input.json|2|true"
   "list.txt|2|grep -qx in/b.wav list.txt"
+  "inlink/b.wav|2|true"
+  "outreal/b.swf|2|OPTS $(INTO outlink)|[ ! -e outreal/b.swf ]"
+  "outlink/b.htm|2|OPTS $(INTO outreal)|[ ! -e outreal/b.htm ]"
+  "outlink/j.json|0|OPTS $(INTO outreal)|grep -q tonvelaReportEnd outreal/j.json && [ -s outreal/b.swf ]"
   "|2|true"
 )
 for row in "${TARGETS[@]}"; do
   IFS='|' read -r target want after <<< "$row"
+  extra=()
+  if [[ $after == OPTS* ]]; then read -r -a extra <<< "${after%%|*}"; extra=("${extra[@]:1}"); after="${after#*|}"; fi
   before=$(snapshot "$J/in")
   case $target in
     fifo) (cd "$J" && timeout 60 cat fifo > fifo.out) & reader=$!  # bounded: a run that never opens it
@@ -222,7 +230,7 @@ for row in "${TARGETS[@]}"; do
           wait $reader ;;
     PIPE) (cd "$J" && "${RUN[@]}" --json-out >(cat > "$J/pipe.out") --files-from list.txt in/a.wav > /dev/null 2> err.txt)
           rc=$?; for ((i = 0; i < 200; i++)); do grep -q tonvelaReportEnd "$J/pipe.out" 2>/dev/null && break; sleep 0.05; done ;;
-    *) (cd "$J" && "${RUN[@]}" --json-out "$target" --files-from list.txt in/a.wav > /dev/null 2> err.txt); rc=$? ;;
+    *) (cd "$J" && "${RUN[@]}" "${extra[@]}" --json-out "$target" --files-from list.txt in/a.wav > /dev/null 2> err.txt); rc=$? ;;
   esac
   after_ok=$(cd "$J" && eval "$after" && echo yes)
   untouched=yes
@@ -232,7 +240,7 @@ for row in "${TARGETS[@]}"; do
   fi
   check "--json-out '$target': exit $want ($rc), nothing else touched" \
     '[ "$rc" = "$want" ] && [ "$after_ok" = yes ] && [ "$untouched" = yes ]'
-  rm -f "$J/in/b.swf" "$J/in/b.htm" "$J/in/a_"*
+  rm -f "$J/in/b.swf" "$J/in/b.htm" "$J/in/a_"* "$J/outreal/"*
 done
 check "the inputs and the output refused as journals are unchanged" \
   '[ "$(md5sum "$J/in/a.wav" "$J/in/b.wav" "$J/in/a.swf")" = "$sum_in" ]'

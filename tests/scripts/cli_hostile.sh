@@ -79,6 +79,19 @@ cp "$X/manifest.mpd" "$X/dash.m4a"
 # A module header (ProTracker's "M.K." at 1080) on a sparse 200 MB file, and 300 MB of zeros.
 python3 -c 'import sys; b = bytearray(2108); b[950] = 1; b[1080:1084] = b"M.K."; open(sys.argv[1], "wb").write(b)' "$X/big.mod"
 truncate -s 200M "$X/big.mod"; truncate -s 300M "$X/zeros.mp3"
+# A tracker project (.itp, version 1.02): one channel, one pattern playing instrument 1, whose
+# file is the private sound, by its absolute path. The module decoder must not open it.
+python3 - "$X/project.itp" "$X/private.mp3" <<"PY"
+import struct, sys
+u32 = lambda *v: struct.pack("<%dI" % len(v), *v)
+path = sys.argv[2].encode() + b"\0"
+b = b"pti." + u32(0x102, 4) + b"song" + u32(0, 0x20000, 128, 48, 6, 125)  # name, no comment, flags: project
+b += u32(1, 20, 128, 0, 64) + bytes(20) + u32(0, 0)  # one channel; no plug-ins, no MIDI macros
+b += u32(1, len(path)) + path + u32(1) + b"\0"       # one instrument (its file); order: pattern 0
+b += u32(1, 0, 0, 6, 4) + bytes([61, 1, 0, 0, 0, 0]) + bytes(18) + u32(1, 0, 0)  # 4 rows; no samples
+open(sys.argv[1], "wb").write(b)
+PY
+cp "$X/project.itp" "$X/project.it"
 sox -n -c 65 -r 8000 -b 16 "$X/ch65.wav" synth 0.1 sine 440; sox -n -c 128 -r 8000 -b 16 "$X/ch128.aiff" synth 0.1 sine 440
 PLAYLIST="a playlist, not a sound file"
 HOSTILE=(
@@ -86,6 +99,7 @@ HOSTILE=(
     "list.ffconcat|$PLAYLIST" "concat.mp3|$PLAYLIST" "manifest.mpd|$PLAYLIST" "dash.m4a|$PLAYLIST"
     "big.mod|module music of 200 MB, more than the 128 MB a module may have"
     "zeros.mp3|damaged, or not really a .mp3 file"
+    "project.itp|a tracker project, not a sound file" "project.it|a tracker project, not a sound file"
     "ch65.wav|65 channels: sound of more than 64 channels cannot be converted" "ch128.aiff|128 channels: sound of more"
 )
 files=(); for row in "${HOSTILE[@]}"; do files+=("$X/${row%%|*}"); done

@@ -61,7 +61,7 @@ std::string JournalNamedLine(const JournalSource& source, const std::string& fin
 // What a journal must never be: the run's inputs and outputs.
 struct JournalForbidden {
     std::set<std::pair<dev_t, ino_t>> files;  // existing inputs and outputs
-    std::set<std::string> paths;              // outputs by name (absolute, lexically normal)
+    std::set<std::string> paths;              // outputs by name (absolute, lexically normal, and canonical)
 };
 
 class CRunJournal {

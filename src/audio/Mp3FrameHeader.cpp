@@ -1,4 +1,4 @@
-#include "mp3/Mp3FrameHeader.h"
+#include "audio/Mp3FrameHeader.h"
 
 namespace tonvela {
 

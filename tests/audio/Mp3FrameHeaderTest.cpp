@@ -1,5 +1,5 @@
 // MPEG audio frame headers decoded against headers worked out by hand from the standard.
-#include "mp3/Mp3FrameHeader.h"
+#include "audio/Mp3FrameHeader.h"
 
 #include <gtest/gtest.h>
 
