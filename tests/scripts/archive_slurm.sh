@@ -154,13 +154,22 @@ mapfile -t mine < <(python3 -c 'import json, sys; [print(json.loads(l)["path"]) 
 check "--probe --shard lists a share (${#mine[@]} files)" '[ ${#mine[@]} -ge 4 ]'
 job_script "$C/job2.sh" "$C/archive2" "$C/reports/two"
 job=$(sbatch --parsable --array=0-3 "$C/job2.sh")
-# Cancel task 2 once it has written its first SWF but not its last.
+# Cancel task 2 once it has written its first SWF but not its last. Slurm's scancel lands
+# whenever its daemons get to it, by which time a busy task may have finished: so the task is
+# first stopped where it stands, handed the SIGTERM that scancel would send, and let go; then
+# Slurm cancels it too.
 cancelled=0
+done_count() { n=0; for f in "${mine[@]}"; do [ -s "${f%.*}.swf" ] && n=$((n + 1)); done; }
 for ((i = 0; i < 600 && !cancelled; i++)); do
-  n=0
-  for f in "${mine[@]}"; do [ -s "${f%.*}.swf" ] && n=$((n + 1)); done
+  done_count
   if [ $n -ge 1 ]; then
-    [ $n -lt ${#mine[@]} ] && scancel "${job}_2" && cancelled=1
+    pid=$(pgrep -f -- "--json-out $C/reports/two/2.json" | head -1)
+    [ -n "$pid" ] && kill -STOP "$pid" 2>/dev/null && done_count
+    if [ -n "$pid" ] && [ $n -lt ${#mine[@]} ]; then
+      kill -TERM "$pid"; kill -CONT "$pid"; scancel "${job}_2"; cancelled=1
+    else
+      [ -n "$pid" ] && kill -CONT "$pid" 2>/dev/null
+    fi
     break
   fi
   sleep 0.1
