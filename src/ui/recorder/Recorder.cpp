@@ -24,11 +24,18 @@ namespace {
 
 constexpr int kTickMs = 100;        // status and level meter
 constexpr int kFeedPeriodMs = 40;   // playback: the device is topped up this often
+constexpr int kSinkGraceMs = 5000;  // a stopped sink lives on this long
 
 }  // namespace
 
-void CRecorder::DeleteLater::operator()(QObject* o) const {
-    if (o) o->deleteLater();
+// Qt's PulseAudio sink can still report a state change (the device running dry) from the sound
+// server's thread a moment after stop(); deleted at once, that report would reach freed memory.
+// So a sink that is let go is stopped by its owner, leaves the recorder, and is deleted a few
+// seconds later (or never, when the program ends first).
+void CRecorder::RetireSink::operator()(QAudioSink* sink) const {
+    if (sink == nullptr) return;
+    sink->setParent(nullptr);
+    QTimer::singleShot(kSinkGraceMs, sink, &QObject::deleteLater);
 }
 
 CRecorder::CRecorder(QObject* parent) : QObject(parent) {
@@ -150,7 +157,7 @@ bool CRecorder::StartPlayback(double volume) {
     format.setChannelCount(reader_.GetChannels());
     format.setSampleFormat(QAudioFormat::Int16);
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    std::unique_ptr<QAudioSink, DeleteLater> sink;
+    std::unique_ptr<QAudioSink, RetireSink> sink;
     QIODevice* io = nullptr;
     if (!device.isNull() && device.isFormatSupported(format)) {
         sink.reset(new QAudioSink(device, format, this));

@@ -69,8 +69,9 @@ signals:
     void interrupted(tonvela::CRecorder::Interruption why);
 
 private:
-    struct DeleteLater {
-        void operator()(QObject* o) const;
+    // Deletes a sink a few seconds after it is let go (see Recorder.cpp).
+    struct RetireSink {
+        void operator()(QAudioSink* sink) const;
     };
 
     void OnCaptureData();
@@ -94,7 +95,7 @@ private:
     CPulseCapture capture_;
     CWavAudioSource reader_;
 
-    std::unique_ptr<QAudioSink, DeleteLater> sink_;
+    std::unique_ptr<QAudioSink, RetireSink> sink_;
     QIODevice* playIo_ = nullptr;  // owned by sink_
     std::vector<char> playBuffer_;
     std::size_t playBuffered_ = 0;
