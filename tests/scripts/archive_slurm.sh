@@ -156,8 +156,8 @@ job_script "$C/job2.sh" "$C/archive2" "$C/reports/two"
 job=$(sbatch --parsable --array=0-3 "$C/job2.sh")
 # Cancel task 2 once it has written its first SWF but not its last. Slurm's scancel lands
 # whenever its daemons get to it, by which time a busy task may have finished: so the task is
-# first stopped where it stands, handed the SIGTERM that scancel would send, and let go; then
-# Slurm cancels it too.
+# first stopped where it stands, cancelled, and let go once Slurm's SIGTERM waits for it (or
+# Slurm has let it go itself).
 cancelled=0
 done_count() { n=0; for f in "${mine[@]}"; do [ -s "${f%.*}.swf" ] && n=$((n + 1)); done; }
 for ((i = 0; i < 600 && !cancelled; i++)); do
@@ -166,7 +166,16 @@ for ((i = 0; i < 600 && !cancelled; i++)); do
     pid=$(pgrep -f -- "--json-out $C/reports/two/2.json" | head -1)
     [ -n "$pid" ] && kill -STOP "$pid" 2>/dev/null && done_count
     if [ -n "$pid" ] && [ $n -lt ${#mine[@]} ]; then
-      kill -TERM "$pid"; kill -CONT "$pid"; scancel "${job}_2"; cancelled=1
+      scancel "${job}_2"; cancelled=1
+      for ((w = 0; w < 300; w++)); do
+        st=$(grep -E '^(State|ShdPnd):' "/proc/$pid/status" 2>/dev/null | tr '\n' ' ') || break
+        [ -z "$st" ] && break
+        # SIGTERM is signal 15: bit 14 of the pending mask.
+        (( 0x$(sed -n 's/.*ShdPnd:[[:space:]]*\([0-9a-f]*\).*/\1/p' <<<"$st") & 0x4000 )) && break
+        [[ "$st" == *"State:"*"T (stopped)"* ]] || break
+        sleep 0.1
+      done
+      kill -CONT "$pid" 2>/dev/null
     else
       [ -n "$pid" ] && kill -CONT "$pid" 2>/dev/null
     fi
