@@ -24,18 +24,11 @@ namespace {
 
 constexpr int kTickMs = 100;        // status and level meter
 constexpr int kFeedPeriodMs = 40;   // playback: the device is topped up this often
-constexpr int kSinkGraceMs = 5000;  // a stopped sink lives on this long
 
 }  // namespace
 
-// Qt's PulseAudio sink can still report a state change (the device running dry) from the sound
-// server's thread a moment after stop(); deleted at once, that report would reach freed memory.
-// So a sink that is let go is stopped by its owner, leaves the recorder, and is deleted a few
-// seconds later (or never, when the program ends first).
-void CRecorder::RetireSink::operator()(QAudioSink* sink) const {
-    if (sink == nullptr) return;
-    sink->setParent(nullptr);
-    QTimer::singleShot(kSinkGraceMs, sink, &QObject::deleteLater);
+void CRecorder::DeleteLater::operator()(QObject* o) const {
+    if (o) o->deleteLater();
 }
 
 CRecorder::CRecorder(QObject* parent) : QObject(parent) {
@@ -120,6 +113,7 @@ void CRecorder::OnCaptureData() {
 }
 
 void CRecorder::OnCaptureLost() {
+    AbandonSink();
     if (state_ != kRecording) return;
     WriteCaptured();  // what arrived before the loss; a failed write keeps what reached the disk
     FinishRecording();
@@ -156,24 +150,29 @@ bool CRecorder::StartPlayback(double volume) {
     format.setSampleRate(reader_.GetSampleRate());
     format.setChannelCount(reader_.GetChannels());
     format.setSampleFormat(QAudioFormat::Int16);
-    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    std::unique_ptr<QAudioSink, RetireSink> sink;
+    // One sink for the recorder's life, made again only for a take of another format. Qt's
+    // PulseAudio sink can still report from the server's thread a moment after stop(), and its
+    // destructor fails once the server has gone: deleted right after a playback, or after the
+    // server died, it crashes the program. Kept, it is deleted with the recorder, unless the
+    // server is lost first (see AbandonSink).
     QIODevice* io = nullptr;
-    if (!device.isNull() && device.isFormatSupported(format)) {
-        sink.reset(new QAudioSink(device, format, this));
-        sink->setBufferSize(format.bytesForDuration(500000));
-        sink->setVolume(volume);
-        io = sink->start();
-        if (io == nullptr || sink->error() != QAudio::NoError) {
-            sink->stop();
-            io = nullptr;
+    if (!sink_ || sink_->format() != format) {
+        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        sink_.reset();
+        if (device.isNull() || !device.isFormatSupported(format)) {
+            reader_.Close();
+            return false;
         }
+        sink_.reset(new QAudioSink(device, format, this));
+        sink_->setBufferSize(format.bytesForDuration(500000));
     }
-    if (io == nullptr) {
+    sink_->setVolume(volume);
+    io = sink_->start();
+    if (io == nullptr || sink_->error() != QAudio::NoError) {
+        sink_->stop();
         reader_.Close();
         return false;
     }
-    sink_ = std::move(sink);
     playIo_ = io;
     connect(sink_.get(), &QAudioSink::stateChanged, this, &CRecorder::OnSinkState);
     playBuffer_.assign(static_cast<std::size_t>(format.bytesForDuration(250000)), 0);
@@ -186,12 +185,13 @@ bool CRecorder::StartPlayback(double volume) {
 }
 
 void CRecorder::OnSinkState(QAudio::State s) {
-    if (!sink_) return;
+    if (!sink_ || (state_ != kPlaying && state_ != kPaused)) return;
     // Played to the end (the device ran dry after the last bytes), or the device was lost.
     if (s == QAudio::IdleState && playDataEnded_ && playBuffered_ == 0) {
         FinishPlayback();
     } else if (s == QAudio::StoppedState && sink_->error() != QAudio::NoError) {
         FinishPlayback();
+        AbandonSink();
         emit interrupted(Interruption::kPlaybackLost);
     }
 }
@@ -239,12 +239,22 @@ void CRecorder::FinishPlayback() {
     if (sink_) {
         disconnect(sink_.get(), nullptr, this, nullptr);
         sink_->stop();
-        sink_.reset();
     }
     playIo_ = nullptr;
     playBuffered_ = 0;
     reader_.Close();
     SetState(kReady);
+}
+
+// The sound server is gone: a sink made for it can be neither used nor deleted (see
+// StartPlayback), so it is stopped and let go, a few hundred bytes once per lost server; the next
+// playback makes a new one.
+void CRecorder::AbandonSink() {
+    if (!sink_) return;
+    disconnect(sink_.get(), nullptr, this, nullptr);
+    sink_->stop();
+    sink_->setParent(nullptr);
+    (void)sink_.release();
 }
 
 void CRecorder::StopPlayback() {

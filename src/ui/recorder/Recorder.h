@@ -69,9 +69,8 @@ signals:
     void interrupted(tonvela::CRecorder::Interruption why);
 
 private:
-    // Deletes a sink a few seconds after it is let go (see Recorder.cpp).
-    struct RetireSink {
-        void operator()(QAudioSink* sink) const;
+    struct DeleteLater {
+        void operator()(QObject* o) const;
     };
 
     void OnCaptureData();
@@ -81,6 +80,7 @@ private:
     void OnFeedPlayback();
     void OnSinkState(QAudio::State s);
     void FinishPlayback();
+    void AbandonSink();
     void SetState(State s);
 
     State state_ = kReady;
@@ -95,7 +95,7 @@ private:
     CPulseCapture capture_;
     CWavAudioSource reader_;
 
-    std::unique_ptr<QAudioSink, RetireSink> sink_;
+    std::unique_ptr<QAudioSink, DeleteLater> sink_;
     QIODevice* playIo_ = nullptr;  // owned by sink_
     std::vector<char> playBuffer_;
     std::size_t playBuffered_ = 0;
