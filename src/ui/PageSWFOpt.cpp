@@ -181,6 +181,8 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
     initialised_ = true;
 }
 
+void CPageSWFOpt::ReleasePlayer() { player_.reset(); }
+
 CPageSWFOpt::~CPageSWFOpt() {
     player_.reset();
     std::error_code ec;
