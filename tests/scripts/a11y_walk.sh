@@ -56,7 +56,8 @@ C=$1; BIN=$2; SRC=$3; PY=$4
 echo '<openbox_config xmlns="http://openbox.org/3.4/rc"/>' > "$C/openbox.xml"
 openbox --sm-disable --config-file "$C/openbox.xml" > "$C/openbox.log" 2>&1 &
 wm=$!
-for _ in $(seq 600); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.05; done
+# Ready once it has read its settings and theme (it names them on the root window last).
+for _ in $(seq 600); do xprop -root _OB_THEME 2>/dev/null | grep -q '=' && break; sleep 0.05; done
 sound=0
 if command -v pulseaudio >/dev/null &&
    pulseaudio -D --exit-idle-time=-1 -n --use-pid-file=yes --load="module-null-sink sink_name=null" \
@@ -68,7 +69,9 @@ QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$BIN" > "$C/program.out" 
 program=$!
 SOUND=$sound timeout 120 "$PY" "$SRC/tests/scripts/lib/a11y_job.py" "$C/work"
 status=$?
-kill $program 2>/dev/null && { echo "FAIL the program was still running"; status=1; }
+# Ctrl+Q ended it: it leaves the bus at once and is gone once its web engine has stopped.
+for _ in $(seq 600); do kill -0 $program 2>/dev/null || break; sleep 0.05; done
+kill $program 2>/dev/null && { echo "FAIL the program was still running 30 s after the job"; status=1; }
 wait $program 2>/dev/null
 [ $sound = 1 ] && pulseaudio -k
 kill $wm 2>/dev/null; wait $wm 2>/dev/null
