@@ -244,6 +244,8 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     blankEdit_ = new CNumberEdit(box);
     blankEdit_->setObjectName(QStringLiteral("blankFrames"));
     SetSpinRangeOf(blankEdit_, "BlankFrames");
+    // Named on screen by the words around it ("Add ... blank frames").
+    blankEdit_->setAccessibleName(tr("Blank frames at the beginning of the SWF"));
     blankBefore_ = new QLabel(tr("Add "), box);
     blankAfter_ = new QLabel(tr("blank frames at the beginning of the SWF"), box);
     blankHelp_ = new QToolButton(box);
