@@ -311,8 +311,8 @@ def run(s):
     # Convert All by its accelerator: the failure summary names gone.wav; Esc closes it.
     s.wait_focus(main, "the focus back in the main window")
     s.press("alt+c")
-    summary = s.window(role="dialog", pred=lambda w: find(w, name="gone.wav", pred=lambda d: True) or
-                       find(w, pred=lambda d: "gone.wav" in d.name), what="the summary of the failed file")
+    summary = s.window(role="dialog", pred=lambda w: find(w, pred=lambda d: "gone.wav" in d.name),
+                       what="the summary of the failed file")
     s.walk(summary, "failure summary")
     s.press("Escape")
     s.gone(summary, "the failure summary")
