@@ -8,6 +8,7 @@ PKGS=(cmake g++ make pkg-config libgtest-dev
       sox libsox-fmt-all ffmpeg sndfile-programs lame
       clang libclang-rt-14-dev python3 chromium
       qt6-base-dev qt6-webengine-dev qt6-multimedia-dev libqt6svg6 xvfb xauth
+      openbox x11-utils at-spi2-core python3-pyatspi
       pulseaudio pulseaudio-utils libpulse-dev dbus desktop-file-utils appstream file groff-base dpkg-dev
       lintian devscripts python3-debian ccache strace debhelper autopkgtest debootstrap)
 # Only for the archive tests, which start daemons of their own under their own folders: a

@@ -1,19 +1,20 @@
 #include "ui/ColorSwatch.h"
 
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 
 namespace tonvela {
 
-CColorSwatch::CColorSwatch(QWidget* parent) : QWidget(parent), color_(Qt::black) {
+CColorSwatch::CColorSwatch(QWidget* parent) : QAbstractButton(parent), color_(Qt::black) {
     setFixedSize(sizeHint());
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::TabFocus);
+    setAccessibleDescription(color_.name().toUpper());
 }
 
 void CColorSwatch::SetColor(const QColor& color) {
     color_ = color;
+    setAccessibleDescription(color_.name().toUpper());
     update();
 }
 
@@ -25,16 +26,13 @@ void CColorSwatch::paintEvent(QPaintEvent*) {
     p.drawRect(r);
 }
 
-void CColorSwatch::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
-}
-
 void CColorSwatch::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return) {
-        emit clicked();
+    // Space is the button's own; Enter too, as on the swatch before it was a button.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        click();
         return;
     }
-    QWidget::keyPressEvent(event);
+    QAbstractButton::keyPressEvent(event);
 }
 
 }  // namespace tonvela

@@ -1,12 +1,13 @@
-// A flat rectangle filled with one colour; a click asks for another one.
+// A flat rectangle filled with one colour; a click (or Space, or Enter) asks for another one.
+// A button to screen readers, named by the caller and described by its colour.
 #pragma once
 
+#include <QAbstractButton>
 #include <QColor>
-#include <QWidget>
 
 namespace tonvela {
 
-class CColorSwatch : public QWidget {
+class CColorSwatch : public QAbstractButton {
     Q_OBJECT
 public:
     explicit CColorSwatch(QWidget* parent = nullptr);
@@ -14,12 +15,8 @@ public:
     QColor Color() const { return color_; }
     QSize sizeHint() const override { return {22, 18}; }
 
-signals:
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent*) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

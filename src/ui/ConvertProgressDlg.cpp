@@ -30,7 +30,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
     rowsLayout->setSpacing(6);
     for (int r = 0; r < std::max(fileRows, 1); ++r) {
         const QByteArray name = r == 0 ? QByteArray("fileText") : "fileText" + QByteArray::number(r);
-        FileRow row{MakeLine(name.constData()), MakeBar()};
+        FileRow row{MakeLine(name.constData()), MakeBar(r == 0 ? tr("File progress") : tr("File %1 progress").arg(r + 1))};
         row.bar->setObjectName(r == 0 ? QStringLiteral("fileBar") : QStringLiteral("fileBar%1").arg(r));
         row.bar->setRange(0, kBatchBarMax);
         row.bar->setValue(0);
@@ -50,7 +50,7 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
     rows->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(rows);
     overallText_ = MakeLine("overallText");
-    overallBar_ = MakeBar();
+    overallBar_ = MakeBar(tr("Overall progress"));
     overallBar_->setObjectName(QStringLiteral("overallBar"));
     overallBar_->setRange(0, kBatchBarMax);
     overallBar_->setValue(0);

@@ -8,6 +8,7 @@
 #include <QSizeGrip>
 #include <QTimer>
 
+#include "ui/AccessibleRoles.h"
 #include "ui/BatchWorker.h"
 #include "ui/ConvertProgressDlg.h"
 #include "ui/DesktopServices.h"
@@ -52,6 +53,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
     settings_.Load(store_);
 
     setObjectName(QStringLiteral("mainWindow"));
+    InstallAccessibleRoles();
     setWindowTitle(QStringLiteral("Tonvela"));
     setWindowIcon(SkinIcon(SkinGlyph::Logo));
     resize(kWidth, kHeight);
@@ -60,6 +62,7 @@ CMainDlg::CMainDlg(std::unique_ptr<CDesktopServices> desktop, QWidget* parent)
     face_->setObjectName(QStringLiteral("mainFace"));
 
     list_ = new CSortListCtrl(*model_, face_);
+    list_->setAccessibleName(QStringLiteral("Files to convert"));
     connect(list_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex&) { OnPlay(); });
     connect(list_, &CSortListCtrl::ContextMenuWanted, this, [this](const QPoint& at) {
         if (busy_) return;
@@ -124,8 +127,14 @@ void CMainDlg::BuildButtons() {
     connect(closeButton_, &QPushButton::clicked, this, &QWidget::close);
     for (QPushButton* b : {helpButton_, minimizeButton_, closeButton_}) {
         b->setIconSize(QSize(15, 15));
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setAccessibleName(b->toolTip());
     }
+    // The help menu has no key of its own, so its button is in the Tab order (not taken by a
+    // click, as a command button is); the window manager's keys minimise and close.
+    helpButton_->setAccessibleName(QStringLiteral("Help menu"));
+    helpButton_->setFocusPolicy(Qt::TabFocus);
+    minimizeButton_->setFocusPolicy(Qt::NoFocus);
+    closeButton_->setFocusPolicy(Qt::NoFocus);
 
     // We have no web site: the link leads to the manual, which is the program's home.
     homeLink_ = FaceButton(face_, "Tonvela manual", "homeLink", "link",
@@ -183,7 +192,17 @@ void CMainDlg::OpenHelpPage(const std::string& page) {
 
 void CMainDlg::SetBusy(bool busy) {
     busy_ = busy;
+    // Disabling the controls takes the keyboard focus from them, and enabling them does not give
+    // it back: without this a keyboard user would be left with no control in focus after every
+    // add and every batch.
+    if (busy) focusBeforeBusy_ = focusWidget();
     face_->setEnabled(!busy);
+    if (!busy && !focusWidget()) {
+        QWidget* back = focusBeforeBusy_ && focusBeforeBusy_->isEnabled() && focusBeforeBusy_->isVisible()
+                            ? focusBeforeBusy_.data()
+                            : list_;
+        back->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void CMainDlg::paintEvent(QPaintEvent*) {

@@ -157,6 +157,8 @@ private:
     QSize wantedSize_;
     QSize forcedSize_;
     bool busy_ = false;
+    // Where the keyboard focus was when the window became busy; it goes back there after.
+    QPointer<QWidget> focusBeforeBusy_;
     bool foldersNotSavedTold_ = false;
     QPointer<CConvertProgressDlg> convertProgress_;
     QPointer<CFailedFilesDlg> failedFiles_;

@@ -118,6 +118,9 @@ CPageMP3Opt::CPageMP3Opt(const CConvertOptions& s, QWidget* parent) : COptionsPa
     skipFirstEdit_ = msEdit("skipFirst", "SkipFirstMs");
     skipLastEdit_ = msEdit("skipLast", "SkipLastMs");
     durationEdit_ = msEdit("duration", "ConvertDuration");
+    // The radio buttons before these two name them on screen; screen readers hear it here.
+    skipLastEdit_->setAccessibleName(tr("Ignore the last, milliseconds"));
+    durationEdit_->setAccessibleName(tr("Only convert, milliseconds"));
     auto* skipFirstLabel = new QLabel(tr("Skip the &first"), trimGroup);
     skipFirstLabel->setBuddy(skipFirstEdit_);
     ignoreLast_ = new QRadioButton(tr("Ignore the &last"), trimGroup);

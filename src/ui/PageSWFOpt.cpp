@@ -181,6 +181,8 @@ CPageSWFOpt::CPageSWFOpt(const CConvertOptions& s, CConvertOptions& live, Player
     initialised_ = true;
 }
 
+void CPageSWFOpt::ReleasePlayer() { player_.reset(); }
+
 CPageSWFOpt::~CPageSWFOpt() {
     player_.reset();
     std::error_code ec;
@@ -242,6 +244,8 @@ QWidget* CPageSWFOpt::BuildPlaybackGroup() {
     blankEdit_ = new CNumberEdit(box);
     blankEdit_->setObjectName(QStringLiteral("blankFrames"));
     SetSpinRangeOf(blankEdit_, "BlankFrames");
+    // Named on screen by the words around it ("Add ... blank frames").
+    blankEdit_->setAccessibleName(tr("Blank frames at the beginning of the SWF"));
     blankBefore_ = new QLabel(tr("Add "), box);
     blankAfter_ = new QLabel(tr("blank frames at the beginning of the SWF"), box);
     blankHelp_ = new QToolButton(box);

@@ -60,6 +60,8 @@ public:
     static constexpr int kKindsWithOptions[] = {100, 300, 600};
     // The rows of the chosen template's kind again.
     void RefreshOptionGroups() { UpdateOptionGroups(); }
+    // Gives the preview's player back while the window around it is still whole.
+    void ReleasePlayer();
     // The movie the preview shows now (empty before the first one).
     const std::filesystem::path& PreviewFile() const { return previewFile_; }
 

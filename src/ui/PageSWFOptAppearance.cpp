@@ -17,6 +17,7 @@
 #include "convert/ConvertOptions.h"
 #include "convert/SettingsCatalog.h"
 #include "swf/TemplateKind.h"
+#include "ui/AccessibleRoles.h"
 #include "ui/ColorSwatch.h"
 #include "ui/ColourText.h"
 #include "ui/NumberEdit.h"
@@ -42,6 +43,10 @@ QLayout* CPageSWFOpt::ColourLine(Colour which, const QString& label, const char*
     row.edit->setFixedWidth(row.edit->fontMetrics().horizontalAdvance(QStringLiteral("DDDDDDD")) + 12);
     auto* text = new QLabel(label, parent);
     text->setBuddy(row.edit);
+    // The swatch is named by its row too: "Choose button color", the edit "Button color".
+    QString what = AccessibleLabelText(label);
+    if (what.size() > 1 && what[1].isLower()) what[0] = what[0].toLower();
+    row.swatch->setAccessibleName(tr("Choose %1").arg(what));
     auto* line = new QHBoxLayout;
     line->addWidget(text, 1);
     line->addWidget(row.swatch);
@@ -88,9 +93,13 @@ QWidget* CPageSWFOpt::BuildTemplateColumn() {
     buttonOptions_->setObjectName(QStringLiteral("buttonOptions"));
     v->addWidget(buttonOptions_);
 
+    // No label names the sliders on the page (the number beside each is its position).
+    static constexpr const char* kSliderNames[] = {"Button shadow", "Button light", "Button highlight",
+                                                   "Track shading"};
     auto sliderLine = [this](std::size_t i, QWidget* parent, QGridLayout* grid, int row) {
         sliders_[i] = new QSlider(Qt::Horizontal, parent);
         sliders_[i]->setObjectName(QStringLiteral("slider%1").arg(i + 1));
+        sliders_[i]->setAccessibleName(tr(kSliderNames[i]));
         sliderLabels_[i] = new QLabel(parent);
         sliderLabels_[i]->setObjectName(QStringLiteral("sliderLabel%1").arg(i + 1));
         sliderLabels_[i]->setMinimumWidth(sliderLabels_[i]->fontMetrics().horizontalAdvance(QStringLiteral("5000")));

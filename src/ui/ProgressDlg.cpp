@@ -15,7 +15,7 @@
 namespace tonvela {
 
 CProgressDlg::CProgressDlg(QWidget* parent)
-    : CProgressWindow(parent, "addProgress"), text_(MakeLine("progressText")), bar_(MakeBar()) {
+    : CProgressWindow(parent, "addProgress"), text_(MakeLine("progressText")), bar_(MakeBar(tr("Progress"))) {
     setWindowModality(Qt::NonModal);
     bar_->setRange(0, 0);
 

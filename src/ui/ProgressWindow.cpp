@@ -43,9 +43,10 @@ QLabel* CProgressWindow::MakeLine(const char* name) {
     return l;
 }
 
-QProgressBar* CProgressWindow::MakeBar() {
+QProgressBar* CProgressWindow::MakeBar(const QString& accessibleName) {
     auto* b = new QProgressBar(this);
     b->setTextVisible(false);
+    b->setAccessibleName(accessibleName);
     return b;
 }
 

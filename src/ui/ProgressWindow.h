@@ -28,7 +28,7 @@ protected:
     void ShowCentred();
     // A line of plain text that a long file name cannot widen.
     QLabel* MakeLine(const char* name);
-    QProgressBar* MakeBar();
+    QProgressBar* MakeBar(const QString& accessibleName);
     // The row that holds Cancel, centred.
     QLayout* CancelRow();
 

@@ -73,6 +73,7 @@ CRecordDlg::CRecordDlg(QWidget* parent) : QDialog(parent) {
     level_->setTextVisible(false);
     level_->setFixedHeight(12);
     level_->setToolTip(tr("Input level"));
+    level_->setAccessibleName(level_->toolTip());
 
     record_ = MakeButton(tr("&Record"), "record", this);
     stopRec_ = MakeButton(tr("&Stop Rec"), "stopRec", this);

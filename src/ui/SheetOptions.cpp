@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QLayout>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -20,6 +21,8 @@ CSheetOptions::CSheetOptions(CConvertOptions& settings, int startPage, QWidget* 
     setObjectName(QStringLiteral("SheetOptions"));
     setWindowTitle(tr("Options"));
     tabs_ = new QTabWidget(this);
+    // The tab bar takes the focus for the pages; the frame around them is no stop of its own.
+    tabs_->setFocusPolicy(Qt::NoFocus);
     swf_ = new CPageSWFOpt(settings, settings, std::move(factory));
     sound_ = new CPageMP3Opt(settings);
     output_ = new CPageOutputOpt(settings);
@@ -30,6 +33,16 @@ CSheetOptions::CSheetOptions(CConvertOptions& settings, int startPage, QWidget* 
     current_ = startPage >= 0 && startPage < kPageCount ? startPage : 0;
     tabs_->setCurrentIndex(current_);
     connect(tabs_, &QTabWidget::currentChanged, this, &CSheetOptions::OnPageChanged);
+    // Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is: the tab widget's own
+    // keys never reach it from a drop-down list, which takes the Tab for its type-ahead search.
+    auto turn = [this](QKeySequence::StandardKey keys, int step) {
+        auto* s = new QShortcut(this);
+        s->setKeys(keys);
+        connect(s, &QShortcut::activated, this,
+                [this, step] { tabs_->setCurrentIndex((tabs_->currentIndex() + step + tabs_->count()) % tabs_->count()); });
+    };
+    turn(QKeySequence::NextChild, 1);
+    turn(QKeySequence::PreviousChild, -1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &CSheetOptions::accept);
@@ -39,7 +52,12 @@ CSheetOptions::CSheetOptions(CConvertOptions& settings, int startPage, QWidget* 
     v->addWidget(buttons);
 }
 
-CSheetOptions::~CSheetOptions() = default;
+CSheetOptions::~CSheetOptions() {
+    // The player goes back to the main window before this window's children are taken down:
+    // moved out of a window half destroyed, it crashed the program when a screen reader had
+    // asked about it.
+    swf_->ReleasePlayer();
+}
 
 void CSheetOptions::showEvent(QShowEvent* event) {
     if (!sizeFixed_) {

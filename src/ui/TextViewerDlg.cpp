@@ -30,6 +30,7 @@ void ShowTextViewer(const std::string& path, QWidget* parent) {
     dlg->setWindowTitle(QFileInfo(name).fileName() + QStringLiteral(" - Tonvela"));
     auto* edit = new QPlainTextEdit(dlg);
     edit->setReadOnly(true);
+    edit->setAccessibleName(QFileInfo(name).fileName());
     edit->setLineWrapMode(QPlainTextEdit::NoWrap);
     edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     edit->setPlainText(text);

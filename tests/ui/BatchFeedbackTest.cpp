@@ -320,7 +320,8 @@ private slots:
 
     // Every window fits the screen's available area at the scale the test runs at (also run at
     // 200 % on a 1600 x 1000 screen): inside the area, no minimum larger than it, and every
-    // control either inside the window or in a part that scrolls. A screenshot of each.
+    // control either inside the window or in a part that scrolls. Every control it shows has a
+    // name and a control's role for screen readers. A screenshot of each.
     void windowsFitTheScreen_data() {
         QTest::addColumn<QString>("window");
         for (const char* w : {"main window", "options SWF", "options Sound", "options Output", "HTML code viewer",
@@ -351,6 +352,10 @@ private slots:
                         .arg(QLatin1String(c->metaObject()->className()), c->objectName())
                         .arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(w->width()).arg(w->height());
             }
+            int controls = 0;
+            if (const QStringList faults = AccessibilityFaults(w, &controls); !faults.isEmpty())
+                return faults.join(QStringLiteral("; "));
+            if (controls == 0) return QStringLiteral("no controls seen by a screen reader");
             QString name = QStringLiteral("fit-%1-%2.png").arg(window, scale);
             if (!SaveShot(w->grab(), name.replace(QLatin1Char(' '), QLatin1Char('-')))) return QStringLiteral("no screenshot");
             return {};

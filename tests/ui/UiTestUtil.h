@@ -2,15 +2,19 @@
 // message boxes, sound files made by sox, and screenshots.
 #pragma once
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QMutex>
 #include <QPixmap>
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -94,6 +98,48 @@ inline bool MakeTone(const QString& path, double seconds, int rate = 22050, int 
     return Sox({QStringLiteral("-n"), QStringLiteral("-r"), QString::number(rate), QStringLiteral("-c"),
                 QString::number(channels), QStringLiteral("-b"), QString::number(bits), path,
                 QStringLiteral("synth"), QString::number(seconds), QStringLiteral("sine"), QStringLiteral("440")});
+}
+
+// What a screen reader finds wrong in a window: each shown control that the keyboard reaches, or
+// that is a control by its role, without a name; each one the keyboard reaches without a
+// control's role. Rows, cells and headers are data and not counted. Empty when all is well;
+// *controls counts the controls looked at.
+inline QStringList AccessibilityFaults(QWidget* window, int* controls) {
+    using R = QAccessible::Role;
+    static const QSet<R> kItems{R::ListItem, R::Cell, R::TreeItem, R::ColumnHeader, R::RowHeader, R::Row, R::ScrollBar};
+    static const QSet<R> kControls{R::Button, R::CheckBox, R::RadioButton, R::ComboBox, R::EditableText, R::Slider,
+                                   R::SpinBox, R::PageTab, R::Link, R::List, R::Tree, R::Table, R::ProgressBar};
+    static const QSet<R> kVague{R::Client, R::Pane, R::NoRole, R::Grouping, R::Window};
+    QStringList faults;
+    std::function<void(QAccessibleInterface*)> walk = [&](QAccessibleInterface* node) {
+        for (int c = 0; c < node->childCount(); ++c) {
+            QAccessibleInterface* child = node->child(c);
+            if (!child || child->state().invisible || kItems.contains(child->role())) continue;
+            const bool focusable = child->state().focusable;
+            if (focusable || kControls.contains(child->role())) {
+                ++*controls;
+                QObject* o = child->object();
+                const QString what = QStringLiteral("%1 %2 (role %3)")
+                                         .arg(o ? QString::fromLatin1(o->metaObject()->className()) : QString(),
+                                              o ? o->objectName() : QString())
+                                         .arg(int(child->role()));
+                const QString name = child->text(QAccessible::Name).trimmed();
+                if (name.isEmpty()) faults << what + QStringLiteral(" has no name");
+                // Without a name of its own the toolkit gives a control its group's title.
+                auto* widget = qobject_cast<QWidget*>(o);
+                for (QWidget* p = widget ? widget->parentWidget() : nullptr; p; p = p->parentWidget())
+                    if (auto* group = qobject_cast<QGroupBox*>(p)) {
+                        if (!name.isEmpty() && name == QString(group->title()).remove(QLatin1Char('&')))
+                            faults << what + QStringLiteral(" is named only by its group");
+                        break;
+                    }
+                if (focusable && kVague.contains(child->role())) faults << what + QStringLiteral(" is no control by its role");
+            }
+            walk(child);
+        }
+    };
+    if (QAccessibleInterface* root = QAccessible::queryAccessibleInterface(window)) walk(root);
+    return faults;
 }
 
 inline QString ScreenshotDir() {
