@@ -108,7 +108,8 @@ check "resume nojournal: the first resumed run found a.wav done by its first-cho
 D="$T/concurrent"; mkdir -p "$D"; tone "$D/a.wav" 20
 "${RUN[@]}" --json-out "$D/ja.json" "$D" > /dev/null 2>&1 &
 first=$!
-for ((i = 0; i < 600; i++)); do grep -q '"named":true' "$D/ja.json" 2>/dev/null && break; sleep 0.01; done
+# Up to a minute for the first run to name its outputs (a busy machine starts it slowly).
+for ((i = 0; i < 6000; i++)); do grep -q '"named":true' "$D/ja.json" 2>/dev/null && break; sleep 0.01; done
 kill -STOP $first  # held between choosing its names and finishing, however fast this machine is
 "${RUN[@]}" --resume --json --json-out "$D/jb.json" "$D" > "$D/b.json" 2>&1; rc=$?
 kill -CONT $first; wait $first; rc_first=$?
