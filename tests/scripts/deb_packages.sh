@@ -41,7 +41,13 @@ check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fail=1; return
 rm -rf "$W"; mkdir -p "$W/tonvela/node_modules/@ruffle-rs"
 tar -C "$SRC" --exclude='./build*' --exclude=./.git --exclude=./node_modules --exclude='./obj-*' -cf - . | tar -C "$W/tonvela" -xf -
 cp -r "$RUFFLE" "$W/tonvela/node_modules/@ruffle-rs/"
-ccache_path=""; [ -d /usr/lib/ccache ] && ccache_path=/usr/lib/ccache:
+ccache_path=""
+if [ -d /usr/lib/ccache ] && command -v ccache >/dev/null; then
+  # debhelper gives the build a HOME of its own, where ccache would start an empty cache on
+  # every run: name the user's cache.
+  ccache_path=/usr/lib/ccache:
+  CCACHE_DIR="${CCACHE_DIR:-$(ccache -k cache_dir)}"; export CCACHE_DIR
+fi
 start=$SECONDS
 # At a low priority, as CI builds its other trees: a whole build beside the other tests must
 # not starve their players.
