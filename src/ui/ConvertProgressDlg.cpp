@@ -25,30 +25,29 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
     // The files' rows scroll when there are more than the screen has room for.
     auto* rowsBox = new QWidget;
     rowsBox->setObjectName(QStringLiteral("fileRows"));
-    auto* rowsLayout = new QVBoxLayout(rowsBox);
-    rowsLayout->setContentsMargins(0, 0, 0, 0);
-    rowsLayout->setSpacing(6);
+    rowsLayout_ = new QVBoxLayout(rowsBox);
+    rowsLayout_->setContentsMargins(0, 0, 0, 0);
+    rowsLayout_->setSpacing(6);
     for (int r = 0; r < std::max(fileRows, 1); ++r) {
         const QByteArray name = r == 0 ? QByteArray("fileText") : "fileText" + QByteArray::number(r);
         FileRow row{MakeLine(name.constData()), MakeBar(r == 0 ? tr("File progress") : tr("File %1 progress").arg(r + 1))};
         row.bar->setObjectName(r == 0 ? QStringLiteral("fileBar") : QStringLiteral("fileBar%1").arg(r));
         row.bar->setRange(0, kBatchBarMax);
         row.bar->setValue(0);
-        // A free row shows nothing, and keeps its place so the window does not jump.
-        for (QWidget* part : {static_cast<QWidget*>(row.text), static_cast<QWidget*>(row.bar)}) {
-            QSizePolicy keep = part->sizePolicy();
-            keep.setRetainSizeWhenHidden(true);
-            part->setSizePolicy(keep);
-            part->setVisible(false);
-        }
-        if (r > 0) rowsLayout->addSpacing(2);
-        rowsLayout->addWidget(row.text);
-        rowsLayout->addWidget(row.bar);
+        if (r > 0) row.text->setContentsMargins(0, 2, 0, 0);
+        row.text->setVisible(false);
+        row.bar->setVisible(false);
+        rowsLayout_->addWidget(row.text);
+        rowsLayout_->addWidget(row.bar);
         files_.push_back(row);
     }
-    auto* rows = new CScrollPage(rowsBox, this);
-    rows->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    layout->addWidget(rows);
+    // The first row has its room from the start (the classic window); the others take theirs
+    // once a file has run in them.
+    KeepRoom(1);
+    auto* rowsPage = new CScrollPage(rowsBox, this);
+    rowsPage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(rowsPage);
+    rowsPage_ = rowsPage;
     overallText_ = MakeLine("overallText");
     overallBar_ = MakeBar(tr("Overall progress"));
     overallBar_->setObjectName(QStringLiteral("overallBar"));
@@ -59,9 +58,31 @@ CConvertProgressDlg::CConvertProgressDlg(QWidget* parent, int fileRows)
     layout->addWidget(overallBar_);
     layout->addStretch();
     layout->addLayout(CancelRow());
-    // One file keeps the classic size; each further file adds its line and bar.
     setFixedWidth(kWidth);
-    setFixedHeight(std::max(kHeight, layout->sizeHint().height()));
+    FitHeight();
+}
+
+bool CConvertProgressDlg::KeepRoom(std::size_t rows) {
+    rows = std::min(rows, files_.size());
+    if (rows <= rowsWithRoom_) return false;
+    // A free row shows nothing but keeps its place, so the window does not jump as files end.
+    for (std::size_t r = rowsWithRoom_; r < rows; ++r) {
+        for (QWidget* part : {static_cast<QWidget*>(files_[r].text), static_cast<QWidget*>(files_[r].bar)}) {
+            QSizePolicy keep = part->sizePolicy();
+            keep.setRetainSizeWhenHidden(true);
+            part->setSizePolicy(keep);
+        }
+    }
+    rowsWithRoom_ = rows;
+    return true;
+}
+
+void CConvertProgressDlg::FitHeight() {
+    // One file keeps the classic size; each further row in use adds its line and bar, up to
+    // what the screen has room for (the rows scroll beyond that).
+    rowsLayout_->invalidate();
+    rowsPage_->updateGeometry();
+    setFixedHeight(std::max(kHeight, layout()->sizeHint().height()));
     FitToScreen(this);
 }
 
@@ -80,6 +101,7 @@ QString CConvertProgressDlg::OverallText() const { return overallText_->text(); 
 int CConvertProgressDlg::OverallPos() const { return overallBar_->value(); }
 
 void CConvertProgressDlg::ShowBatch(const BatchProgressView& view) {
+    const bool more = KeepRoom(view.running.size());
     for (std::size_t r = 0; r < files_.size(); ++r) {
         const bool running = r < view.running.size();
         files_[r].text->setText(running ? QString::fromStdString(view.running[r].text) : QString());
@@ -89,6 +111,7 @@ void CConvertProgressDlg::ShowBatch(const BatchProgressView& view) {
     }
     overallText_->setText(QString::fromStdString(view.overallText));
     overallBar_->setValue(std::clamp(view.overallBar, 0, kBatchBarMax));
+    if (more) FitHeight();
 }
 
 }  // namespace tonvela

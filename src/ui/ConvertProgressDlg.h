@@ -3,10 +3,13 @@
 // batch runs elsewhere and polls the cancel request.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "convert/BatchProgress.h"
 #include "ui/ProgressWindow.h"
+
+class QVBoxLayout;
 
 namespace tonvela {
 
@@ -30,8 +33,8 @@ public:
     int OverallPos() const;  // 0 .. kBatchBarMax
 
 public slots:
-    // Running files fill the rows from the top in batch order; rows left over show nothing
-    // and keep their room.
+    // Running files fill the rows from the top in batch order; the window grows to the rows
+    // in use, and rows left over show nothing and keep their room.
     void ShowBatch(const tonvela::BatchProgressView& view);
 
 private:
@@ -39,7 +42,15 @@ private:
         QLabel* text;
         QProgressBar* bar;
     };
+    // Gives the first rows their room in the window (true when that is more rows than before);
+    // FitHeight then gives the window the height they need.
+    bool KeepRoom(std::size_t rows);
+    void FitHeight();
+
     std::vector<FileRow> files_;
+    QVBoxLayout* rowsLayout_ = nullptr;
+    QWidget* rowsPage_ = nullptr;
+    std::size_t rowsWithRoom_ = 0;
     QLabel* overallText_;
     QProgressBar* overallBar_;
 };

@@ -77,7 +77,6 @@ void CMainDlg::OnRecord() {
 
 void CMainDlg::OnOptions() {
     if (busy_) return;
-    CWaitCursor wait;
     RunOptionsSheet(settings_, store_, lastOptionsPage_, this);
 }
 

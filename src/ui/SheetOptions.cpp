@@ -8,11 +8,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <memory>
+
 #include "convert/ConvertOptions.h"
 #include "ui/PageMP3Opt.h"
 #include "ui/PageOutputOpt.h"
 #include "ui/ScreenFit.h"
 #include "ui/SettingsNotSaved.h"
+#include "ui/WaitCursor.h"
 
 namespace tonvela {
 
@@ -132,11 +135,16 @@ void CSheetOptions::CopyBack(CConvertOptions& settings) const {
 
 bool RunOptionsSheet(CConvertOptions& settings, CSettingsStore& store, int& lastPage, QWidget* parent) {
     const CConvertOptions opened = settings;
-    CSheetOptions sheet(settings, lastPage, parent);
-    const bool ok = sheet.exec() == QDialog::Accepted;
-    lastPage = sheet.ActivePage();
+    // The wait cursor while the pages are built (the preview's player among them), not while
+    // the user works in the sheet.
+    const auto sheet = [&] {
+        CWaitCursor wait;
+        return std::make_unique<CSheetOptions>(settings, lastPage, parent);
+    }();
+    const bool ok = sheet->exec() == QDialog::Accepted;
+    lastPage = sheet->ActivePage();
     if (!ok) return false;
-    sheet.CopyBack(settings);
+    sheet->CopyBack(settings);
     // Only what the user changed in this sheet (the sliders act live, so against the settings
     // as the sheet opened): a value another program saved meanwhile stays, and OK without a
     // change writes nothing, leaving the store byte for byte as it was.

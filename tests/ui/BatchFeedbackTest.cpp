@@ -412,6 +412,9 @@ private slots:
             CConvertProgressDlg dlg(w.get(), kMaxConvertJobs);
             dlg.setAttribute(Qt::WA_DeleteOnClose, false);
             dlg.Open();
+            BatchProgressView all;
+            for (int i = 0; i < kMaxConvertJobs; ++i) all.running.push_back({static_cast<std::size_t>(i), "Converting...", 0});
+            dlg.ShowBatch(all);
             problem = check(&dlg);
         } else if (window == QLatin1String("add progress")) {
             CProgressDlg dlg(w.get());

@@ -65,14 +65,16 @@ private slots:
         QVERIFY(convert ? convertDlg->CancelRequested() : addDlg->IsCancelled());
     }
 
-    // Running files fill the rows from the top; a free row shows neither line nor bar, and the
-    // window keeps its size as files come and go.
+    // Running files fill the rows from the top; a free row shows neither line nor bar. The
+    // window opens at the one-file size whatever the rows, grows to the most rows in use, and
+    // keeps its size as files come and go.
     void freeRowsShowNothing_data() {
         QTest::addColumn<int>("rows");
         QTest::addColumn<QList<int>>("running");  // how many run, view after view
         QTest::newRow("one row") << 1 << QList<int>{0, 1, 0, 1, 0};
         QTest::newRow("two rows, the last file alone") << 2 << QList<int>{0, 2, 1, 2, 1, 0};
         QTest::newRow("three rows") << 3 << QList<int>{3, 2, 1, 3, 0};
+        QTest::newRow("eight rows, filling up") << 8 << QList<int>{1, 2, 5, 4, 8, 3, 0};
     }
     void freeRowsShowNothing() {
         QFETCH(int, rows);
@@ -84,8 +86,13 @@ private slots:
         dlg.setAttribute(Qt::WA_DeleteOnClose, false);
         dlg.Open();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
-        const QSize size = dlg.size();
+        QSize size = dlg.size();
+        {
+            CConvertProgressDlg one(&owner, 1);
+            QCOMPARE(size, one.size());
+        }
         for (int r = 0; r < rows; ++r) QVERIFY(!dlg.FileShown(r));
+        int most = 1;
         for (int n : running) {
             BatchProgressView view;
             view.total = 9;
@@ -100,6 +107,12 @@ private slots:
                 auto* bar = dlg.findChild<QProgressBar*>(r == 0 ? QStringLiteral("fileBar") : QStringLiteral("fileBar%1").arg(r));
                 QVERIFY(bar);
                 QCOMPARE(bar->isVisible(), r < n);
+            }
+            if (n > most) {
+                QVERIFY(dlg.height() > size.height());
+                QCOMPARE(dlg.width(), size.width());
+                size = dlg.size();
+                most = n;
             }
             QCOMPARE(dlg.size(), size);
         }

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "ui/ConvertProgressDlg.h"
 #include "ui/FileListModel.h"
 #include "ui/MainDlg.h"
 #include "ui/ProgressDlg.h"
@@ -104,7 +105,7 @@ private slots:
         QVERIFY(SaveShot(window.grab(), QStringLiteral("main-focus%1.png").arg(suffix_)));
     }
 
-    // The add operation's progress window, and the viewer of HTML code: read-only, the whole page.
+    // The progress windows, and the viewer of HTML code: read-only, the whole page.
     void smallWindows() {
         CProgressDlg progress(nullptr);
         progress.SetRange(20);
@@ -113,6 +114,19 @@ private slots:
         progress.Open();
         QVERIFY(QTest::qWaitForWindowExposed(&progress));
         QVERIFY(SaveShot(progress.grab(), QStringLiteral("add-progress%1.png").arg(suffix_)));
+
+        // A batch on eight jobs with three files running: the window has the three rows' room.
+        CConvertProgressDlg converting(nullptr, 8);
+        converting.setAttribute(Qt::WA_DeleteOnClose, false);
+        converting.Open();
+        BatchProgressView view;
+        for (std::size_t i = 0; i < 3; ++i)
+            view.running.push_back({i, "Converting track 0" + std::to_string(i + 1) + ".flac..." + std::to_string(40 - 10 * i) + "%", 400 - 100 * int(i)});
+        view.overallText = "Converting 3 of 20 file(s) into SWF...";
+        view.overallBar = 120;
+        converting.ShowBatch(view);
+        QVERIFY(QTest::qWaitForWindowExposed(&converting));
+        QVERIFY(SaveShot(converting.grab(), QStringLiteral("convert-progress%1.png").arg(suffix_)));
 
         const QString page = home_.path() + QStringLiteral("/page.htm");
         QFile f(page);

@@ -1,5 +1,6 @@
 // The options sheet as the main window runs it: the Sound and Output pages' rules and messages,
 // validation when a page is left, what OK saves into the store and what Cancel leaves alone.
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -248,6 +249,8 @@ void CSheetOptionsTest::okSavesWhatWasShown() {
         auto* sheet = qobject_cast<CSheetOptions*>(w);
         QVERIFY(sheet);
         QCOMPARE(sheet->ActivePage(), int(CSheetOptions::kOutputPage));
+        // The wait cursor was for the opening only.
+        QVERIFY(!QApplication::overrideCursor());
         // SWF page
         Child<QRadioButton>(sheet, "withoutControls")->click();
         Child<QRadioButton>(sheet, "event")->click();
