@@ -39,6 +39,7 @@ QPushButton[role="caption"] {
 }
 QPushButton[role="caption"]:hover { background: rgba(255, 255, 255, 40); border-color: rgba(255, 255, 255, 90); }
 QPushButton[role="caption"]:pressed { background: rgba(0, 0, 0, 50); }
+QPushButton[role="caption"]:focus { border: 2px solid #f2a93b; }
 QPushButton[role="link"] {
     background: transparent; border: none; color: #1d6f86; text-decoration: underline; padding: 0px;
     min-height: 0px; text-align: left;

@@ -3,13 +3,39 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QPainter>
+#include <QStyleOptionHeader>
+#include <algorithm>
 
 #include "ui/FileListModel.h"
 
 namespace tonvela {
 
+namespace {
+
+// A header whose titles give way to the sort arrow beside them: the style shortens a title to
+// its section's width and then draws it beside the arrow, so a right-aligned title in a narrow
+// column ran under the arrow.
+class CSortHeader : public QHeaderView {
+public:
+    explicit CSortHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {}
+
+protected:
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int logicalIndex) const override {
+        QHeaderView::initStyleOptionForIndex(option, logicalIndex);
+        if (option->icon.isNull()) return;
+        QStyleOptionHeader section = *option;
+        section.rect = QRect(0, 0, sectionSize(logicalIndex), height());
+        const int label = style()->subElementRect(QStyle::SE_HeaderLabel, &section, this).width();
+        const int arrow = style()->pixelMetric(QStyle::PM_SmallIconSize, &section, this) + 2;
+        option->text = option->fontMetrics.elidedText(option->text, Qt::ElideRight, std::max(0, label - arrow));
+    }
+};
+
+}  // namespace
+
 CSortListCtrl::CSortListCtrl(CFileListModel& model, QWidget* parent) : QTreeView(parent), model_(model) {
     setObjectName(QStringLiteral("fileList"));
+    setHeader(new CSortHeader(this));
     setModel(&model_);
     setRootIsDecorated(false);
     setItemsExpandable(false);

@@ -103,6 +103,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(window.isActiveWindow(), 20000);
         window.findChild<QPushButton*>(QStringLiteral("addFilesButton"))->setFocus(Qt::TabFocusReason);
         QVERIFY(SaveShot(window.grab(), QStringLiteral("main-focus%1.png").arg(suffix_)));
+        window.findChild<QPushButton*>(QStringLiteral("helpMenuButton"))->setFocus(Qt::TabFocusReason);
+        QVERIFY(SaveShot(window.grab(), QStringLiteral("main-focus-help%1.png").arg(suffix_)));
     }
 
     // The progress windows, and the viewer of HTML code: read-only, the whole page.
