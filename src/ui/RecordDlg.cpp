@@ -13,6 +13,7 @@
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -337,8 +338,13 @@ void CRecordDlg::ShowStatus() {
             break;
         default: status_->setText(tr("Ready.  Length: %1").arg(Time(recorder_.HasTake() ? length : 0.0))); break;
     }
-    level_->setValue(static_cast<int>(std::lround(recorder_.Level() * 100.0)));
-    const bool recording = recorder_.GetState() == CRecorder::kRecording;
+    const CRecorder::State state = recorder_.GetState();
+    // While a take plays the bar shows how far it has played; otherwise the input level.
+    const double bar = state == CRecorder::kPlaying || state == CRecorder::kPaused
+                           ? (length > 0.0 ? recorder_.PlayedSeconds() / length : 0.0)
+                           : recorder_.Level();
+    level_->setValue(static_cast<int>(std::lround(std::clamp(bar, 0.0, 1.0) * 100.0)));
+    const bool recording = state == CRecorder::kRecording;
     if (status_->property("recording").toBool() != recording) {
         status_->setProperty("recording", recording);
         status_->style()->unpolish(status_);
@@ -358,7 +364,9 @@ void CRecordDlg::UpdateControls() {
     stop_->setEnabled(playing);
     qualityBox_->setEnabled(!recording);
     deviceBox_->setEnabled(!recording && deviceBox_->count() > 0);
-    level_->setEnabled(recording);
+    level_->setEnabled(recording || playing);
+    level_->setToolTip(playing ? tr("Playback position") : tr("Input level"));
+    level_->setAccessibleName(level_->toolTip());
     saveAs_->setEnabled(playing || (state == CRecorder::kReady && haveRecording));
     convert_->setEnabled(playing || (state == CRecorder::kReady && haveRecording));
 }

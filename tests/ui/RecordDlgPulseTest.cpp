@@ -156,6 +156,10 @@ private slots:
         const QString paused = test::StatusText(*dlg_);
         QVERIFY2(paused.startsWith(QStringLiteral("Paused  00:01.")) && paused.endsWith(QStringLiteral(" / ") + length),
                  qPrintable(paused));
+        // The bar shows the played part of the take (1 s of about 3.5 s) while it plays.
+        auto* bar = dlg_->findChild<QProgressBar*>(QStringLiteral("level"));
+        QVERIFY2(bar->value() >= 20 && bar->value() <= 60, qPrintable(QString::number(bar->value())));
+        QCOMPARE(bar->accessibleName(), QStringLiteral("Playback position"));
         QTest::qWait(1500);
         QCOMPARE(test::StatusText(*dlg_), paused);
         play->click();
@@ -164,6 +168,7 @@ private slots:
         QCOMPARE(dlg_->Recorder().GetState(), CRecorder::kReady);
         QCOMPARE(test::StatusText(*dlg_), ready);
         QCOMPARE(test::EnabledControls(*dlg_), QStringLiteral("1010111"));
+        QCOMPARE(bar->accessibleName(), QStringLiteral("Input level"));
 
         // Played to its end the window is ready again; the played time never passes the length.
         play->click();
