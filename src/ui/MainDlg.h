@@ -63,7 +63,7 @@ public:
     void AddCommandLinePaths(const std::vector<std::string>& paths);
     void AddCommandLinePaths(const QStringList& paths);
     // Files and folders dropped from a file manager.
-    void DropPaths(const QStringList& paths);
+    void DropPaths(const std::vector<std::string>& paths);
     // Brings the list's context menu up to date with the list and the selection.
     void UpdateListMenu();
     QMenu* ListMenu() const { return listMenu_; }

@@ -17,6 +17,7 @@
 #include "ui/SearchStopper.h"
 #include "ui/SettingsNotSaved.h"
 #include "ui/SortListCtrl.h"
+#include "ui/UriListPaths.h"
 #include "ui/WaitCursor.h"
 #include "ui/WindowState.h"
 
@@ -98,12 +99,12 @@ void CMainDlg::OnAddFolder() {
     AddPathList(paths, std::move(progress));
 }
 
-void CMainDlg::DropPaths(const QStringList& dropped) {
+void CMainDlg::DropPaths(const std::vector<std::string>& dropped) {
     if (busy_) return;
     std::unique_ptr<CProgressDlg> progress = OpenSearchProgress();
     std::vector<std::string> paths;
     if (!Search(*progress, [&](const SearchStop& stop) {
-            for (const QString& p : dropped) AddDroppedPath(p.toStdString(), paths, stop);
+            for (const std::string& p : dropped) AddDroppedPath(p, paths, stop);
         }))
         return;
     AddPathList(paths, std::move(progress));
@@ -150,10 +151,18 @@ void CMainDlg::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void CMainDlg::dropEvent(QDropEvent* event) {
-    QStringList paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile()) paths << url.toLocalFile();
-    if (paths.isEmpty() || !TakeAsCopy(event)) {
+    // The names as the file manager sent them, byte for byte; the toolkit's URLs only where no
+    // URI list came.
+    const QMimeData* mime = event->mimeData();
+    const QString uriList = QStringLiteral("text/uri-list");
+    std::vector<std::string> paths;
+    if (mime->hasFormat(uriList)) {
+        paths = LocalPathsOfUriList(mime->data(uriList).toStdString());
+    } else {
+        for (const QUrl& url : mime->urls())
+            if (url.isLocalFile()) paths.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    if (paths.empty() || !TakeAsCopy(event)) {
         event->ignore();
         return;
     }

@@ -158,16 +158,18 @@ private slots:
     }
 
     // Dropped items: files with a supported extension, folders searched, links followed; other
-    // files ignored without a word. Files already listed are not added again.
+    // files ignored without a word. Files already listed are not added again. A name that is
+    // not UTF-8 arrives byte for byte.
     void dropsAndDuplicates() {
         auto w = MakeWindow();
         const QString root = In(QStringLiteral("tree"));
         CMessageCatcher catcher;
-        auto drop = [&](const QStringList& paths) {
+        auto drop = [&](const QStringList& paths, const QByteArray& uriList = {}) {
             QMimeData mime;
             QList<QUrl> urls;
             for (const QString& p : paths) urls << QUrl::fromLocalFile(p);
             mime.setUrls(urls);
+            if (!uriList.isEmpty()) mime.setData(QStringLiteral("text/uri-list"), uriList);
             const QPoint at(300, 200);
             QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(w.get(), &enter);
@@ -183,6 +185,20 @@ private slots:
         // Again, by other names of the same files: a link, "..", the folder once more.
         drop({root + QStringLiteral("/sub/../b.wav"), root + QStringLiteral("/dirlink/c.au"), root});
         QCOMPARE(Column(*w, kColumnFiles), (QStringList{"b.wav", "c.au", "d.wav", "a.WAV"}));
+        QVERIFY(catcher.messages.empty());
+
+        // A list as a file manager sends it: a comment, a web address, another host and a NUL
+        // are passed over; a lone "%" stands for itself, and a Latin-1 name (bytes E9 and FF)
+        // arrives byte for byte.
+        const std::string latin1 = root.toStdString() + "/caf\xe9 \xff.wav", percent = root.toStdString() + "/100%.wav";
+        fs::copy_file(root.toStdString() + "/b.wav", latin1);
+        fs::copy_file(root.toStdString() + "/b.wav", percent);
+        const QByteArray encoded = QUrl::toPercentEncoding(QString::fromLatin1(root.toUtf8()), "/");
+        drop({}, "# dropped\r\nhttp://example.org/x.wav\r\nfile://elsewhere" + encoded + "/b.wav\r\nfile://" + encoded +
+                     "/b%00.wav\r\nfile:" + encoded + "/100%.wav\r\nfile://localhost" + encoded + "/caf%E9%20%ff.wav\r\n");
+        QCOMPARE(w->Model().rowCount(), 6);
+        QCOMPARE(w->Model().Entry(4).path, percent);
+        QCOMPARE(w->Model().Entry(5).path, latin1);
         QVERIFY(catcher.messages.empty());
     }
 
