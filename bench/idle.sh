@@ -5,7 +5,8 @@
 # its whole process tree, web-engine helpers included, over MEASURE seconds, and reports the
 # tree's memory (PSS), the most playback streams the sound server had meanwhile, and the files
 # left under any chromium folder of the home once the program has ended.
-# Targets: under 0.3 s of CPU a minute, under 150 MB PSS, no playback stream.
+# Targets: under 0.3 s of CPU a minute, under 150 MB PSS, no playback stream. THREADS=1 also
+# names the threads that used the time.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="$(cd "${1:-$ROOT/build}" && pwd)"
@@ -51,6 +52,16 @@ tree_sum() {
 # CPU ticks (user + system), and proportional memory in KiB.
 ticks() { tree_sum stat '{ sub(/^.*\) /, ""); print $12 + $13 }'; }
 pss_kb() { tree_sum smaps_rollup '/^Pss:/ { print $2 }'; }
+# Every thread of the tree with its ticks so far: "process/thread ticks" (for THREADS=1).
+thread_ticks() {
+  local p t
+  for p in $(tree "$app_pid"); do
+    for t in /proc/$p/task/*; do
+      awk -v p="$(cat /proc/$p/comm 2>/dev/null)" -v t="$(cat $t/comm 2>/dev/null)" \
+        '{ sub(/^.*\) /, ""); gsub(/ /, "_", p); gsub(/ /, "_", t); print p "/" t "(" FILENAME ") " $12 + $13 }' "$t/stat" 2>/dev/null
+    done
+  done
+}
 streams() {
   if [ -n "$pulse" ]; then pactl list short sink-inputs 2>/dev/null | wc -l; else echo "n/a"; fi
 }
@@ -88,6 +99,7 @@ sleep "$SETTLE"
 kill -0 "$app_pid" 2>/dev/null || { echo "the program ended" >&2; cat "$TMP/out" >&2; exit 1; }
 pss_start=$(pss_kb)
 t0=$(ticks)
+[ "${THREADS:-0}" = 1 ] && thread_ticks > "$TMP/threads0"
 most=0
 for _ in $(seq "$MEASURE"); do
   sleep 1
@@ -95,6 +107,7 @@ for _ in $(seq "$MEASURE"); do
   if [ "$s" != n/a ] && [ "$s" -gt "$most" ]; then most=$s; fi
 done
 t1=$(ticks)
+[ "${THREADS:-0}" = 1 ] && thread_ticks > "$TMP/threads1"
 procs=$(tree "$app_pid" | wc -l)
 pss_end=$(pss_kb)
 [ -n "$pulse" ] || most=n/a
@@ -108,3 +121,9 @@ awk -v d=$((t1 - t0)) -v hz="$hz" -v m="$MEASURE" -v a="$pss_start" -v b="$pss_e
   printf "playback streams (most) %6s\n", s
   printf "files under chromium    %6d\n", c
 }'
+# THREADS=1: the threads that used the time, busiest first.
+if [ "${THREADS:-0}" = 1 ]; then
+  echo "busiest threads (ticks over the measured time):"
+  awk 'NR == FNR { before[$1] = $2; next } { d = $2 - before[$1]; if (d > 0) print d, $1 }' \
+    "$TMP/threads0" "$TMP/threads1" | sort -rn | head -12 | sed 's|(/proc/[0-9]*/task/[0-9]*/stat)||; s/^/  /'
+fi

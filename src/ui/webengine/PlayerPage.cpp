@@ -67,6 +67,12 @@ window.tonvela = { loads: 0, metadata: null, error: null, fetched: [], player: n
   Counted.prototype = Native.prototype;
   window.AudioContext = Counted;
 })();
+// A movie has no gamepads. Ruffle asks for them every frame, and the first question starts
+// the browser's gamepad polling, which then runs on in the program's own process sixty times a
+// second, even while the page is frozen and parked.
+try {
+  Object.defineProperty(Navigator.prototype, "getGamepads", { value: function () { return []; }, configurable: true });
+} catch (e) {}
 window.RufflePlayer = { config: { polyfills: false, publicPath: "ruffle/" } };
 </script>
 <script src="ruffle/ruffle.js"></script>
