@@ -129,10 +129,11 @@ private slots:
         QCOMPARE(test::Soxi(QStringLiteral("-r"), saved_), QStringLiteral("44100"));
         QCOMPARE(test::Soxi(QStringLiteral("-c"), saved_), QStringLiteral("2"));
         QCOMPARE(test::Soxi(QStringLiteral("-b"), saved_), QStringLiteral("16"));
-        // The file's length is the time between the two clicks, within what the server hands
-        // over at a time (more on a busy machine); the status shows the same length in tenths.
+        // The file holds all the sound that had come in when Stop Rec was clicked, and no more
+        // than the time between the two clicks (with what the server hands over at a time): on a
+        // busy machine the server may hand it over late, never early.
         const double seconds = test::Soxi(QStringLiteral("-D"), saved_).toDouble();
-        QVERIFY2(seconds > elapsed - 0.5 && seconds < end + 0.5,
+        QVERIFY2(seconds >= 3.5 && seconds < end + 0.5,
                  qPrintable(QStringLiteral("recorded %1 s in %2..%3 s").arg(seconds).arg(elapsed).arg(end)));
         QCOMPARE(test::StatusText(*dlg_), QStringLiteral("Ready.  Length: 00:%1.%2")
                                               .arg(static_cast<int>(seconds), 2, 10, QLatin1Char('0'))
