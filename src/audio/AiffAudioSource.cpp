@@ -17,8 +17,6 @@ namespace tonvela {
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 8388608;
-
 enum Kind : int {
     KindMuLaw = 1,
     KindALaw = 2,

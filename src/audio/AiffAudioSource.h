@@ -48,6 +48,8 @@ private:
     template <typename Sample, typename Convert>
     int SplitFrames(Sample* left, Sample* right, int frames, int sampleBytes, Convert convert);
 
+    static constexpr std::size_t kBufferBytes = 8388608;
+
     CUniqueFile file_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     std::uint32_t numSampleFrames_ = 0;

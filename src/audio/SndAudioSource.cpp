@@ -13,7 +13,6 @@ namespace tonvela {
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 8388608;
 constexpr std::size_t kHeaderProbe = 120;
 constexpr int kHeaderSearchStart = 13;
 constexpr int kHeaderSearchPositions = 20;

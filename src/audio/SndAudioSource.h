@@ -39,6 +39,8 @@ private:
     template <typename Convert>
     int ReadFixed(std::int16_t* left, std::int16_t* right, int sampleBytes, Convert convert);
 
+    static constexpr std::size_t kBufferBytes = 8388608;
+
     CUniqueFile file_;
     std::unique_ptr<std::uint8_t[]> buffer_;
     bool bigEndian_ = false;

@@ -60,10 +60,6 @@ bool EntryOf(std::string_view line, std::string_view& name, std::string_view& va
     return true;
 }
 
-bool HasLineBreak(const std::string& s) {
-    return s.find_first_of("\r\n") != std::string::npos;
-}
-
 }  // namespace
 
 std::optional<std::string> CProfileFile::GetString(const std::string& section, const std::string& name) const {

@@ -5,8 +5,15 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tonvela {
+
+// True when s holds a CR or LF, so that it cannot be written as (part of) one line of an
+// ini-style file.
+inline bool HasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 class CProfileFile {
 public:

@@ -12,15 +12,12 @@
 #include <system_error>
 
 #include "platform/AtomicFile.h"
+#include "platform/ProfileFile.h"
 #include "platform/UniqueFd.h"
 
 namespace tonvela {
 
 namespace {
-
-bool HasLineBreak(const std::string& s) {
-    return s.find('\n') != std::string::npos || s.find('\r') != std::string::npos;
-}
 
 bool ValidKey(const std::string& key) {
     return !key.empty() && !HasLineBreak(key) && key.find(']') == std::string::npos;

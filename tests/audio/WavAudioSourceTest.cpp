@@ -24,7 +24,7 @@ struct Decoded {
 };
 
 // Reads to the end; 8-bit samples are kept as their unsigned values.
-Decoded DecodeAll(CAudioSource& source) {
+Decoded ReadToEnd(CAudioSource& source) {
     Decoded d;
     std::vector<std::int16_t> l(kReadFrames), r(kReadFrames);
     const bool eight = source.GetBitsPerSample() == 8;
@@ -117,7 +117,7 @@ protected:
         ASSERT_EQ(RunCommand({"python3", "-c", script, path}), 0);
     }
     void ExpectMatches(CWavAudioSource& wav, const std::vector<std::int16_t>& ref, int channels) {
-        const Decoded d = DecodeAll(wav);
+        const Decoded d = ReadToEnd(wav);
         ExpectSameSamples(d.left, Channel(ref, channels, 0));
         if (channels >= 2) ExpectSameSamples(d.right, Channel(ref, channels, 1));
     }
@@ -187,7 +187,7 @@ TEST_F(WavAudioSourceTest, FfmpegAdpcmFilesMatchTheReferenceDecode) {
         CWavAudioSource wav;
         ASSERT_TRUE(wav.Open(path, 0));
         const std::vector<std::int16_t> ref = c.soxReference ? SoxS16(path) : FfmpegS16(path);
-        const Decoded d = DecodeAll(wav);
+        const Decoded d = ReadToEnd(wav);
         // ffmpeg also decodes the partial last block; we drop it.
         const std::vector<int> l = Channel(ref, c.channels, 0);
         ASSERT_LE(d.left.size(), l.size());
@@ -280,7 +280,7 @@ TEST_F(WavAudioSourceTest, EightBitStaysUnsigned) {
             return test::ReadFileBytes(raw);
         }();
         const int channels = std::stoi(ch);
-        const Decoded d = DecodeAll(wav);
+        const Decoded d = ReadToEnd(wav);
         ExpectSameSamples(d.left, Channel(ref, channels, 0));
         if (channels == 2) ExpectSameSamples(d.right, Channel(ref, channels, 1));
     }
@@ -401,7 +401,7 @@ TEST(WavHandBuiltTest, OddChunksBeforeFmtAndDataSizeZero) {
     CWavAudioSource wav;
     ASSERT_TRUE(wav.Open(path, 0));
     EXPECT_EQ(wav.GetLength(), samples.size());  // size 0: to the end of the file
-    const Decoded d = DecodeAll(wav);
+    const Decoded d = ReadToEnd(wav);
     ASSERT_EQ(d.left.size(), 3000u);
     for (int i = 0; i < 3000; ++i) ASSERT_EQ(d.left[static_cast<std::size_t>(i)], static_cast<std::int16_t>(i * 37 - 900));
     EXPECT_EQ(d.largestRead, kReadFrames);
@@ -415,7 +415,7 @@ TEST(WavHandBuiltTest, DataShorterThanItsHeaderEndsEarly) {
     ASSERT_TRUE(wav.Open(path, 0));
     EXPECT_EQ(wav.GetLength(), 0xFFFFFFF0u);
     EXPECT_EQ(wav.GetDuration(), static_cast<int>(0xFFFFFFF0ull / 4 / 8000));
-    const Decoded d = DecodeAll(wav);
+    const Decoded d = ReadToEnd(wav);
     EXPECT_EQ(d.left.size(), 50u);  // the odd last sample makes no frame
 }
 
@@ -431,7 +431,7 @@ TEST(WavHandBuiltTest, OutOfRangeFloatsSaturate) {
     ASSERT_TRUE(test::WriteFileBytes(path, Riff({FmtChunk(3, 1, 8000, 4, 32), DataChunk(data, 24)})));
     CWavAudioSource wav;
     ASSERT_TRUE(wav.Open(path, 0));
-    const Decoded d = DecodeAll(wav);
+    const Decoded d = ReadToEnd(wav);
     EXPECT_EQ(d.left, (std::vector<int>{32767, -32768, 32767, -32768, 16383, -8192}));
 }
 
@@ -500,7 +500,7 @@ TEST_F(WavAudioSourceTest, BadMsAdpcmPredictorEndsTheAudio) {
     ASSERT_TRUE(test::WriteFileBytes(path, bytes));
     CWavAudioSource wav;
     ASSERT_TRUE(wav.Open(path, 0));
-    const Decoded d = DecodeAll(wav);
+    const Decoded d = ReadToEnd(wav);
     const std::size_t perBlock = static_cast<std::size_t>(wav.GetLength() > 0 ? (blockAlign - 7) * 2 + 2 : 0);
     EXPECT_EQ(d.left.size(), 2 * perBlock);
 }
@@ -514,7 +514,7 @@ TEST_F(WavAudioSourceTest, TruncatedFilesStayInBounds) {
             const std::string path = dir_.File("cut.wav");
             ASSERT_TRUE(test::WriteFileBytes(path, std::vector<std::uint8_t>(full.begin(), full.begin() + static_cast<long>(cut))));
             CWavAudioSource wav;
-            if (wav.Open(path, 0)) DecodeAll(wav);
+            if (wav.Open(path, 0)) ReadToEnd(wav);
         }
     }
 }

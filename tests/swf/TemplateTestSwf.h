@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+#include "swf/SwfTestSupport.h"
+
 namespace tonvela::testswf {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -74,28 +76,8 @@ inline Bytes DoAction(Bytes actions) {
     return Tag(12, actions);
 }
 
-inline void WriteFile(const std::filesystem::path& p, const Bytes& b) {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()),
-                                             static_cast<std::streamsize>(b.size()));
-}
-
-// A fresh folder under the system temporary folder, removed with the object.
-class TempDir {
-public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("tonvela-tmpl-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    static inline int counter_ = 0;
-    std::filesystem::path path_;
-};
+// Files and folders as the other SWF tests make them.
+using swftest::TempDir;
+using swftest::WriteFile;
 
 }  // namespace tonvela::testswf

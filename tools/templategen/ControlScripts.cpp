@@ -12,12 +12,12 @@ using A = CAvm1Assembler;
 int FirstSoundFrame(const ControlContext& c) { return c.mode == Mode::Single ? 2 : 1; }
 
 void Root(A& a) { a.Push({Str("_parent")}).Do(Op::GetVariable); }
-void Movie(A& a, const ControlContext& c) {
+void SoundClip(A& a, const ControlContext& c) {
     Root(a);
     if (c.mode == Mode::Shell) a.Push({Str("snd")}).Do(Op::GetMember);
 }
 void MovieProp(A& a, const ControlContext& c, const char* prop) {
-    Movie(a, c);
+    SoundClip(a, c);
     a.Push({Str(prop)}).Do(Op::GetMember);
 }
 void RootVar(A& a, const char* name) {
@@ -32,7 +32,7 @@ void Var(A& a, const char* name) { a.Push({Str(name)}).Do(Op::GetVariable); }
 // movie.method() or movie.method(<argument on the stack>)
 void CallMovie(A& a, const ControlContext& c, const char* method, bool withArgument) {
     a.Push({Int(withArgument ? 1 : 0)});
-    Movie(a, c);
+    SoundClip(a, c);
     a.Push({Str(method)}).Do(Op::CallMethod).Do(Op::Pop);
 }
 // if (name < 0) name = 0;
