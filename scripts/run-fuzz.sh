@@ -19,8 +19,10 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$ROOT}" CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
+# Built whole for one run: one compile per batch of files (unity build), line tables only.
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -DTONVELA_FUZZ=ON -DTONVELA_TESTS=OFF -DTONVELA_GUI=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_UNITY_BUILD=ON -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" "${launcher[@]}" >/dev/null
 targets=()
 for src in "${sources[@]}"; do targets+=("fuzz_$(basename "$src" .cpp)"); done
 cmake --build "$BUILD" -j"$(nproc)" --target "${targets[@]}"

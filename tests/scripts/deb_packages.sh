@@ -47,6 +47,10 @@ if [ -d /usr/lib/ccache ] && command -v ccache >/dev/null; then
   # every run: name the user's cache.
   ccache_path=/usr/lib/ccache:
   CCACHE_DIR="${CCACHE_DIR:-$(ccache -k cache_dir)}"; export CCACHE_DIR
+  # The window code is compiled with a precompiled header, which ccache caches only with this
+  # sloppiness (the build tree's own compiles get it from their launcher).
+  CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:+$CCACHE_SLOPPINESS,}pch_defines,time_macros,include_file_mtime,include_file_ctime"
+  export CCACHE_SLOPPINESS
 fi
 start=$SECONDS
 # At a low priority, as CI builds its other trees: a whole build beside the other tests must
