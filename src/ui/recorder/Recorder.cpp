@@ -146,6 +146,12 @@ bool CRecorder::StartPlayback(double volume) {
         reader_.Close();
         return false;
     }
+    // Qt's PulseAudio sink waits without end in start() for a stream on a server that has just
+    // gone, which would freeze the window: the server is asked first, with a time limit.
+    if (!ListInputDevices().reached) {
+        reader_.Close();
+        return false;
+    }
     QAudioFormat format;
     format.setSampleRate(reader_.GetSampleRate());
     format.setChannelCount(reader_.GetChannels());
