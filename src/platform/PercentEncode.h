@@ -1,5 +1,5 @@
 // Percent-encoding of names and paths for links and URIs: one encoder, each caller naming the
-// bytes it keeps.
+// bytes it keeps, and its decoder.
 #pragma once
 
 #include <string>
@@ -14,5 +14,11 @@ std::string PercentEncode(std::string_view bytes, std::string_view keep);
 // letters and "." stay; every other byte (0x80 and above too, so that a page read in any code
 // page links to the right file) becomes %XX.
 std::string UrlEncodeName(std::string_view name);
+
+// Each %XX becomes its byte; a "%" not followed by two hex digits stands for itself.
+std::string PercentDecode(std::string_view text);
+
+// The value of an ASCII hex digit (either case), or -1.
+int HexDigitValue(char c);
 
 }  // namespace tonvela

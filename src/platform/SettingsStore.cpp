@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "platform/AtomicFile.h"
+#include "platform/PercentEncode.h"
 #include "platform/ProfileFile.h"
 #include "platform/UniqueFd.h"
 
@@ -26,13 +27,6 @@ bool ValidKey(const std::string& key) {
 bool ValidName(const std::string& name) {
     return !name.empty() && !HasLineBreak(name) && name.find('=') == std::string::npos &&
            name[0] != '[' && name[0] != ';' && name[0] != '#';
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 const char kHex[] = "0123456789abcdef";
@@ -81,8 +75,8 @@ bool ParseQuoted(std::string_view text, std::string& out) {
             case 't': out += '\t'; break;
             case 'x': {
                 if (i + 2 >= text.size()) return false;
-                int hi = HexDigit(text[i + 1]);
-                int lo = HexDigit(text[i + 2]);
+                int hi = HexDigitValue(text[i + 1]);
+                int lo = HexDigitValue(text[i + 2]);
                 if (hi < 0 || lo < 0) return false;
                 out += static_cast<char>(hi * 16 + lo);
                 i += 2;
@@ -98,7 +92,7 @@ bool ParseDword(std::string_view text, std::uint32_t& out) {
     if (text.empty() || text.size() > 8) return false;
     std::uint32_t v = 0;
     for (char c : text) {
-        int d = HexDigit(c);
+        int d = HexDigitValue(c);
         if (d < 0) return false;
         v = v * 16 + static_cast<std::uint32_t>(d);
     }
@@ -112,8 +106,8 @@ bool ParseBinary(std::string_view text, CSettingsStore::Binary& out) {
     std::size_t i = 0;
     for (;;) {
         if (i + 2 > text.size()) return false;
-        int hi = HexDigit(text[i]);
-        int lo = HexDigit(text[i + 1]);
+        int hi = HexDigitValue(text[i]);
+        int lo = HexDigitValue(text[i + 1]);
         if (hi < 0 || lo < 0) return false;
         out.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
         i += 2;

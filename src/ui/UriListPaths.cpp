@@ -2,16 +2,11 @@
 
 #include <optional>
 
+#include "platform/PercentEncode.h"
+
 namespace tonvela {
 
 namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;
@@ -37,16 +32,7 @@ std::optional<std::string> LocalPath(std::string_view uri) {
     // A query or fragment is not part of the name (a "?" or "#" in a name comes encoded).
     rest = rest.substr(0, rest.find_first_of("?#"));
     if (rest.empty() || rest[0] != '/') return std::nullopt;
-    std::string path;
-    path.reserve(rest.size());
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == '%' && i + 2 < rest.size() && HexValue(rest[i + 1]) >= 0 && HexValue(rest[i + 2]) >= 0) {
-            path.push_back(static_cast<char>(HexValue(rest[i + 1]) * 16 + HexValue(rest[i + 2])));
-            i += 2;
-        } else {
-            path.push_back(rest[i]);
-        }
-    }
+    std::string path = PercentDecode(rest);
     if (path.find('\0') != std::string::npos) return std::nullopt;
     return path;
 }
